@@ -1,0 +1,29 @@
+// LoadLibraryW and GetProcAddressW on the host, over the dynamic loader.
+#include "platform/host_services.h"
+
+#include <dlfcn.h>
+
+#include "module_search.h"
+#include "stderr_output.h"
+#include "utf_convert.h"
+
+extern "C" HMODULE LoadLibraryW(LPCWSTR lpLibFileName)
+{
+    if (!lpLibFileName) return nullptr;
+    const std::string name = Utf16ToUtf8(lpLibFileName);
+    std::string why;
+    void* handle = OpenLibrary(name, ExecutableDirectory(), &why);
+    if (!handle) {
+        // The program only sees zero; the host says why, on a line of its own.
+        WriteToStderr("host: LoadLibraryW(" + name + ") failed: " + why + "\n");
+    }
+    return static_cast<HMODULE>(handle);
+}
+
+extern "C" FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName)
+{
+    if (!hModule || !lpProcName) return nullptr;
+    dlerror();
+    void* entry = dlsym(static_cast<void*>(hModule), Utf16ToUtf8(lpProcName).c_str());
+    return reinterpret_cast<FARPROC>(entry);
+}

@@ -1,0 +1,11 @@
+// printf-style formatting from a UTF-16 format, with the platform's 32-bit integer arguments.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+// Supports flags (-0+ #), width and precision (digits or *), the length letters h, l and ll
+// (integers are 32-bit, as on the phone), and %d %i %u %x %X %o %c %s (UTF-16 string), %S (8-bit
+// string), %p and %%. Any other conversion is copied to the output literally and consumes no
+// argument, so an unexpected format never reads the argument list blindly.
+std::u16string FormatWide(const char16_t* format, va_list args);

@@ -1,0 +1,20 @@
+// The simulated modem: answers a small AT command set and keeps its time-zone update setting in a file.
+#pragma once
+
+#include <string>
+
+struct ModemAnswer {
+    bool ok;               // final result code OK (true) or ERROR (false)
+    std::string response;  // what the modem sends back, verbose format: "\r\n...\r\n\r\nOK\r\n"
+    std::string problem;   // why the state file could not be used; empty when it could
+};
+
+// line: one command line without its carriage return. The automatic network time-zone update
+// setting ("AT*AETZ") starts on (1) while the state file does not exist.
+ModemAnswer RunModemCommand(const std::string& line, const std::string& stateFile, bool answerError);
+
+// Reads the stored setting: 1 when the file is missing; false with a reason for an unreadable or
+// malformed file.
+bool ReadTimeZoneUpdate(const std::string& stateFile, int* value, std::string* why);
+// Replaces the file as a whole (write, then rename), creating its directory when missing.
+bool WriteTimeZoneUpdate(const std::string& stateFile, int value, std::string* why);

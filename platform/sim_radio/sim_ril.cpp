@@ -1,0 +1,312 @@
+// The simulated radio interface layer: RIL_* entry points over a simulated modem, with its own thread.
+//
+// Each connection has one worker thread, on which every callback is made. Results still pending
+// when RIL_Deinitialize is called are, by default, waited for and delivered before it returns (the
+// modem finishes the command it was given); with CLOCKWARD_SIM_AT_DEINIT=drop they are discarded.
+// Either way the worker has ended when RIL_Deinitialize returns, so no callback comes after it.
+#include "platform/ril_api.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <unistd.h>
+
+#include "sim_modem.h"
+#include "sim_switches.h"
+#include "sim_trace.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const HRESULT kE_FAIL = static_cast<HRESULT>(0x80004005u);
+const HRESULT kE_INVALIDARG = static_cast<HRESULT>(0x80070057u);
+const HRESULT kE_HANDLE = static_cast<HRESULT>(0x80070006u);
+const HRESULT kS_OK = 0;
+const DWORD kDevSpecificATCommand = 1;
+const DWORD kMaxBlockSize = 64 * 1024;
+// A radio-state notification: what a real layer sends when the radio comes up.
+const DWORD kRadioPresentNotification = RIL_NCLASS_RADIOSTATE | 0x00000001u;
+
+struct Event {
+    bool isResult;
+    DWORD code;
+    HRESULT cmdId;  // results only
+    std::string data;
+    Clock::time_point due;  // time_point::max(): held until RIL_Deinitialize
+    bool* delivered;        // set once delivered or dropped, for a caller waiting on it
+};
+
+struct Connection {
+    HRIL handle;
+    RILRESULTCALLBACK onResult;
+    RILNOTIFYCALLBACK onNotify;
+    DWORD param;
+    SimSwitches switches;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<Event> queue;  // ordered by due time
+    bool closing = false;
+    std::thread worker;
+};
+
+std::mutex g_registryLock;
+std::map<HRIL, std::shared_ptr<Connection>> g_connections;
+uintptr_t g_nextHandle = 0x52490001;  // "RI" and a counter: easy to spot in a trace
+HRESULT g_nextCmdId = 1;
+
+std::string DefaultStateFile()
+{
+#ifdef SIM_DEFAULT_STATE_FILE
+    return SIM_DEFAULT_STATE_FILE;
+#else
+    return "sim-phone/aetz.state";
+#endif
+}
+
+void Report(const std::string& message)
+{
+    const std::string line = "ril.dll (simulated): " + message + "\n";
+    ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
+    (void)ignored;
+}
+
+SimSwitches CurrentSwitches(bool* valid)
+{
+    SwitchReading reading = ReadSimSwitches(ProcessEnvironment(), DefaultStateFile());
+    for (const std::string& problem : reading.problems) Report(problem);
+    *valid = reading.problems.empty();
+    return reading.switches;
+}
+
+std::string Pointer(const void* p)
+{
+    return HexWord(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p)));
+}
+
+[[maybe_unused]] std::shared_ptr<Connection> Find(HRIL handle)
+{
+    std::lock_guard<std::mutex> hold(g_registryLock);
+    auto it = g_connections.find(handle);
+    return it == g_connections.end() ? nullptr : it->second;
+}
+
+void Enqueue(Connection& c, Event event)
+{
+    auto at = c.queue.begin();
+    while (at != c.queue.end() && at->due <= event.due) ++at;
+    c.queue.insert(at, std::move(event));
+    c.changed.notify_all();
+}
+
+void Deliver(Connection& c, const Event& e)
+{
+    if (e.isResult) {
+        TraceLine("callback result handle=" + Pointer(c.handle) + " code=" + std::to_string(e.code) +
+                  " id=" + HexWord(static_cast<uint32_t>(e.cmdId)) + " data=" + Quoted(e.data.data(), e.data.size()));
+        c.onResult(e.code, e.cmdId, e.data.data(), static_cast<DWORD>(e.data.size()), c.param);
+    } else {
+        TraceLine("callback notify handle=" + Pointer(c.handle) + " code=" + HexWord(e.code) +
+                  " data=" + HexBytes(e.data.data(), e.data.size()));
+        c.onNotify(e.code, e.data.data(), static_cast<DWORD>(e.data.size()), c.param);
+    }
+    TraceLine(std::string("callback-return ") + (e.isResult ? "result" : "notify"));
+}
+
+void WorkerLoop(Connection* c)
+{
+    std::unique_lock<std::mutex> lock(c->lock);
+    for (;;) {
+        if (c->closing && c->switches.pendingAtDeinit == PendingResults::Drop) {
+            for (Event& e : c->queue) {
+                TraceLine(std::string("dropped ") + (e.isResult ? "result id=" + HexWord(static_cast<uint32_t>(e.cmdId)) : "notify"));
+                if (e.delivered) *e.delivered = true;
+            }
+            c->queue.clear();
+            c->changed.notify_all();
+            return;
+        }
+        if (c->queue.empty()) {
+            if (c->closing) return;
+            c->changed.wait(lock);
+            continue;
+        }
+        const Clock::time_point due = c->queue.front().due;
+        if (due == Clock::time_point::max() && !c->closing) {
+            c->changed.wait(lock);
+            continue;
+        }
+        if (due != Clock::time_point::max() && Clock::now() < due) {
+            c->changed.wait_until(lock, due);
+            continue;
+        }
+        Event e = std::move(c->queue.front());
+        c->queue.pop_front();
+        lock.unlock();
+        Deliver(*c, e);
+        lock.lock();
+        if (e.delivered) *e.delivered = true;
+        c->changed.notify_all();
+    }
+}
+
+// Checks the device-specific AT command block: code 1, text, carriage return, terminating zero.
+[[maybe_unused]] bool WellFormedBlock(const BYTE* block, DWORD size, std::string* line)
+{
+    if (!block || size < 6 || size > kMaxBlockSize) return false;
+    const DWORD code = block[0] | (block[1] << 8) | (block[2] << 16) | (static_cast<DWORD>(block[3]) << 24);
+    if (code != kDevSpecificATCommand) return false;
+    if (block[size - 2] != '\r' || block[size - 1] != 0) return false;
+    for (DWORD i = 4; i < size - 2; ++i) {
+        if (block[i] == '\r' || block[i] == 0) return false;
+    }
+    line->assign(reinterpret_cast<const char*>(block + 4), size - 6);
+    return true;
+}
+
+[[maybe_unused]] HRESULT NextCommandId()
+{
+    std::lock_guard<std::mutex> hold(g_registryLock);
+    const HRESULT id = g_nextCmdId;
+    g_nextCmdId = g_nextCmdId == 0x7FFFFFFF ? 1 : g_nextCmdId + 1;
+    return id;
+}
+
+HRIL NextHandle()
+{
+    std::lock_guard<std::mutex> hold(g_registryLock);
+    return reinterpret_cast<HRIL>(g_nextHandle++);
+}
+
+std::string Result(HRESULT hr)
+{
+    return HexWord(static_cast<uint32_t>(hr));
+}
+
+// Opens the trace named by the environment as soon as the library is loaded, so that the load
+// itself is on record.
+__attribute__((constructor)) void OnLoad()
+{
+    // Problems with the other switches are reported when a connection is opened.
+    const SimSwitches switches = ReadSimSwitches(ProcessEnvironment(), DefaultStateFile()).switches;
+    if (!OpenTrace(switches.traceFile)) Report("cannot open trace file " + switches.traceFile);
+    TraceLine("load pid=" + std::to_string(getpid()));
+}
+
+}  // namespace
+
+extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RILNOTIFYCALLBACK pfnNotify,
+                                  DWORD dwNotificationClasses, DWORD dwParam, HRIL* lphRil)
+{
+    TraceLine("call RIL_Initialize index=" + std::to_string(dwIndex) + " result_cb=" +
+              Pointer(reinterpret_cast<void*>(pfnResult)) + " notify_cb=" + Pointer(reinterpret_cast<void*>(pfnNotify)) +
+              " classes=" + HexWord(dwNotificationClasses) + " param=" + HexWord(dwParam) + " handle_ptr=" + Pointer(lphRil));
+    auto finish = [](HRESULT hr, HRIL written) {
+        TraceLine("return RIL_Initialize hr=" + Result(hr) + " handle=" + (written ? Pointer(written) : std::string("unwritten")));
+        return hr;
+    };
+    if (dwIndex != 1 || !pfnResult || !lphRil) return finish(kE_INVALIDARG, nullptr);
+
+    bool valid = false;
+    const SimSwitches switches = CurrentSwitches(&valid);
+    if (!valid) return finish(kE_INVALIDARG, nullptr);
+    if (switches.init == InitBehaviour::FailWithoutHandle) return finish(kE_FAIL, nullptr);
+    if (switches.init == InitBehaviour::FailWithHandle) {
+        // A handle that was never opened: any use of it is refused.
+        *lphRil = NextHandle();
+        return finish(kE_FAIL, *lphRil);
+    }
+
+    auto c = std::make_shared<Connection>();
+    c->handle = NextHandle();
+    c->onResult = pfnResult;
+    c->onNotify = pfnNotify;
+    c->param = dwParam;
+    c->switches = switches;
+    if (pfnNotify) {
+        for (unsigned i = 0; i < switches.notifications; ++i) {
+            const DWORD state = i;
+            Enqueue(*c, Event{false, kRadioPresentNotification, 0,
+                              std::string(reinterpret_cast<const char*>(&state), sizeof state), Clock::now(), nullptr});
+        }
+    }
+    c->worker = std::thread(WorkerLoop, c.get());
+    {
+        std::lock_guard<std::mutex> hold(g_registryLock);
+        g_connections[c->handle] = c;
+    }
+    *lphRil = c->handle;
+    return finish(kS_OK, c->handle);
+}
+
+#ifndef SIM_RIL_WITHOUT_DEVSPECIFIC
+extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSize)
+{
+    TraceLine("call RIL_DevSpecific handle=" + Pointer(hRil) + " size=" + std::to_string(dwSize) + " bytes=" +
+              (lpbParams && dwSize <= kMaxBlockSize ? HexBytes(lpbParams, dwSize) : std::string("unreadable")));
+    auto finish = [](HRESULT hr) {
+        TraceLine("return RIL_DevSpecific hr=" + Result(hr));
+        return hr;
+    };
+    std::shared_ptr<Connection> c = hRil ? Find(hRil) : nullptr;
+    if (!c) return finish(kE_HANDLE);
+    std::string line;
+    if (!WellFormedBlock(lpbParams, dwSize, &line)) return finish(kE_INVALIDARG);
+    if (c->switches.refuseDevSpecific < 0) return finish(c->switches.refuseDevSpecific);
+
+    const HRESULT id = NextCommandId();
+    const ModemAnswer answer = RunModemCommand(line, c->switches.stateFile, c->switches.modemAnswersError);
+    if (!answer.problem.empty()) Report("modem: " + answer.problem);
+    TraceLine("modem " + Quoted(line.data(), line.size()) + " -> " + Quoted(answer.response.data(), answer.response.size()));
+
+    bool delivered = false;
+    std::unique_lock<std::mutex> lock(c->lock);
+    Clock::time_point due = Clock::now();
+    if (c->switches.timing == ResultTiming::Delayed) due += std::chrono::milliseconds(c->switches.delayMs);
+    if (c->switches.timing == ResultTiming::AtDeinitialize) due = Clock::time_point::max();
+    const bool waitForDelivery = c->switches.timing == ResultTiming::BeforeReturn;
+    Enqueue(*c, Event{true, answer.ok ? RIL_RESULT_OK : RIL_RESULT_ERROR, id, answer.response, due,
+                      waitForDelivery ? &delivered : nullptr});
+    // The race a caller must survive: its result arrives before it has even seen the identifier.
+    if (waitForDelivery) c->changed.wait(lock, [&] { return delivered; });
+    return finish(id);
+}
+#endif
+
+extern "C" HRESULT RIL_Deinitialize(HRIL hRil)
+{
+    TraceLine("call RIL_Deinitialize handle=" + Pointer(hRil));
+    std::shared_ptr<Connection> c;
+    HRESULT refusal = kS_OK;
+    {
+        // Looked up and removed in one step, so that only one caller ever joins the worker.
+        std::lock_guard<std::mutex> hold(g_registryLock);
+        auto it = hRil ? g_connections.find(hRil) : g_connections.end();
+        if (it == g_connections.end()) {
+            refusal = kE_HANDLE;
+        } else if (std::this_thread::get_id() == it->second->worker.get_id()) {
+            refusal = kE_FAIL;  // a callback closing its own connection would join its own thread
+        } else {
+            c = it->second;
+            g_connections.erase(it);
+        }
+    }
+    if (!c) {
+        TraceLine("return RIL_Deinitialize hr=" + Result(refusal));
+        return refusal;
+    }
+    {
+        std::lock_guard<std::mutex> hold(c->lock);
+        c->closing = true;
+        c->changed.notify_all();
+    }
+    c->worker.join();
+    TraceLine("return RIL_Deinitialize hr=" + Result(kS_OK));
+    return kS_OK;
+}

@@ -1,0 +1,7 @@
+// The result and notification callbacks handed to the radio layer; they run on its thread.
+#pragma once
+
+#include "platform/platform_types.h"
+
+void RILFunc(DWORD dwCode, HRESULT hrCmdID, const void* lpData, DWORD cbData, DWORD dwParam);
+void RILNotify(DWORD dwCode, const void* lpData, DWORD cbData, DWORD dwParam);
