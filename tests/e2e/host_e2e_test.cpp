@@ -1,0 +1,174 @@
+// Runs the real host executable beside the simulated ril.dll for every scenario of the shared table.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "e2e/process_runner.h"
+#include "e2e/run_record.h"
+#include "scenarios/scenario_table.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const double kStartupDelaySeconds = 5.0;
+
+std::string Hex(const std::vector<uint8_t>& bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string s;
+    for (uint8_t b : bytes) {
+        s += digits[b >> 4];
+        s += digits[b & 0xF];
+    }
+    return s;
+}
+
+fs::path MakeRunDirectory(const std::string& name)
+{
+    std::string pattern = (fs::temp_directory_path() / ("clockward-e2e-" + name + "-XXXXXX")).string();
+    if (!mkdtemp(pattern.data())) return fs::path();
+    return pattern;
+}
+
+// Lays out the phone for the scenario: the program, and beside it the radio layer it should find.
+void LayOut(const fs::path& dir, LibraryState library)
+{
+    fs::copy_file(CLOCKWARD_EXE, dir / "clockward");
+    if (library == LibraryState::Present) fs::copy_file(SIM_RIL_PATH, dir / "ril.dll");
+    if (library == LibraryState::MissingDevSpecific) fs::copy_file(SIM_RIL_NO_DEVSPECIFIC_PATH, dir / "ril.dll");
+}
+
+std::vector<std::string> SwitchesFor(const Scenario& s, const fs::path& dir)
+{
+    std::vector<std::string> env = {"CLOCKWARD_SIM_TRACE=" + (dir / "trace.log").string(),
+                                    "CLOCKWARD_SIM_STATE_FILE=" + (dir / "aetz.state").string()};
+    if (s.init == InitOutcome::FailsWithoutHandle) env.push_back("CLOCKWARD_SIM_INIT=fail");
+    if (s.refusal < 0) env.push_back("CLOCKWARD_SIM_REFUSE=" + std::to_string(s.refusal));
+    if (s.modem == ModemReply::Error) env.push_back("CLOCKWARD_SIM_MODEM=error");
+    // Held until the program closes the connection, which it does only after storing the identifier.
+    env.push_back(s.arrival == ResultArrival::BeforeReturn ? "CLOCKWARD_SIM_RESULT=before-return"
+                                                           : "CLOCKWARD_SIM_RESULT=at-deinit");
+    if (s.notifications) env.push_back("CLOCKWARD_SIM_NOTIFY=" + std::to_string(s.notifications));
+    return env;
+}
+
+// The simulated phone's setting, asked through its own console.
+std::string PhoneSetting(const fs::path& dir)
+{
+    const ProcessResult r = RunProcess({SIM_MODEM_EXE, "AT*AETZ?"},
+                                       {"CLOCKWARD_SIM_STATE_FILE=" + (dir / "aetz.state").string()}, dir.string());
+    return r.stdoutText;
+}
+
+class HostRun : public ::testing::TestWithParam<Scenario> {
+protected:
+    void TearDown() override
+    {
+        if (!dir.empty() && !HasFailure()) fs::remove_all(dir);
+        else if (!dir.empty()) std::cerr << "run left in " << dir << "\n";
+    }
+    fs::path dir;
+};
+
+TEST_P(HostRun, BehavesAsTheScenarioSays)
+{
+    const Scenario& s = GetParam();
+    dir = MakeRunDirectory(s.name);
+    ASSERT_FALSE(dir.empty());
+    LayOut(dir, s.library);
+    std::vector<std::string> argv = {(dir / "clockward").string()};
+    argv.insert(argv.end(), s.arguments.begin(), s.arguments.end());
+
+    const ProcessResult run = RunProcess(argv, SwitchesFor(s, dir), dir.string());
+
+    EXPECT_EQ(0, run.exitCode) << run.stderrText;
+    EXPECT_EQ(0, run.signal);
+    EXPECT_GE(run.wallSeconds, kStartupDelaySeconds);
+    EXPECT_EQ(s.debugLines, DebugLines(run.stderrText)) << run.stderrText;
+    EXPECT_EQ(std::string::npos, run.stderrText.find("ril.dll (simulated)")) << run.stderrText;
+
+    const std::vector<DrawnBox> boxes = Boxes(run.stderrText);
+    ASSERT_EQ(s.boxTexts.size(), boxes.size()) << run.stderrText;
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        EXPECT_EQ(s.boxTexts[i], boxes[i].text);
+        EXPECT_EQ("ERROR", boxes[i].caption);
+        EXPECT_EQ("(!)", boxes[i].icon);
+        EXPECT_EQ("[ OK ]", boxes[i].buttons);
+    }
+
+    const std::vector<TraceEvent> trace = ReadTrace((dir / "trace.log").string());
+    const std::vector<TraceEvent> loads = Select(trace, "load", "");
+    ASSERT_EQ(s.library == LibraryState::Absent ? 0u : 1u, loads.size());
+    if (!loads.empty()) {
+        EXPECT_GE(loads[0].time - run.startedAt, kStartupDelaySeconds);
+    }
+
+    std::vector<std::string> calls;
+    for (const TraceEvent& e : trace) {
+        if (e.kind == "call") calls.push_back(e.what);
+    }
+    EXPECT_EQ(s.radioCalls, calls);
+    if (s.radioCalls.empty()) return;
+
+    const TraceEvent init = Select(trace, "call", "RIL_Initialize").at(0);
+    EXPECT_EQ("1", init.fields.at("index"));
+    EXPECT_EQ("0x00000000", init.fields.at("classes"));
+    EXPECT_EQ("0x00000000", init.fields.at("param"));
+    EXPECT_NE("0x00000000", init.fields.at("result_cb"));
+    EXPECT_NE("0x00000000", init.fields.at("notify_cb"));
+    const std::string written = Select(trace, "return", "RIL_Initialize").at(0).fields.at("handle");
+    const std::string handle = s.sendsWithHandleZero ? "0x00000000" : written;
+    if (s.sendsWithHandleZero) {
+        EXPECT_EQ("unwritten", written);
+    }
+
+    const TraceEvent send = Select(trace, "call", "RIL_DevSpecific").at(0);
+    EXPECT_EQ(handle, send.fields.at("handle"));
+    EXPECT_EQ("15", send.fields.at("size"));
+    EXPECT_EQ(Hex(kDisableNitzBlock), send.fields.at("bytes"));
+    EXPECT_EQ(handle, Select(trace, "call", "RIL_Deinitialize").at(0).fields.at("handle"));
+
+    // Nothing is called back once RIL_Deinitialize has returned.
+    double closedAt = Select(trace, "return", "RIL_Deinitialize").at(0).time;
+    for (const TraceEvent& e : trace) {
+        if (e.kind == "callback") {
+            EXPECT_LE(e.time, closedAt);
+        }
+    }
+
+    const bool switchedOff = s.init == InitOutcome::Succeeds && s.refusal == 0 && s.modem == ModemReply::Ok;
+    EXPECT_EQ(switchedOff ? "AT*AETZ? -> *AETZ: 0 OK\n" : "AT*AETZ? -> *AETZ: 1 OK\n", PhoneSetting(dir));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, HostRun, ::testing::ValuesIn(Scenarios()),
+                         [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
+
+TEST(HostLoader, LibraryInTheWorkingDirectoryIsNotPickedUp)
+{
+    const fs::path dir = MakeRunDirectory("cwd");
+    ASSERT_FALSE(dir.empty());
+    fs::create_directories(dir / "program");
+    fs::create_directories(dir / "cwd");
+    fs::copy_file(CLOCKWARD_EXE, dir / "program" / "clockward");
+    fs::copy_file(SIM_RIL_PATH, dir / "cwd" / "ril.dll");
+    // Even with a relative entry in the loader's path, which makes the loader itself look in "."
+    const ProcessResult run = RunProcess({(dir / "program" / "clockward").string()},
+                                         {"LD_LIBRARY_PATH=.", "CLOCKWARD_SIM_TRACE=" + (dir / "trace.log").string()},
+                                         (dir / "cwd").string());
+    EXPECT_EQ(0, run.exitCode);
+    const std::vector<DrawnBox> boxes = Boxes(run.stderrText);
+    ASSERT_EQ(1u, boxes.size()) << run.stderrText;
+    EXPECT_EQ("Clockward: Load ril.dll fail!!", boxes[0].text);
+    EXPECT_NE(std::string::npos, run.stderrText.find("working directory")) << run.stderrText;
+    // The copy was loaded only to be refused: no radio call was made through it.
+    for (const TraceEvent& e : ReadTrace((dir / "trace.log").string())) {
+        EXPECT_NE("call", e.kind);
+    }
+    fs::remove_all(dir);
+}
+
+}  // namespace

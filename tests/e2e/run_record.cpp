@@ -1,0 +1,96 @@
+// Parsers for the host run's standard error and the simulated layer's trace file.
+#include "run_record.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+bool IsBorder(const std::string& line)
+{
+    return line.size() >= 2 && line.front() == '+' && line.back() == '+' &&
+           line.find_first_not_of('-', 1) == line.size() - 1;
+}
+
+// The content of "| content |" with the padding taken off.
+std::string Inner(const std::string& row)
+{
+    if (row.size() < 4 || row.compare(0, 2, "| ") != 0 || row.compare(row.size() - 2, 2, " |") != 0) return "?";
+    std::string s = row.substr(2, row.size() - 4);
+    const size_t first = s.find_first_not_of(' ');
+    const size_t last = s.find_last_not_of(' ');
+    return first == std::string::npos ? std::string() : s.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+std::vector<std::string> DebugLines(const std::string& stderrText)
+{
+    std::vector<std::string> out;
+    for (const std::string& line : Lines(stderrText)) {
+        if (line.compare(0, 3, "###") == 0 || line.compare(0, 10, "SendATCmd ") == 0) out.push_back(line + "\n");
+    }
+    return out;
+}
+
+std::vector<DrawnBox> Boxes(const std::string& stderrText)
+{
+    const std::vector<std::string> lines = Lines(stderrText);
+    std::vector<DrawnBox> boxes;
+    for (size_t i = 0; i + 5 < lines.size(); ++i) {
+        if (!IsBorder(lines[i]) || !IsBorder(lines[i + 2])) continue;
+        DrawnBox box;
+        box.caption = Inner(lines[i + 1]);
+        size_t j = i + 3;
+        std::vector<std::string> rows;
+        while (j < lines.size() && !IsBorder(lines[j])) rows.push_back(Inner(lines[j++]));
+        if (rows.size() < 2 || j == lines.size()) continue;
+        box.buttons = rows.back();
+        rows.pop_back();
+        std::string first = rows[0];
+        if (first.size() > 4 && first[0] == '(' && first[2] == ')' && first[3] == ' ') {
+            box.icon = first.substr(0, 3);
+            first = first.substr(4);
+        }
+        box.text = first;
+        for (size_t r = 1; r < rows.size(); ++r) box.text += "\n" + rows[r];
+        boxes.push_back(box);
+        i = j;
+    }
+    return boxes;
+}
+
+std::vector<TraceEvent> ReadTrace(const std::string& path)
+{
+    std::vector<TraceEvent> events;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        TraceEvent e;
+        words >> e.time >> e.kind;
+        if (e.kind == "call" || e.kind == "return" || e.kind == "callback" || e.kind == "callback-return") words >> e.what;
+        for (std::string word; words >> word;) {
+            const size_t eq = word.find('=');
+            if (eq != std::string::npos) e.fields[word.substr(0, eq)] = word.substr(eq + 1);
+        }
+        events.push_back(e);
+    }
+    return events;
+}
+
+std::vector<TraceEvent> Select(const std::vector<TraceEvent>& trace, const std::string& kind, const std::string& what)
+{
+    std::vector<TraceEvent> out;
+    for (const TraceEvent& e : trace) {
+        if (e.kind == kind && e.what == what) out.push_back(e);
+    }
+    return out;
+}

@@ -1,0 +1,70 @@
+// The simulated layer's switches: every accepted spelling, and malformed or unknown ones reported.
+#include <gtest/gtest.h>
+
+#include "platform/sim_radio/sim_switches.h"
+
+namespace {
+
+SwitchReading Read(const std::vector<std::string>& env)
+{
+    return ReadSimSwitches(env, "/default/state");
+}
+
+TEST(SimSwitches, DefaultsWhenNothingIsSet)
+{
+    const SwitchReading r = Read({"PATH=/bin", "HOME=/root"});
+    EXPECT_TRUE(r.problems.empty());
+    EXPECT_EQ(InitBehaviour::Succeed, r.switches.init);
+    EXPECT_EQ(0, r.switches.refuseDevSpecific);
+    EXPECT_FALSE(r.switches.modemAnswersError);
+    EXPECT_EQ(ResultTiming::Delayed, r.switches.timing);
+    EXPECT_EQ(PendingResults::Deliver, r.switches.pendingAtDeinit);
+    EXPECT_EQ("/default/state", r.switches.stateFile);
+    EXPECT_EQ("", r.switches.traceFile);
+}
+
+TEST(SimSwitches, AcceptedValues)
+{
+    const SwitchReading r = Read({"CLOCKWARD_SIM_INIT=fail-with-handle", "CLOCKWARD_SIM_REFUSE=0x80004005",
+                                  "CLOCKWARD_SIM_MODEM=error", "CLOCKWARD_SIM_RESULT=before-return",
+                                  "CLOCKWARD_SIM_DELAY_MS=60000", "CLOCKWARD_SIM_NOTIFY=3",
+                                  "CLOCKWARD_SIM_AT_DEINIT=drop", "CLOCKWARD_SIM_STATE_FILE=/s",
+                                  "CLOCKWARD_SIM_TRACE=/t"});
+    EXPECT_TRUE(r.problems.empty());
+    EXPECT_EQ(InitBehaviour::FailWithHandle, r.switches.init);
+    EXPECT_EQ(static_cast<HRESULT>(0x80004005u), r.switches.refuseDevSpecific);
+    EXPECT_TRUE(r.switches.modemAnswersError);
+    EXPECT_EQ(ResultTiming::BeforeReturn, r.switches.timing);
+    EXPECT_EQ(60000u, r.switches.delayMs);
+    EXPECT_EQ(3u, r.switches.notifications);
+    EXPECT_EQ(PendingResults::Drop, r.switches.pendingAtDeinit);
+    EXPECT_EQ("/s", r.switches.stateFile);
+    EXPECT_EQ("/t", r.switches.traceFile);
+}
+
+TEST(SimSwitches, RefusalInSignedDecimal)
+{
+    EXPECT_EQ(-2147024890, Read({"CLOCKWARD_SIM_REFUSE=-2147024890"}).switches.refuseDevSpecific);
+    EXPECT_EQ(INT32_MIN, Read({"CLOCKWARD_SIM_REFUSE=-2147483648"}).switches.refuseDevSpecific);
+}
+
+class SimSwitchProblem : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SimSwitchProblem, IsReportedByName)
+{
+    const std::string entry = GetParam();
+    const SwitchReading r = Read({entry});
+    ASSERT_EQ(1u, r.problems.size()) << entry;
+    EXPECT_EQ(0u, r.problems[0].find(entry.substr(0, entry.find('=')))) << r.problems[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Malformed, SimSwitchProblem,
+    ::testing::Values("CLOCKWARD_SIM_INIT=maybe", "CLOCKWARD_SIM_INIT=", "CLOCKWARD_SIM_REFUSE=5",
+                      "CLOCKWARD_SIM_REFUSE=0", "CLOCKWARD_SIM_REFUSE=0x7fffffff", "CLOCKWARD_SIM_REFUSE=-2147483649",
+                      "CLOCKWARD_SIM_REFUSE=-12x", "CLOCKWARD_SIM_REFUSE=0x8000400", "CLOCKWARD_SIM_MODEM=ERROR",
+                      "CLOCKWARD_SIM_RESULT=early", "CLOCKWARD_SIM_DELAY_MS=-1", "CLOCKWARD_SIM_DELAY_MS=60001",
+                      "CLOCKWARD_SIM_DELAY_MS=1.5", "CLOCKWARD_SIM_NOTIFY=1001", "CLOCKWARD_SIM_AT_DEINIT=keep",
+                      "CLOCKWARD_SIM_STATE_FILE=", "CLOCKWARD_SIM_TRACE=", "CLOCKWARD_SIM_TRACEFILE=/t"));
+
+}  // namespace

@@ -1,0 +1,57 @@
+// The host's UTF-16 printf engine: conversions the program and platform use, and unknown ones.
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+
+#include "platform/host/utf_convert.h"
+#include "platform/host/wide_format.h"
+
+namespace {
+
+std::string Format(const char16_t* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const std::u16string out = FormatWide(format, args);
+    va_end(args);
+    return Utf16ToUtf8(out);
+}
+
+TEST(WideFormat, ProgramLines)
+{
+    EXPECT_EQ("### CSend_SSDlg::RILFunc(1)###\r\n", Format(u"### CSend_SSDlg::RILFunc(%d)###\r\n", 1));
+    EXPECT_EQ("SendATCmd CMD too long(258>=258)\r\n", Format(u"SendATCmd CMD too long(%d>=%d)\r\n", 258, 258));
+    EXPECT_EQ("SendATCmd send command error(-2147467259)\r\n",
+              Format(u"SendATCmd send command error(%d)\r\n", static_cast<int>(0x80004005u)));
+}
+
+TEST(WideFormat, IntegerConversions)
+{
+    EXPECT_EQ("-2147483648 0 2147483647", Format(u"%d %i %d", INT32_MIN, 0, INT32_MAX));
+    EXPECT_EQ("4294967295 ffffffff FFFFFFFF 17", Format(u"%u %x %X %o", -1, -1, -1, 15));
+    EXPECT_EQ("[   42] [42   ] [00042] [-0042] [+7] [0x1f]", Format(u"[%5d] [%-5d] [%05d] [%05d] [%+d] [%#x]", 42, 42, 42, -42, 7, 31));
+    EXPECT_EQ("[  007]", Format(u"[%5.3d]", 7));
+    EXPECT_EQ("[  -9]", Format(u"[%*d]", 4, -9));
+    // Length letters are accepted; the argument is the platform's 32-bit integer.
+    EXPECT_EQ("5 6", Format(u"%ld %lu", 5, 6u));
+}
+
+TEST(WideFormat, TextConversions)
+{
+    EXPECT_EQ("wide \xc3\xbc narrow", Format(u"%s %S", u"wide \u00fc", "narrow"));
+    EXPECT_EQ("(null) (null)", Format(u"%s %S", static_cast<const char16_t*>(nullptr), static_cast<const char*>(nullptr)));
+    EXPECT_EQ("[ab   ] [abc]", Format(u"[%-5.2s] [%s]", u"abc", u"abc"));
+    EXPECT_EQ("Z 100%", Format(u"%c 100%%", u'Z'));
+}
+
+TEST(WideFormat, UnknownConversionIsLiteralAndConsumesNothing)
+{
+    // %q and %*q must not swallow the 7 meant for the %d that follows.
+    EXPECT_EQ("%q 7", Format(u"%q %d", 7));
+    EXPECT_EQ("%*q 7", Format(u"%*q %d", 7));
+    EXPECT_EQ("%f 7", Format(u"%f %d", 7));
+    EXPECT_EQ("end %", Format(u"end %"));
+    EXPECT_EQ("end %-5", Format(u"end %-5"));
+}
+
+}  // namespace

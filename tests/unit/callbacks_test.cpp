@@ -1,0 +1,117 @@
+// RILFunc and RILNotify: which lines each result and notification gives, including results that race
+// ahead of the identifier being stored.
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "radio/at_command_sender.h"
+#include "radio/radio_state.h"
+#include "radio/ril_binding.h"
+#include "radio/ril_callbacks.h"
+
+namespace {
+
+const std::string kEnter = "### RILFunc enter ###\r\n";
+
+std::string ResultLine(int code)
+{
+    return "### CSend_SSDlg::RILFunc(" + std::to_string(code) + ")###\r\n";
+}
+
+class Callbacks : public ::testing::Test {
+protected:
+    void SetUp() override { ResetFakeAndRadioState(); }
+};
+
+struct ResultCase {
+    HRESULT lastCmdId;  // what the last send stored
+    DWORD code;
+    HRESULT cmdId;      // what the result carries
+    bool matches;
+};
+
+class ResultCallback : public Callbacks, public ::testing::WithParamInterface<ResultCase> {};
+
+TEST_P(ResultCallback, SecondLineOnlyForTheLastCommand)
+{
+    const ResultCase& c = GetParam();
+    StoreLastCmdID(c.lastCmdId);
+    const char data[] = "\r\nOK\r\n";
+
+    RILFunc(c.code, c.cmdId, data, sizeof data, 0xDEADBEEF);
+
+    std::vector<std::string> expected = {kEnter};
+    if (c.matches) expected.push_back(ResultLine(static_cast<int>(c.code)));
+    EXPECT_EQ(expected, Fake().debugLines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Identifiers, ResultCallback,
+    ::testing::Values(ResultCase{0x42, RIL_RESULT_OK, 0x42, true},
+                      ResultCase{0x42, RIL_RESULT_ERROR, 0x42, true},
+                      ResultCase{0x42, RIL_RESULT_OK, 0x43, false},
+                      ResultCase{0x42, RIL_RESULT_OK, 0, false},
+                      // Before the first send the stored value is 0, and a result with identifier 0 matches it.
+                      ResultCase{0, RIL_RESULT_OK, 0, true},
+                      ResultCase{0, RIL_RESULT_OK, 1, false},
+                      // The code is printed in signed decimal.
+                      ResultCase{7, 0xFFFFFFFFu, 7, true},
+                      ResultCase{-5, RIL_RESULT_OK, -5, true}));
+
+TEST_F(Callbacks, ResultCodeIsPrintedSigned)
+{
+    StoreLastCmdID(9);
+    RILFunc(0x80000000u, 9, nullptr, 0, 0);
+    EXPECT_EQ((std::vector<std::string>{kEnter, "### CSend_SSDlg::RILFunc(-2147483648)###\r\n"}), Fake().debugLines);
+}
+
+TEST_F(Callbacks, NotifyWritesOneLineWhateverItsArguments)
+{
+    const DWORD state = 5;
+    RILNotify(RIL_NCLASS_RADIOSTATE | 1, &state, sizeof state, 0x1234);
+    RILNotify(0, nullptr, 0, 0);
+    RILNotify(0xFFFFFFFFu, "x", 0xFFFFFFFFu, 0xFFFFFFFFu);
+    EXPECT_EQ(std::vector<std::string>(3, "### RILNotify enter ###\r\n"), Fake().debugLines);
+}
+
+// Results delivered from inside RIL_DevSpecific, before the sender has stored the identifier.
+class EarlyResult : public Callbacks {
+protected:
+    void SetUp() override
+    {
+        Callbacks::SetUp();
+        ASSERT_EQ(1, Get_RIL_PFN());
+    }
+};
+
+TEST_F(EarlyResult, CarryingTheIdentifierAboutToBeReturnedGetsOnlyTheEntryLine)
+{
+    Fake().devSpecificResult = 0x21;
+    Fake().insideDevSpecific = [](HRESULT aboutToReturn) { RILFunc(RIL_RESULT_OK, aboutToReturn, nullptr, 0, 0); };
+    SendATCmd("AT*AETZ=0");
+    EXPECT_EQ(std::vector<std::string>{kEnter}, Fake().debugLines);
+    EXPECT_EQ(0x21, LoadLastCmdID());
+}
+
+TEST_F(EarlyResult, CarryingIdentifierZeroBeforeTheFirstSendMatches)
+{
+    Fake().insideDevSpecific = [](HRESULT) { RILFunc(RIL_RESULT_ERROR, 0, nullptr, 0, 0); };
+    SendATCmd("AT*AETZ=0");
+    EXPECT_EQ((std::vector<std::string>{kEnter, ResultLine(3)}), Fake().debugLines);
+}
+
+TEST_F(EarlyResult, CarryingThePreviousIdentifierMatchesThePreviousSend)
+{
+    Fake().devSpecificResult = 0x30;
+    SendATCmd("AT");
+    Fake().devSpecificResult = 0x31;
+    Fake().insideDevSpecific = [](HRESULT) { RILFunc(RIL_RESULT_OK, 0x30, nullptr, 0, 0); };
+    SendATCmd("AT");
+    EXPECT_EQ((std::vector<std::string>{kEnter, ResultLine(1)}), Fake().debugLines);
+    // Afterwards only the new identifier matches.
+    Fake().debugLines.clear();
+    RILFunc(RIL_RESULT_OK, 0x30, nullptr, 0, 0);
+    RILFunc(RIL_RESULT_OK, 0x31, nullptr, 0, 0);
+    EXPECT_EQ((std::vector<std::string>{kEnter, kEnter, ResultLine(1)}), Fake().debugLines);
+}
+
+}  // namespace

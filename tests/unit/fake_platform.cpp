@@ -1,0 +1,111 @@
+// The fake platform's services and radio entry points, linked in place of the host or device layer.
+#include "fake_platform.h"
+
+#include <algorithm>
+#include <cstdarg>
+
+#include "platform/host/utf_convert.h"
+#include "platform/host/wide_format.h"
+#include "platform/host_services.h"
+#include "radio/radio_state.h"
+
+namespace {
+FakePlatform g_fake;
+int g_moduleToken;
+}  // namespace
+
+size_t FakePlatform::Count(const std::string& call) const
+{
+    return static_cast<size_t>(std::count(calls.begin(), calls.end(), call));
+}
+
+FakePlatform& Fake()
+{
+    return g_fake;
+}
+
+void ResetFakeAndRadioState()
+{
+    g_fake = FakePlatform();
+    g_hRilModule = nullptr;
+    g_pfnRIL_Initialize = nullptr;
+    g_pfnRIL_Deinitialize = nullptr;
+    g_pfnRIL_DevSpecific = nullptr;
+    g_hRil = nullptr;
+    StoreLastCmdID(0);
+}
+
+HMODULE FakeRilModule()
+{
+    return reinterpret_cast<HMODULE>(&g_moduleToken);
+}
+
+extern "C" void Sleep(DWORD dwMilliseconds)
+{
+    g_fake.calls.push_back("Sleep(" + std::to_string(dwMilliseconds) + ")");
+}
+
+extern "C" HMODULE LoadLibraryW(LPCWSTR lpLibFileName)
+{
+    g_fake.calls.push_back("LoadLibraryW(" + Utf16ToUtf8(lpLibFileName) + ")");
+    return g_fake.libraryPresent && Utf16ToUtf8(lpLibFileName) == "ril.dll" ? FakeRilModule() : nullptr;
+}
+
+extern "C" FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName)
+{
+    const std::string name = Utf16ToUtf8(lpProcName);
+    g_fake.calls.push_back("GetProcAddressW(" + name + ")");
+    if (hModule != FakeRilModule() || g_fake.missingEntries.count(name)) return nullptr;
+    void (*entry)(void) = nullptr;
+    if (name == "RIL_Initialize") entry = reinterpret_cast<void (*)(void)>(Fake_RIL_Initialize);
+    if (name == "RIL_DevSpecific") entry = reinterpret_cast<void (*)(void)>(Fake_RIL_DevSpecific);
+    if (name == "RIL_Deinitialize") entry = reinterpret_cast<void (*)(void)>(Fake_RIL_Deinitialize);
+    return reinterpret_cast<FARPROC>(entry);
+}
+
+extern "C" void NKDbgPrintfW(LPCWSTR lpszFmt, ...)
+{
+    va_list args;
+    va_start(args, lpszFmt);
+    g_fake.debugLines.push_back(Utf16ToUtf8(FormatWide(lpszFmt, args)));
+    va_end(args);
+    g_fake.calls.push_back("NKDbgPrintfW");
+}
+
+extern "C" int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
+{
+    g_fake.boxes.push_back(FakeBox{hWnd, Utf16ToUtf8(lpText), Utf16ToUtf8(lpCaption), uType});
+    g_fake.calls.push_back("MessageBoxW");
+    return IDOK;
+}
+
+extern "C" HRESULT Fake_RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RILNOTIFYCALLBACK pfnNotify,
+                                       DWORD dwNotificationClasses, DWORD dwParam, HRIL* lphRil)
+{
+    g_fake.calls.push_back("RIL_Initialize");
+    g_fake.initIndex = dwIndex;
+    g_fake.initResultCb = pfnResult;
+    g_fake.initNotifyCb = pfnNotify;
+    g_fake.initClasses = dwNotificationClasses;
+    g_fake.initParam = dwParam;
+    g_fake.initHandlePtr = lphRil;
+    if (g_fake.initWritesHandle) *lphRil = g_fake.handleToWrite;
+    return g_fake.initResult;
+}
+
+extern "C" HRESULT Fake_RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSize)
+{
+    g_fake.calls.push_back("RIL_DevSpecific");
+    g_fake.devSpecificHandle = hRil;
+    g_fake.block.assign(lpbParams, lpbParams + dwSize);
+    g_fake.blockSize = dwSize;
+    if (g_fake.insideDevSpecific) g_fake.insideDevSpecific(g_fake.devSpecificResult);
+    return g_fake.devSpecificResult;
+}
+
+extern "C" HRESULT Fake_RIL_Deinitialize(HRIL hRil)
+{
+    g_fake.calls.push_back("RIL_Deinitialize");
+    g_fake.deinitHandle = hRil;
+    return 0;
+}

@@ -1,0 +1,56 @@
+// A fake platform for the unit tests: records every service and radio call the real logic makes.
+#pragma once
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform_types.h"
+#include "platform/ril_api.h"
+
+struct FakeBox {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+struct FakePlatform {
+    // Behaviour.
+    bool libraryPresent = true;
+    std::set<std::string> missingEntries;       // entry names GetProcAddressW does not find
+    HRESULT initResult = 0;
+    bool initWritesHandle = true;
+    HRIL handleToWrite = reinterpret_cast<HRIL>(0x5A5A0001);
+    HRESULT devSpecificResult = 0x42;
+    std::function<void(HRESULT aboutToReturn)> insideDevSpecific;  // runs before RIL_DevSpecific returns
+
+    // What happened, in order: "Sleep(5000)", "LoadLibraryW(ril.dll)", "GetProcAddressW(RIL_Initialize)",
+    // "RIL_Initialize", "RIL_DevSpecific", "RIL_Deinitialize", "NKDbgPrintfW", "MessageBoxW".
+    std::vector<std::string> calls;
+    std::vector<std::string> debugLines;
+    std::vector<FakeBox> boxes;
+
+    // Arguments the radio entry points saw.
+    DWORD initIndex = 0, initClasses = 0, initParam = 0;
+    RILRESULTCALLBACK initResultCb = nullptr;
+    RILNOTIFYCALLBACK initNotifyCb = nullptr;
+    HRIL* initHandlePtr = nullptr;
+    HRIL devSpecificHandle = nullptr;
+    std::vector<BYTE> block;
+    DWORD blockSize = 0;
+    HRIL deinitHandle = nullptr;
+
+    size_t Count(const std::string& call) const;
+};
+
+// The fake's one instance; Reset() restores the defaults and zeroes the program's radio state.
+FakePlatform& Fake();
+void ResetFakeAndRadioState();
+
+// The module handle the fake LoadLibraryW returns, and its fake entry points.
+HMODULE FakeRilModule();
+extern "C" HRESULT Fake_RIL_Initialize(DWORD, RILRESULTCALLBACK, RILNOTIFYCALLBACK, DWORD, DWORD, HRIL*);
+extern "C" HRESULT Fake_RIL_DevSpecific(HRIL, const BYTE*, DWORD);
+extern "C" HRESULT Fake_RIL_Deinitialize(HRIL);

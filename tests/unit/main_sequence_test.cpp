@@ -1,0 +1,147 @@
+// wmain over the fake platform: the order of calls, their arguments, and every failure path.
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "platform/program_entry.h"
+#include "radio/radio_state.h"
+#include "radio/ril_callbacks.h"
+
+namespace {
+
+const std::vector<std::string> kBindCalls = {"Sleep(5000)", "LoadLibraryW(ril.dll)", "GetProcAddressW(RIL_Initialize)",
+                                             "GetProcAddressW(RIL_Deinitialize)", "GetProcAddressW(RIL_DevSpecific)"};
+
+std::vector<std::string> Then(std::vector<std::string> calls, const std::vector<std::string>& more)
+{
+    calls.insert(calls.end(), more.begin(), more.end());
+    return calls;
+}
+
+int RunMain(std::vector<std::u16string> args = {u"clockward.exe"})
+{
+    std::vector<WCHAR*> argv;
+    for (std::u16string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return wmain(static_cast<int>(args.size()), argv.data());
+}
+
+void ExpectOneBox(const char* text)
+{
+    ASSERT_EQ(1u, Fake().boxes.size());
+    EXPECT_EQ(nullptr, Fake().boxes[0].owner);
+    EXPECT_EQ(text, Fake().boxes[0].text);
+    EXPECT_EQ("ERROR", Fake().boxes[0].caption);
+    EXPECT_EQ(0x30u, Fake().boxes[0].type);
+}
+
+class MainSequence : public ::testing::Test {
+protected:
+    void SetUp() override { ResetFakeAndRadioState(); }
+};
+
+TEST_F(MainSequence, SuccessOpensSendsAndClosesInOrder)
+{
+    EXPECT_EQ(0, RunMain());
+
+    EXPECT_EQ(Then(kBindCalls, {"RIL_Initialize", "RIL_DevSpecific", "RIL_Deinitialize"}), Fake().calls);
+    EXPECT_EQ(1u, Fake().initIndex);
+    EXPECT_EQ(&RILFunc, Fake().initResultCb);
+    EXPECT_EQ(&RILNotify, Fake().initNotifyCb);
+    EXPECT_EQ(0u, Fake().initClasses);
+    EXPECT_EQ(0u, Fake().initParam);
+    EXPECT_EQ(&g_hRil, Fake().initHandlePtr);
+    EXPECT_EQ(Fake().handleToWrite, Fake().devSpecificHandle);
+    EXPECT_EQ(Fake().handleToWrite, Fake().deinitHandle);
+    EXPECT_EQ(15u, Fake().blockSize);
+    EXPECT_TRUE(Fake().boxes.empty());
+    EXPECT_TRUE(Fake().debugLines.empty());
+    // The handle is kept after the connection is closed.
+    EXPECT_EQ(Fake().handleToWrite, g_hRil);
+}
+
+struct BindFailureCase {
+    const char* name;
+    bool libraryPresent;
+    const char* missing;
+};
+
+class MainBindFailure : public MainSequence, public ::testing::WithParamInterface<BindFailureCase> {};
+
+TEST_P(MainBindFailure, ShowsTheLoadBoxAndCallsNoRadioEntry)
+{
+    Fake().libraryPresent = GetParam().libraryPresent;
+    if (GetParam().missing) Fake().missingEntries.insert(GetParam().missing);
+
+    EXPECT_EQ(0, RunMain());
+
+    ExpectOneBox("Clockward: Load ril.dll fail!!");
+    EXPECT_EQ(std::vector<std::string>{"### Get_RIL_PFN::Get_RIL_PFN() GetProcAddress fail!! ###\r\n"},
+              Fake().debugLines);
+    EXPECT_EQ(0u, Fake().Count("RIL_Initialize") + Fake().Count("RIL_DevSpecific") + Fake().Count("RIL_Deinitialize"));
+    EXPECT_EQ("MessageBoxW", Fake().calls.back());
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, MainBindFailure,
+                         ::testing::Values(BindFailureCase{"LibraryAbsent", false, nullptr},
+                                           BindFailureCase{"NoInitialize", true, "RIL_Initialize"},
+                                           BindFailureCase{"NoDeinitialize", true, "RIL_Deinitialize"},
+                                           BindFailureCase{"NoDevSpecific", true, "RIL_DevSpecific"}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(MainSequence, FailedInitializeWithoutHandleStillSendsWithHandleZeroAndCloses)
+{
+    Fake().initResult = static_cast<HRESULT>(0x80004005u);
+    Fake().initWritesHandle = false;
+    Fake().devSpecificResult = static_cast<HRESULT>(0x80070006u);
+
+    EXPECT_EQ(0, RunMain());
+
+    EXPECT_EQ(nullptr, Fake().devSpecificHandle);
+    EXPECT_EQ(nullptr, Fake().deinitHandle);
+    ExpectOneBox("Clockward: Send command fail !!");
+    EXPECT_EQ(Then(kBindCalls, {"RIL_Initialize", "RIL_DevSpecific", "NKDbgPrintfW", "MessageBoxW", "RIL_Deinitialize"}),
+              Fake().calls);
+}
+
+TEST_F(MainSequence, RefusedCommandIsReportedThenTheConnectionIsClosed)
+{
+    Fake().devSpecificResult = -7;
+
+    EXPECT_EQ(0, RunMain());
+
+    EXPECT_EQ(std::vector<std::string>{"SendATCmd send command error(-7)\r\n"}, Fake().debugLines);
+    ExpectOneBox("Clockward: Send command fail !!");
+    // Closed only after the box has been dismissed.
+    EXPECT_EQ(Then(kBindCalls, {"RIL_Initialize", "RIL_DevSpecific", "NKDbgPrintfW", "MessageBoxW", "RIL_Deinitialize"}),
+              Fake().calls);
+    EXPECT_EQ(Fake().handleToWrite, Fake().deinitHandle);
+}
+
+TEST_F(MainSequence, ArgumentsChangeNothing)
+{
+    ASSERT_EQ(0, RunMain());
+    const std::vector<std::string> plainCalls = Fake().calls;
+    const std::vector<BYTE> plainBlock = Fake().block;
+
+    const std::vector<std::vector<std::u16string>> argumentSets = {
+        {},
+        {u"clockward.exe", u"AT*AETZ=1"},
+        {u"clockward.exe", u"--help", u"-v", u"\u00fcnic\u00f6de", u""},
+    };
+    for (const auto& args : argumentSets) {
+        ResetFakeAndRadioState();
+        EXPECT_EQ(0, RunMain(args));
+        EXPECT_EQ(plainCalls, Fake().calls);
+        EXPECT_EQ(plainBlock, Fake().block);
+    }
+}
+
+TEST_F(MainSequence, WaitsFiveSecondsBeforeAnythingElse)
+{
+    RunMain();
+    ASSERT_FALSE(Fake().calls.empty());
+    EXPECT_EQ("Sleep(5000)", Fake().calls.front());
+    EXPECT_EQ(1u, Fake().Count("Sleep(5000)"));
+}
+
+}  // namespace

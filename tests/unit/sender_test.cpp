@@ -1,0 +1,117 @@
+// SendATCmd over the fake platform: the exact block, the length limit and what each result leads to.
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "radio/at_command_sender.h"
+#include "radio/radio_state.h"
+#include "radio/ril_binding.h"
+
+namespace {
+
+class Sender : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetFakeAndRadioState();
+        ASSERT_EQ(1, Get_RIL_PFN());
+        g_hRil = reinterpret_cast<HRIL>(0x5A5A0007);
+        Fake().calls.clear();
+    }
+};
+
+std::vector<BYTE> Block(const std::string& text)
+{
+    std::vector<BYTE> block = {0x01, 0x00, 0x00, 0x00};
+    block.insert(block.end(), text.begin(), text.end());
+    block.push_back(0x0D);
+    block.push_back(0x00);
+    return block;
+}
+
+TEST_F(Sender, DisableTimeZoneUpdateIsTheFifteenByteBlock)
+{
+    SendATCmd("AT*AETZ=0");
+    const std::vector<BYTE> expected = {0x01, 0x00, 0x00, 0x00, 0x41, 0x54, 0x2A, 0x41,
+                                        0x45, 0x54, 0x5A, 0x3D, 0x30, 0x0D, 0x00};
+    EXPECT_EQ(expected, Fake().block);
+    EXPECT_EQ(15u, Fake().blockSize);
+    EXPECT_EQ(reinterpret_cast<HRIL>(0x5A5A0007), Fake().devSpecificHandle);
+}
+
+struct LengthCase {
+    size_t length;
+    DWORD expectedSize;
+};
+
+class SenderLength : public Sender, public ::testing::WithParamInterface<LengthCase> {};
+
+TEST_P(SenderLength, BlockIsCodeTextCarriageReturnAndZero)
+{
+    const std::string text(GetParam().length, 'A');
+    SendATCmd(text.c_str());
+    EXPECT_EQ(GetParam().expectedSize, Fake().blockSize);
+    EXPECT_EQ(Block(text), Fake().block);
+    EXPECT_TRUE(Fake().debugLines.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, SenderLength,
+                         ::testing::Values(LengthCase{0, 6}, LengthCase{1, 7}, LengthCase{256, 262},
+                                           LengthCase{257, 263}));
+
+class SenderTooLong : public Sender, public ::testing::WithParamInterface<size_t> {};
+
+TEST_P(SenderTooLong, RefusedWithOneLineAndNothingElse)
+{
+    const HRESULT sentinel = 0x13572468;
+    StoreLastCmdID(sentinel);
+    const std::string text(GetParam(), 'B');
+
+    SendATCmd(text.c_str());
+
+    EXPECT_EQ(std::vector<std::string>{"SendATCmd CMD too long(" + std::to_string(GetParam()) + ">=258)\r\n"},
+              Fake().debugLines);
+    EXPECT_EQ(std::vector<std::string>{"NKDbgPrintfW"}, Fake().calls);
+    EXPECT_TRUE(Fake().boxes.empty());
+    EXPECT_EQ(sentinel, LoadLastCmdID());
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, SenderTooLong, ::testing::Values(258u, 259u, 260u, 1000u));
+
+struct ResultCase {
+    HRESULT result;
+    const char* line;  // nullptr: accepted, no line and no box
+};
+
+class SenderResult : public Sender, public ::testing::WithParamInterface<ResultCase> {};
+
+TEST_P(SenderResult, StoredWhateverItsSignAndReportedWhenNegative)
+{
+    const ResultCase& c = GetParam();
+    Fake().devSpecificResult = c.result;
+
+    SendATCmd("AT*AETZ=0");
+
+    EXPECT_EQ(c.result, LoadLastCmdID());
+    if (c.line == nullptr) {
+        EXPECT_TRUE(Fake().debugLines.empty());
+        EXPECT_TRUE(Fake().boxes.empty());
+        return;
+    }
+    EXPECT_EQ(std::vector<std::string>{c.line}, Fake().debugLines);
+    ASSERT_EQ(1u, Fake().boxes.size());
+    EXPECT_EQ(nullptr, Fake().boxes[0].owner);
+    EXPECT_EQ("Clockward: Send command fail !!", Fake().boxes[0].text);
+    EXPECT_EQ("ERROR", Fake().boxes[0].caption);
+    EXPECT_EQ(0x30u, Fake().boxes[0].type);
+    // The line comes before the box.
+    EXPECT_EQ((std::vector<std::string>{"RIL_DevSpecific", "NKDbgPrintfW", "MessageBoxW"}), Fake().calls);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, SenderResult,
+    ::testing::Values(ResultCase{0, nullptr}, ResultCase{1, nullptr}, ResultCase{0x7FFFFFFF, nullptr},
+                      ResultCase{-1, "SendATCmd send command error(-1)\r\n"},
+                      ResultCase{static_cast<HRESULT>(0x80004005u), "SendATCmd send command error(-2147467259)\r\n"},
+                      ResultCase{static_cast<HRESULT>(0x80000000u), "SendATCmd send command error(-2147483648)\r\n"}));
+
+}  // namespace
