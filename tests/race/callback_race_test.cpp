@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include <unistd.h>
 
@@ -95,6 +96,47 @@ TEST_F(CallbackRace, FreeRunningResultsRaceTheStoreWithoutTearingLines)
     const size_t known = CountOf(out, kEnter) * kEnter.size() + CountOf(out, kNotify) * kNotify.size() +
                          CountOf(out, kMatched) * kMatched.size();
     EXPECT_EQ(out.size(), known);
+}
+
+
+TEST_F(CallbackRace, ResultsFromAnUnsynchronisedThreadWhileSending)
+{
+    // The simulated layer's own locks order most deliveries after the store; here a second thread
+    // delivers results with no lock shared with the sender, so only the identifier's atomicity
+    // keeps ThreadSanitizer quiet.
+    char state[] = "/tmp/clockward-race-XXXXXX";
+    const int stateFd = mkstemp(state);
+    ASSERT_GE(stateFd, 0);
+    close(stateFd);
+    setenv("CLOCKWARD_SIM_STATE_FILE", state, 1);
+    setenv("CLOCKWARD_SIM_RESULT", "at-deinit", 1);
+    setenv("CLOCKWARD_SIM_AT_DEINIT", "drop", 1);
+    setenv("CLOCKWARD_SIM_NOTIFY", "0", 1);
+    g_pfnRIL_Initialize(1, RILFunc, RILNotify, 0, 0, &g_hRil);
+
+    char out[] = "/tmp/clockward-race-out-XXXXXX";
+    const int outFd = mkstemp(out);
+    ASSERT_GE(outFd, 0);
+    fflush(stderr);
+    const int savedStderr = dup(STDERR_FILENO);
+    dup2(outFd, STDERR_FILENO);
+    std::thread radio([] {
+        for (int i = 0; i < kIterations * 10; ++i) RILFunc(RIL_RESULT_OK, i % 64, nullptr, 0, 0);
+    });
+    for (int i = 0; i < kIterations; ++i) SendATCmd("AT");
+    radio.join();
+    dup2(savedStderr, STDERR_FILENO);
+    close(savedStderr);
+    close(outFd);
+    g_pfnRIL_Deinitialize(g_hRil);
+    unsetenv("CLOCKWARD_SIM_AT_DEINIT");
+
+    std::ifstream in(out);
+    std::stringstream text;
+    text << in.rdbuf();
+    unlink(out);
+    unlink(state);
+    EXPECT_EQ(static_cast<size_t>(kIterations * 10), CountOf(text.str(), kEnter));
 }
 
 }  // namespace

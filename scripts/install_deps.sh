@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and tests need, only when something is missing.
+# Usage: install_deps.sh host|device
+set -euo pipefail
+
+want=(cmake ninja-build g++ libgtest-dev)
+if [ "${1:-host}" = device ]; then
+    want+=(gcc-arm-none-eabi binutils-arm-none-eabi python3-pefile python3-unicorn osslsigncode openssl)
+fi
+
+missing=()
+for pkg in "${want[@]}"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The main job: builds the host flavour and runs it against the simulated phone, showing the
+# phone's network time-zone update setting before and after, and the radio layer's trace.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install_deps.sh host
+cmake --preset host >/dev/null
+cmake --build --preset host >/dev/null
+
+bin=build/host/bin
+phone=build/host/sim-phone
+mkdir -p "$phone"
+export CLOCKWARD_SIM_STATE_FILE="$PWD/$phone/aetz.state"
+trace="$PWD/$phone/trace.log"
+rm -f "$trace"
+
+echo "== simulated phone: switching the network time-zone update on for the demonstration"
+"$bin/sim-modem" 'AT*AETZ=1'
+echo "== before:"
+"$bin/sim-modem" 'AT*AETZ?'
+
+echo "== running clockward (it waits 5 seconds first; debug output follows)"
+start=$(date +%s.%N)
+set +e
+CLOCKWARD_SIM_TRACE="$trace" "$bin/clockward"
+status=$?
+set -e
+end=$(date +%s.%N)
+echo "== clockward exited with $status after $(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }') s"
+
+echo "== after:"
+"$bin/sim-modem" 'AT*AETZ?'
+echo "== radio layer trace ($trace):"
+cat "$trace"
+exit "$status"
