@@ -1,0 +1,97 @@
+@ The PE headers of clockward.exe: DOS header, PE signature, COFF header, optional header and
+@ section table. Sizes, addresses and RVAs come from symbols the linker script computes.
+
+    .section .pe_headers, "a", %progbits
+
+dos_header:
+    .ascii  "MZ"                            @ e_magic
+    .org    dos_header + 0x3c
+    .long   pe_signature - dos_header       @ e_lfanew
+
+pe_signature:
+    .ascii  "PE\0\0"                        @ Signature
+
+coff_header:
+    .short  0x01c2                          @ Machine: IMAGE_FILE_MACHINE_THUMB (ARMv4I)
+    .short  (section_table_end - section_table) / 40   @ NumberOfSections
+    .long   PE_TIMESTAMP                    @ TimeDateStamp
+    .long   0                               @ PointerToSymbolTable
+    .long   0                               @ NumberOfSymbols
+    .short  optional_header_end - optional_header      @ SizeOfOptionalHeader
+    .short  0x010f                          @ Characteristics: RELOCS_STRIPPED | EXECUTABLE_IMAGE |
+                                            @   LINE_NUMS_STRIPPED | LOCAL_SYMS_STRIPPED | 32BIT_MACHINE
+
+optional_header:
+    .short  0x010b                          @ Magic: PE32
+    .byte   2                               @ MajorLinkerVersion
+    .byte   40                              @ MinorLinkerVersion
+    .long   __pe_text_raw_size              @ SizeOfCode
+    .long   __pe_data_raw_size              @ SizeOfInitializedData
+    .long   0                               @ SizeOfUninitializedData (zero-fill is in .data)
+    .long   __pe_entry_rva                  @ AddressOfEntryPoint
+    .long   __pe_text_rva                   @ BaseOfCode
+    .long   __pe_data_rva                   @ BaseOfData
+    .long   __pe_image_base                 @ ImageBase
+    .long   __pe_section_alignment          @ SectionAlignment
+    .long   __pe_file_alignment             @ FileAlignment
+    .short  5                               @ MajorOperatingSystemVersion
+    .short  2                               @ MinorOperatingSystemVersion
+    .short  0                               @ MajorImageVersion
+    .short  0                               @ MinorImageVersion
+    .short  5                               @ MajorSubsystemVersion: Windows Mobile 6 is CE 5.02
+    .short  2                               @ MinorSubsystemVersion
+    .long   0                               @ Win32VersionValue
+    .long   __pe_size_of_image              @ SizeOfImage
+    .long   __pe_size_of_headers            @ SizeOfHeaders
+    .long   0                               @ CheckSum (the signing tool writes it)
+    .short  9                               @ Subsystem: IMAGE_SUBSYSTEM_WINDOWS_CE_GUI
+    .short  0                               @ DllCharacteristics
+    .long   0x10000                         @ SizeOfStackReserve
+    .long   0x1000                          @ SizeOfStackCommit
+    .long   0x100000                        @ SizeOfHeapReserve
+    .long   0x1000                          @ SizeOfHeapCommit
+    .long   0                               @ LoaderFlags
+    .long   (data_directories_end - data_directories) / 8  @ NumberOfRvaAndSizes
+data_directories:
+    .long   0, 0                            @ 0 export
+    .long   __pe_import_rva, __pe_import_size   @ 1 import
+    .long   0, 0                            @ 2 resource
+    .long   0, 0                            @ 3 exception
+    .long   0, 0                            @ 4 certificate (the signing tool writes it)
+    .long   0, 0                            @ 5 base relocation (stripped)
+    .long   0, 0                            @ 6 debug
+    .long   0, 0                            @ 7 architecture
+    .long   0, 0                            @ 8 global pointer
+    .long   0, 0                            @ 9 TLS
+    .long   0, 0                            @ 10 load configuration
+    .long   0, 0                            @ 11 bound import
+    .long   __pe_iat_rva, __pe_iat_size     @ 12 import address table
+    .long   0, 0                            @ 13 delay import
+    .long   0, 0                            @ 14 CLR runtime
+    .long   0, 0                            @ 15 reserved
+data_directories_end:
+optional_header_end:
+
+section_table:
+    .ascii  ".text\0\0\0"                   @ Name
+    .long   __pe_text_virtual_size          @ VirtualSize
+    .long   __pe_text_rva                   @ VirtualAddress
+    .long   __pe_text_raw_size              @ SizeOfRawData
+    .long   __pe_text_raw_pointer           @ PointerToRawData
+    .long   0                               @ PointerToRelocations
+    .long   0                               @ PointerToLinenumbers
+    .short  0                               @ NumberOfRelocations
+    .short  0                               @ NumberOfLinenumbers
+    .long   0x60000020                      @ Characteristics: CNT_CODE | MEM_EXECUTE | MEM_READ
+
+    .ascii  ".data\0\0\0"                   @ Name
+    .long   __pe_data_virtual_size          @ VirtualSize (initialised data, imports and zero-fill)
+    .long   __pe_data_rva                   @ VirtualAddress
+    .long   __pe_data_raw_size              @ SizeOfRawData
+    .long   __pe_data_raw_pointer           @ PointerToRawData
+    .long   0                               @ PointerToRelocations
+    .long   0                               @ PointerToLinenumbers
+    .short  0                               @ NumberOfRelocations
+    .short  0                               @ NumberOfLinenumbers
+    .long   0xc0000040                      @ Characteristics: CNT_INITIALIZED_DATA | MEM_READ | MEM_WRITE
+section_table_end:
