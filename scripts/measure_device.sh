@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Prints the device figures: the unsigned and signed image sizes and SendATCmd's stack use on ARM.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install_deps.sh device
+cmake --preset device >/dev/null
+cmake --build --preset device >/dev/null
+dir=build/device
+
+echo "== image sizes"
+printf 'clockward.exe (unsigned): %d bytes (budget 4096)\n' "$(stat -c %s $dir/clockward.exe)"
+printf 'clockward-signed.exe:     %d bytes\n' "$(stat -c %s $dir/clockward-signed.exe)"
+/usr/bin/python3 - "$dir/clockward.exe" <<'PY'
+import sys, pefile
+pe = pefile.PE(sys.argv[1])
+for s in pe.sections:
+    name = s.Name.rstrip(b'\0').decode()
+    print(f"  {name:6} virtual {s.Misc_VirtualSize:5d} bytes, in the file {s.SizeOfRawData:5d} bytes")
+PY
+echo "== stack use of SendATCmd (arm-none-eabi-gcc -fstack-usage, device build)"
+grep -h 'SendATCmd' $(find $dir/CMakeFiles/clockward_logic.dir -name '*.su')

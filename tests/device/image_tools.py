@@ -1,0 +1,23 @@
+"""Where the device image tests find the built files and the binutils they use (from the environment CTest sets)."""
+import os
+
+
+def env(name):
+    value = os.environ.get(name)
+    if not value:
+        raise RuntimeError(f"{name} is not set: run these tests through CTest in the device build")
+    return value
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return bytearray(f.read())
+
+
+UNSIGNED = lambda: env("CLOCKWARD_EXE")
+SIGNED = lambda: env("CLOCKWARD_SIGNED_EXE")
+ELF = lambda: env("CLOCKWARD_ELF")
+NM = lambda: env("ARM_NM")
+OBJDUMP = lambda: env("ARM_OBJDUMP")
+OBJCOPY = lambda: env("ARM_OBJCOPY")
+READELF = lambda: env("ARM_READELF")

@@ -1,0 +1,251 @@
+"""Checks of the device image with an independent PE parser (pefile) and binutils' disassembler.
+
+Each check returns a list of problems; an empty list means the image passed it. The tests run these
+on the built images and on images broken on purpose.
+"""
+import os
+import re
+import subprocess
+import tempfile
+
+import pefile
+
+IMAGE_BASE = 0x10000
+SECTION_ALIGNMENT = 0x1000
+FILE_ALIGNMENT = 0x200
+EXPECTED_SECTIONS = [b".text", b".data"]
+EXPECTED_IMPORTS = {
+    "coredll.dll": ["Sleep", "LoadLibraryW", "GetProcAddressW", "NKDbgPrintfW", "MessageBoxW",
+                    "GetModuleFileNameW", "TerminateProcess", "strlen", "memcpy"],
+}
+IMAGE_FILE_DLL = 0x2000
+REQUIRED_CHARACTERISTICS = 0x0001 | 0x0002 | 0x0100  # RELOCS_STRIPPED | EXECUTABLE_IMAGE | 32BIT_MACHINE
+SCN_CODE, SCN_EXECUTE, SCN_READ, SCN_WRITE = 0x20, 0x20000000, 0x40000000, 0x80000000
+DIRECTORY_IMPORT, DIRECTORY_SECURITY, DIRECTORY_BASERELOC, DIRECTORY_IAT = 1, 4, 5, 12
+
+
+def parse(data):
+    return pefile.PE(data=bytes(data), fast_load=False)
+
+
+def align(value, alignment):
+    return (value + alignment - 1) // alignment * alignment
+
+
+def header_problems(pe, signed=False):
+    fh, oh = pe.FILE_HEADER, pe.OPTIONAL_HEADER
+    expected = [
+        ("Machine", fh.Machine, 0x01C2),
+        ("SizeOfOptionalHeader", fh.SizeOfOptionalHeader, 224),
+        ("Magic", oh.Magic, 0x10B),
+        ("ImageBase", oh.ImageBase, IMAGE_BASE),
+        ("SectionAlignment", oh.SectionAlignment, SECTION_ALIGNMENT),
+        ("FileAlignment", oh.FileAlignment, FILE_ALIGNMENT),
+        ("Subsystem", oh.Subsystem, 9),
+        ("MajorSubsystemVersion", oh.MajorSubsystemVersion, 5),
+        ("MinorSubsystemVersion", oh.MinorSubsystemVersion, 2),
+        ("NumberOfRvaAndSizes", oh.NumberOfRvaAndSizes, 16),
+    ]
+    problems = [f"{name} is {value:#x}, expected {want:#x}" for name, value, want in expected if value != want]
+    if fh.Characteristics & REQUIRED_CHARACTERISTICS != REQUIRED_CHARACTERISTICS:
+        problems.append(f"Characteristics {fh.Characteristics:#x} lack EXECUTABLE_IMAGE, 32BIT_MACHINE or RELOCS_STRIPPED")
+    if fh.Characteristics & IMAGE_FILE_DLL:
+        problems.append("Characteristics mark the image as a DLL")
+    allowed = {DIRECTORY_IMPORT, DIRECTORY_IAT} | ({DIRECTORY_SECURITY} if signed else set())
+    for index, entry in enumerate(oh.DATA_DIRECTORY):
+        if (entry.VirtualAddress or entry.Size) and index not in allowed:
+            problems.append(f"data directory {index} ({entry.name}) is set")
+    for index in [DIRECTORY_IMPORT, DIRECTORY_IAT] + ([DIRECTORY_SECURITY] if signed else []):
+        entry = oh.DATA_DIRECTORY[index]
+        if not (entry.VirtualAddress and entry.Size):
+            problems.append(f"data directory {index} ({entry.name}) is empty")
+    code = [s for s in pe.sections if s.Characteristics & SCN_EXECUTE]
+    entry_rva = oh.AddressOfEntryPoint
+    if not any(s.VirtualAddress <= entry_rva < s.VirtualAddress + s.Misc_VirtualSize for s in code):
+        problems.append(f"entry point {entry_rva:#x} is not inside an executable section")
+    if entry_rva % 4:
+        problems.append(f"entry point {entry_rva:#x} is not ARM code (not 4-byte aligned)")
+    return problems
+
+
+def section_problems(pe, file_size):
+    problems = []
+    names = [s.Name.rstrip(b"\0") for s in pe.sections]
+    if names != EXPECTED_SECTIONS:
+        problems.append(f"sections are {names}, expected {EXPECTED_SECTIONS}")
+    oh = pe.OPTIONAL_HEADER
+    expected_rva = align(oh.SizeOfHeaders, SECTION_ALIGNMENT)
+    expected_raw = oh.SizeOfHeaders
+    for s in pe.sections:
+        name = s.Name.rstrip(b"\0").decode(errors="replace")
+        if s.VirtualAddress != expected_rva:
+            problems.append(f"{name}: VirtualAddress {s.VirtualAddress:#x}, expected {expected_rva:#x}")
+        if s.PointerToRawData != expected_raw:
+            problems.append(f"{name}: PointerToRawData {s.PointerToRawData:#x}, expected {expected_raw:#x}")
+        if s.PointerToRawData % FILE_ALIGNMENT or s.SizeOfRawData % FILE_ALIGNMENT:
+            problems.append(f"{name}: raw data not file-aligned")
+        if s.PointerToRawData + s.SizeOfRawData > file_size:
+            problems.append(f"{name}: raw data ends at {s.PointerToRawData + s.SizeOfRawData:#x}, past the file ({file_size:#x})")
+        if s.Misc_VirtualSize == 0 or s.Misc_VirtualSize > align(s.Misc_VirtualSize, SECTION_ALIGNMENT):
+            problems.append(f"{name}: VirtualSize {s.Misc_VirtualSize:#x}")
+        if s.SizeOfRawData > align(s.Misc_VirtualSize, FILE_ALIGNMENT):
+            problems.append(f"{name}: more raw data ({s.SizeOfRawData:#x}) than its virtual size covers")
+        if s.NumberOfRelocations or s.PointerToRelocations:
+            problems.append(f"{name}: has relocations")
+        expected_rva = s.VirtualAddress + align(s.Misc_VirtualSize, SECTION_ALIGNMENT)
+        expected_raw = s.PointerToRawData + s.SizeOfRawData
+    flags = {s.Name.rstrip(b"\0"): s.Characteristics for s in pe.sections}
+    if b".text" in flags and (flags[b".text"] & SCN_WRITE or not flags[b".text"] & SCN_EXECUTE):
+        problems.append(".text must be executable and not writable")
+    if b".data" in flags and (flags[b".data"] & SCN_EXECUTE or not flags[b".data"] & SCN_WRITE):
+        problems.append(".data must be writable and not executable")
+    if oh.SizeOfImage != expected_rva:
+        problems.append(f"SizeOfImage {oh.SizeOfImage:#x}, expected {expected_rva:#x}")
+    headers_end = pe.sections[-1].get_file_offset() + 40 if pe.sections else 0
+    if oh.SizeOfHeaders != align(headers_end, FILE_ALIGNMENT):
+        problems.append(f"SizeOfHeaders {oh.SizeOfHeaders:#x}, headers end at {headers_end:#x}")
+    return problems
+
+
+def import_problems(pe):
+    found = {}
+    for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        dll = entry.dll.decode(errors="replace")
+        found[dll] = [imp.name.decode() if imp.name else f"#{imp.ordinal}" for imp in entry.imports]
+    problems = []
+    if any(dll.lower() == "ril.dll" for dll in found):
+        problems.append("ril.dll is in the import table: the radio layer must be bound at run time only")
+    if found != EXPECTED_IMPORTS:
+        problems.append(f"imports are {found}, expected {EXPECTED_IMPORTS}")
+    return problems
+
+
+def _elf_sections(elf, readelf):
+    out = subprocess.run([readelf, "-S", "-W", elf], check=True, capture_output=True, text=True).stdout
+    sections = {}
+    for m in re.finditer(r"\]\s+(\S+)\s+(\S+)\s+([0-9a-f]{8})\s+([0-9a-f]{6,8})\s+([0-9a-f]{6,8})", out):
+        name, kind, addr, off, size = m.groups()
+        sections[name] = (kind, int(addr, 16), int(size, 16))
+    return sections
+
+
+def _elf_bytes(elf, section, objcopy):
+    with tempfile.TemporaryDirectory() as tmp:
+        out = os.path.join(tmp, "section.bin")
+        subprocess.run([objcopy, "-O", "binary", f"--only-section={section}", elf, out], check=True)
+        with open(out, "rb") as f:
+            return f.read()
+
+
+def elf_match_problems(pe, data, elf, readelf, objcopy):
+    """Every byte the loader maps from the file is the linked program's byte at that address."""
+    problems = []
+    sections = _elf_sections(elf, readelf)
+    headers = _elf_bytes(elf, ".pe_headers", objcopy)
+    if bytes(data[: pe.OPTIONAL_HEADER.SizeOfHeaders]) != headers:
+        problems.append("the file's headers differ from the linked .pe_headers")
+    for s in pe.sections:
+        name = s.Name.rstrip(b"\0").decode(errors="replace")
+        if name not in sections:
+            problems.append(f"{name}: no such section in the linked program")
+            continue
+        _, addr, _ = sections[name]
+        if addr != IMAGE_BASE + s.VirtualAddress:
+            problems.append(f"{name}: linked at {addr:#x}, the image maps it at {IMAGE_BASE + s.VirtualAddress:#x}")
+        linked = _elf_bytes(elf, name, objcopy)
+        raw = bytes(data[s.PointerToRawData: s.PointerToRawData + s.SizeOfRawData])
+        if raw != linked[: len(raw)] or len(linked) != len(raw):
+            problems.append(f"{name}: the file's bytes differ from the linked program's")
+    bss = sections.get(".bss")
+    data_section = next((s for s in pe.sections if s.Name.rstrip(b"\0") == b".data"), None)
+    if bss and data_section and bss[1] + bss[2] > IMAGE_BASE + data_section.VirtualAddress + data_section.Misc_VirtualSize:
+        problems.append(".bss extends past the .data section's virtual size")
+    return problems
+
+
+def mapping_symbols(elf, nm):
+    """ARM ELF mapping symbols ($a code, $t Thumb code, $d data) as (address, kind), sorted."""
+    out = subprocess.run([nm, "-n", "--special-syms", elf], check=True, capture_output=True, text=True).stdout
+    marks = []
+    for line in out.splitlines():
+        parts = line.split()
+        if len(parts) == 3 and re.fullmatch(r"\$[atd](\..*)?", parts[2]):
+            marks.append((int(parts[0], 16), parts[2][1]))
+    return marks
+
+
+def code_ranges(marks, start, end):
+    """The [from, to) ranges of ARM code inside [start, end), and any Thumb ranges, from mapping symbols."""
+    inside = sorted((a, k) for a, k in marks if start <= a < end)
+    arm, thumb = [], []
+    for i, (addr, kind) in enumerate(inside):
+        stop = inside[i + 1][0] if i + 1 < len(inside) else end
+        if stop > addr:
+            (arm if kind == "a" else thumb if kind == "t" else []).append((addr, stop))
+    return arm, thumb
+
+
+CONDITIONS = "eq|ne|cs|hs|cc|lo|mi|pl|vs|vc|hi|ls|ge|lt|gt|le|al"
+ARMV4T_MNEMONIC = re.compile(
+    r"^(?:(?:and|eor|sub|rsb|add|adc|sbc|rsc|orr|mov|bic|mvn|lsl|lsr|asr|ror|rrx|mul|mla|umull|umlal|smull|smlal)s?"
+    r"|tst|teq|cmp|cmn|ldr|str|ldrb|strb|ldrh|strh|ldrsb|ldrsh|ldrt|strt|ldrbt|strbt"
+    r"|ldm(?:ia|ib|da|db|fd|fa|ed|ea)?|stm(?:ia|ib|da|db|fd|fa|ed|ea)?|push|pop"
+    r"|b|bl|bx|swi|svc|swp|swpb|mrs|msr|cdp|ldc|ldcl|stc|stcl|mcr|mrc|nop)"
+    rf"(?:{CONDITIONS})?$")
+# A condition can also sit inside UAL names (ldrbeq, ldmiaeq); objdump writes those forms too.
+UAL_INFIX = re.compile(rf"^(ldr|str|ldm|stm)({CONDITIONS})(b|h|sb|sh|t|bt|ia|ib|da|db|fd|fa|ed|ea)$")
+
+
+def instruction_problem(mnemonic, operands):
+    """Why an ARM-state instruction cannot run on ARMv4T or breaks interworking there; None if fine."""
+    if UAL_INFIX.match(mnemonic):
+        mnemonic = UAL_INFIX.sub(r"\1\3\2", mnemonic)
+    if not ARMV4T_MNEMONIC.match(mnemonic):
+        return f"{mnemonic} is not an ARMv4T instruction"
+    ops = operands.replace(" ", "")
+    base = re.sub(rf"({CONDITIONS})$", "", mnemonic) if mnemonic not in ("bl", "b") else mnemonic
+    if base.startswith("ldr") and ops.startswith("pc,"):
+        return "a load into pc does not switch to Thumb on ARMv4T: use bx"
+    if (base.startswith("ldm") or base == "pop") and re.search(r"[{,]pc[},]", ops):
+        return "a load of pc does not switch to Thumb on ARMv4T: use bx"
+    if base in ("mov", "movs") and re.match(r"pc,(lr|r\d+|ip|sp)$", ops):
+        return "mov pc, register does not interwork: use bx"
+    return None
+
+
+def code_problems(code, code_va, ranges, objdump):
+    """Disassembles each ARM range of code (bytes mapped at code_va) and reports what ARMv4T lacks."""
+    problems = []
+    with tempfile.TemporaryDirectory() as tmp:
+        path = os.path.join(tmp, "code.bin")
+        with open(path, "wb") as f:
+            f.write(bytes(code))
+        for start, stop in ranges:
+            out = subprocess.run([objdump, "-D", "-b", "binary", "-m", "arm", f"--adjust-vma={code_va:#x}",
+                                  f"--start-address={start:#x}", f"--stop-address={stop:#x}", path],
+                                 check=True, capture_output=True, text=True).stdout
+            for line in out.splitlines():
+                m = re.match(r"^\s*([0-9a-f]+):\s+([0-9a-f]{8})\s+(\S+)\s*(.*)$", line)
+                if not m:
+                    continue
+                addr, word, mnemonic, operands = m.groups()
+                operands = operands.split(";")[0].split("@")[0].strip()
+                if "undefined" in line.lower() or "unpredictable" in line.lower():
+                    problems.append(f"{addr}: {word} is undefined or unpredictable")
+                    continue
+                why = instruction_problem(mnemonic, operands)
+                if why:
+                    problems.append(f"{addr}: {word} {mnemonic} {operands}: {why}")
+    return problems
+
+
+def text_code_problems(pe, data, elf, nm, objdump):
+    """ARMv4T-only check of the image's .text, with code and literal pools told apart by the ELF's mapping symbols."""
+    text = next(s for s in pe.sections if s.Name.rstrip(b"\0") == b".text")
+    start = IMAGE_BASE + text.VirtualAddress
+    arm, thumb = code_ranges(mapping_symbols(elf, nm), start, start + text.Misc_VirtualSize)
+    problems = [f"Thumb code at {a:#x}..{b:#x}" for a, b in thumb]
+    if not arm:
+        problems.append("no ARM code found in .text")
+    code = data[text.PointerToRawData: text.PointerToRawData + text.SizeOfRawData]
+    return problems + code_problems(code, start, arm, objdump)
