@@ -1,0 +1,254 @@
+// The device image's own ARM code, run from its entry point on three CPU models with stand-in
+// services in ARM and Thumb state, through the same scenario table as the host end-to-end tests.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <tuple>
+
+#include "emulation/emulated_phone.h"
+#include "scenarios/scenario_table.h"
+
+namespace {
+
+struct CpuModel {
+    const char* name;
+    uc_cpu_arm model;
+};
+const CpuModel kCpus[] = {{"ARMv4T_TI925T", UC_CPU_ARM_TI925T},
+                          {"ARMv5TE_PXA270", UC_CPU_ARM_PXA270},
+                          {"ARMv6_ARM1136", UC_CPU_ARM_1136}};
+
+std::vector<uint8_t> ReadFile(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+const std::vector<uint8_t>& Image(bool signedImage)
+{
+    static const std::vector<uint8_t> unsignedImage = ReadFile(DEVICE_IMAGE);
+    static const std::vector<uint8_t> signedOne = ReadFile(DEVICE_SIGNED_IMAGE);
+    return signedImage ? signedOne : unsignedImage;
+}
+
+const LoadedSection* SectionAt(const PhoneRun& run, uint32_t address)
+{
+    for (const LoadedSection& s : run.image.sections) {
+        if (address >= s.start && address < s.start + s.size) return &s;
+    }
+    return nullptr;
+}
+
+bool IsArmCode(const PhoneRun& run, uint32_t address)
+{
+    const LoadedSection* s = SectionAt(run, address);
+    return s && s->executable && address % 4 == 0;
+}
+
+// What a scenario requires of the run, on top of what it requires on the host.
+void ExpectScenarioOutcome(const Scenario& s, const PhoneRun& run)
+{
+    ASSERT_TRUE(run.ok) << run.failure;
+    EXPECT_TRUE(run.terminated);
+    EXPECT_EQ(0x42u, run.terminateHandle);
+    EXPECT_EQ(0u, run.exitCode);
+    ASSERT_GE(run.services.size(), 2u);
+    EXPECT_EQ("GetModuleFileNameW", run.services[0]);  // the start-up builds argv
+    EXPECT_EQ("Sleep(5000)", run.services[1]);          // and the program waits before anything else
+    EXPECT_EQ("LoadLibraryW(ril.dll)", run.services[2]);
+    EXPECT_EQ(s.debugLines, run.debugLines);
+    ASSERT_EQ(s.boxTexts.size(), run.boxes.size());
+    for (size_t i = 0; i < run.boxes.size(); ++i) {
+        EXPECT_EQ(s.boxTexts[i], run.boxes[i].text);
+        EXPECT_EQ("ERROR", run.boxes[i].caption);
+        EXPECT_EQ(0u, run.boxes[i].owner);
+        EXPECT_EQ(0x30u, run.boxes[i].style);
+    }
+    std::vector<std::string> names;
+    for (const RadioCall& c : run.radioCalls) names.push_back(c.name);
+    EXPECT_EQ(s.radioCalls, names);
+    if (s.radioCalls.empty()) return;
+
+    const RadioCall& init = run.radioCalls[0];
+    EXPECT_EQ(1u, init.args[0]);
+    EXPECT_TRUE(IsArmCode(run, init.args[1])) << "result callback " << init.args[1];
+    EXPECT_TRUE(IsArmCode(run, init.args[2])) << "notification callback " << init.args[2];
+    EXPECT_NE(init.args[1], init.args[2]);
+    EXPECT_EQ(0u, init.args[3]);
+    EXPECT_EQ(0u, init.args[4]);
+    const LoadedSection* handlePlace = SectionAt(run, init.args[5]);
+    ASSERT_NE(nullptr, handlePlace);
+    EXPECT_TRUE(handlePlace->writable && !handlePlace->executable);
+
+    const uint32_t handle = s.sendsWithHandleZero ? 0 : kEmulatedRilHandle;
+    const RadioCall& send = run.radioCalls[1];
+    EXPECT_EQ(handle, send.args[0]);
+    EXPECT_EQ(15u, send.args[2]);
+    EXPECT_EQ(kDisableNitzBlock, send.block);
+    EXPECT_EQ(handle, run.radioCalls[2].args[0]);
+}
+
+using Combination = std::tuple<Scenario, CpuModel, ServiceState, bool>;
+
+class DeviceRun : public ::testing::TestWithParam<Combination> {};
+
+TEST_P(DeviceRun, BehavesAsTheScenarioSays)
+{
+    const auto& [scenario, cpu, services, signedImage] = GetParam();
+    PhoneSetup setup;
+    setup.scenario = &scenario;
+    setup.cpu = cpu.model;
+    setup.services = services;
+    ExpectScenarioOutcome(scenario, RunOnEmulatedPhone(Image(signedImage), setup));
+}
+
+std::string CombinationName(const ::testing::TestParamInfo<Combination>& p)
+{
+    return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name + "_" +
+           (std::get<2>(p.param) == ServiceState::Arm ? "ArmServices" : "ThumbServices") +
+           (std::get<3>(p.param) ? "_Signed" : "_Unsigned");
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, DeviceRun,
+                         ::testing::Combine(::testing::ValuesIn(Scenarios()), ::testing::ValuesIn(kCpus),
+                                            ::testing::Values(ServiceState::Arm, ServiceState::Thumb),
+                                            ::testing::Bool()),
+                         CombinationName);
+
+const Scenario& Named(const char* name)
+{
+    for (const Scenario& s : Scenarios()) {
+        if (std::string(s.name) == name) return s;
+    }
+    throw std::runtime_error(name);
+}
+
+class DeviceCallbacks : public ::testing::TestWithParam<CpuModel> {};
+
+TEST_P(DeviceCallbacks, IdentifierZeroInsideTheSendMatchesTheInitialZero)
+{
+    PhoneSetup setup;
+    setup.scenario = &Named("Success");
+    setup.cpu = GetParam().model;
+    setup.services = ServiceState::Thumb;
+    setup.extra.resultWithIdZeroInsideSend = true;
+    const PhoneRun run = RunOnEmulatedPhone(Image(false), setup);
+    ASSERT_TRUE(run.ok) << run.failure;
+    EXPECT_EQ((std::vector<std::string>{"### RILFunc enter ###\r\n", "### CSend_SSDlg::RILFunc(1)###\r\n",
+                                        "### RILFunc enter ###\r\n", "### CSend_SSDlg::RILFunc(1)###\r\n"}),
+              run.debugLines);
+}
+
+TEST_P(DeviceCallbacks, StaleIdentifierAfterTheSendGetsOnlyTheEntryLine)
+{
+    PhoneSetup setup;
+    setup.scenario = &Named("Success");
+    setup.cpu = GetParam().model;
+    setup.extra.staleResultAfterSend = true;
+    const PhoneRun run = RunOnEmulatedPhone(Image(false), setup);
+    ASSERT_TRUE(run.ok) << run.failure;
+    EXPECT_EQ((std::vector<std::string>{"### RILFunc enter ###\r\n", "### RILFunc enter ###\r\n",
+                                        "### CSend_SSDlg::RILFunc(1)###\r\n"}),
+              run.debugLines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cpus, DeviceCallbacks, ::testing::ValuesIn(kCpus),
+                         [](const ::testing::TestParamInfo<CpuModel>& p) { return std::string(p.param.name); });
+
+// The harness itself must notice broken images.
+struct Breakage {
+    const char* name;
+    void (*apply)(std::vector<uint8_t>& image);
+    ServiceState services;
+};
+
+uint32_t U32(const std::vector<uint8_t>& b, size_t at)
+{
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+size_t OptionalHeader(const std::vector<uint8_t>& b)
+{
+    return U32(b, 0x3C) + 24;
+}
+
+// File offset of the entry point (the first section holds it).
+size_t EntryOffset(const std::vector<uint8_t>& b)
+{
+    const size_t opt = OptionalHeader(b);
+    const size_t firstSection = opt + 224;
+    return U32(b, opt + 16) - U32(b, firstSection + 12) + U32(b, firstSection + 20);
+}
+
+const Breakage kBreakages[] = {
+    {"Thumb2InstructionAtEntry", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xE3000000u); },  // movw r0, #0
+     ServiceState::Arm},
+    {"ThunkLoadsPc",
+     [](std::vector<uint8_t>& b) {
+         // Every "ldr ip, [ip]; bx ip" becomes "ldr pc, [ip]", which cannot enter Thumb code on ARMv4T.
+         for (size_t i = 0; i + 8 <= b.size(); i += 4) {
+             if (U32(b, i) == 0xE59CC000u && U32(b, i + 4) == 0xE12FFF1Cu) {
+                 Put32(b, i, 0xE59CF000u);
+                 Put32(b, i + 4, 0xE1A00000u);
+             }
+         }
+     },
+     ServiceState::Thumb},
+    {"EntryPointInData",
+     [](std::vector<uint8_t>& b) {
+         const size_t opt = OptionalHeader(b);
+         Put32(b, opt + 16, U32(b, opt + 224 + 40 + 12));  // the second section's RVA
+     },
+     ServiceState::Arm},
+    {"WritesIntoItsCode", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xE58F0000u); },  // str r0, [pc]
+     ServiceState::Arm},
+    {"LoopsForever", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xEAFFFFFEu); },  // b .
+     ServiceState::Arm},
+    {"EntryPointInHeaders",
+     [](std::vector<uint8_t>& b) { Put32(b, OptionalHeader(b) + 16, 0x40); },  // the PE signature, not code
+     ServiceState::Arm},
+};
+
+class BrokenDeviceImage : public ::testing::TestWithParam<Breakage> {};
+
+TEST_P(BrokenDeviceImage, FailsTheRunOnAnArmv4tCore)
+{
+    std::vector<uint8_t> image = Image(false);
+    GetParam().apply(image);
+    ASSERT_NE(Image(false), image);
+    PhoneSetup setup;
+    setup.scenario = &Named("Success");
+    setup.cpu = UC_CPU_ARM_TI925T;
+    setup.services = GetParam().services;
+    setup.instructionBudget = 20000;
+    const PhoneRun run = RunOnEmulatedPhone(image, setup);
+    EXPECT_FALSE(run.ok);
+    EXPECT_FALSE(run.failure.empty());
+    std::cout << GetParam().name << ": " << run.failure << "\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Breakages, BrokenDeviceImage, ::testing::ValuesIn(kBreakages),
+                         [](const ::testing::TestParamInfo<Breakage>& p) { return std::string(p.param.name); });
+
+TEST(DeviceLoader, RefusesAnImportItDoesNotKnow)
+{
+    std::vector<uint8_t> image = Image(false);
+    const std::string from = "TerminateProcess";
+    auto at = std::search(image.begin(), image.end(), from.begin(), from.end());
+    ASSERT_NE(image.end(), at);
+    const std::string to = "TerminateThreadX";
+    std::copy(to.begin(), to.end(), at);
+    PhoneSetup setup;
+    setup.scenario = &Named("Success");
+    const PhoneRun run = RunOnEmulatedPhone(image, setup);
+    EXPECT_FALSE(run.ok);
+    EXPECT_NE(std::string::npos, run.failure.find("unknown import coredll.dll!TerminateThreadX")) << run.failure;
+}
+
+}  // namespace

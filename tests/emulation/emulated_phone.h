@@ -1,0 +1,68 @@
+// Runs the device image's ARM code from its entry point in a CPU emulator, over stand-ins for
+// coredll and the radio layer, and records what it did.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <unicorn/unicorn.h>
+
+#include "emulation/pe_loader.h"
+#include "scenarios/scenario_table.h"
+
+// The state the stand-in services (the platform's own code) run in: the image must interwork with both.
+enum class ServiceState { Arm, Thumb };
+
+// Extra callback moments beyond the scenario's own, for the identifier cases only an emulator can stage.
+struct ExtraCallbacks {
+    bool resultWithIdZeroInsideSend = false;  // before RIL_DevSpecific returns, identifier 0
+    bool staleResultAfterSend = false;        // after it returned, an identifier it did not return
+};
+
+struct PhoneSetup {
+    const Scenario* scenario = nullptr;
+    uc_cpu_arm cpu = UC_CPU_ARM_TI925T;
+    ServiceState services = ServiceState::Arm;
+    ExtraCallbacks extra;
+    uint64_t instructionBudget = 200000;
+};
+
+struct RadioCall {
+    std::string name;
+    std::vector<uint32_t> args;  // as passed, registers then stack
+    std::vector<uint8_t> block;  // RIL_DevSpecific only
+};
+
+struct EmulatedBox {
+    uint32_t owner;
+    std::string text;
+    std::string caption;
+    uint32_t style;
+};
+
+struct PhoneRun {
+    bool ok = false;
+    std::string failure;  // why the harness stopped the run: fault, budget, foreign state, bad return
+    std::vector<std::string> services;  // coredll calls, e.g. "Sleep(5000)", "LoadLibraryW(ril.dll)"
+    std::vector<RadioCall> radioCalls;
+    std::vector<std::string> debugLines;
+    std::vector<EmulatedBox> boxes;
+    bool terminated = false;
+    uint32_t terminateHandle = 0;
+    uint32_t exitCode = 0xFFFFFFFF;
+    uint32_t writtenHandle = 0;
+    uint64_t instructions = 0;        // executed in the image (main thread and callbacks), not in stand-ins
+    uint32_t deepestMainStack = 0;    // bytes below the entry point's stack pointer
+    uint32_t deepestCallbackStack = 0;
+    int callbacksMade = 0;
+    LoadedImage image;
+};
+
+// The command line the scenario's arguments make (quoted where they hold blanks).
+std::u16string CommandLineFor(const Scenario& scenario);
+
+PhoneRun RunOnEmulatedPhone(const std::vector<uint8_t>& imageFile, const PhoneSetup& setup);
+
+// The address the radio layer stand-in writes as the new handle.
+const uint32_t kEmulatedRilHandle = 0x52490001;
