@@ -5,6 +5,19 @@
 #include <string>
 #include <vector>
 
+// The host end-to-end tests run the real executable beside the simulated ril.dll; the device
+// emulation runs clockward.exe's ARM code over stand-ins. Both take the outcome from this table.
+// Where they observe it differently, it is said once, here:
+//
+//   outcome                   host run                                  device emulation
+//   debug lines               standard error, UTF-8                     NKDbgPrintfW, formatted by the harness
+//   boxes                     drawn on standard error, parsed back      MessageBoxW's owner, text, caption, style
+//   radio calls               the simulated layer's trace file          the radio stand-in's record
+//   exit code 0               process exit status                       TerminateProcess(0x42, 0)
+//   result "after return"     held until RIL_Deinitialize (at-deinit)    delivered on entry to RIL_Deinitialize
+//   result "before return"    delivered inside RIL_DevSpecific           delivered inside RIL_DevSpecific
+//   unopened handle           refused with E_HANDLE                      refused with E_HANDLE
+//   the 5-second wait         measured: library loaded >= 5 s after start   Sleep(5000) before LoadLibraryW
 enum class LibraryState { Present, Absent, MissingDevSpecific };
 enum class InitOutcome { Succeeds, FailsWithoutHandle };
 enum class ResultArrival { AfterReturn, BeforeReturn };
