@@ -6,21 +6,21 @@
 
 namespace {
 
-struct Spec {
+struct FormatFlags {
     bool left = false, zero = false, plus = false, space = false, alt = false;
     int width = 0;
     int precision = -1;
 };
 
-void Pad(std::u16string& out, const std::u16string& body, const Spec& spec, size_t signLen)
+void Pad(std::u16string& out, const std::u16string& body, const FormatFlags& flags, size_t signLen)
 {
-    const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+    const size_t width = flags.width > 0 ? static_cast<size_t>(flags.width) : 0;
     if (body.size() >= width) {
         out += body;
-    } else if (spec.left) {
+    } else if (flags.left) {
         out += body;
         out.append(width - body.size(), u' ');
-    } else if (spec.zero) {
+    } else if (flags.zero) {
         out.append(body, 0, signLen);
         out.append(width - body.size(), u'0');
         out.append(body, signLen, std::u16string::npos);
@@ -41,7 +41,7 @@ std::u16string Digits(uint32_t value, unsigned base, bool upper)
     return s;
 }
 
-void FormatInteger(std::u16string& out, char16_t conv, uint32_t raw, Spec spec)
+void FormatInteger(std::u16string& out, char16_t conv, uint32_t raw, FormatFlags flags)
 {
     std::u16string sign;
     std::u16string digits;
@@ -50,23 +50,23 @@ void FormatInteger(std::u16string& out, char16_t conv, uint32_t raw, Spec spec)
         const uint32_t magnitude = v < 0 ? 0u - raw : raw;
         digits = Digits(magnitude, 10, false);
         if (v < 0) sign = u"-";
-        else if (spec.plus) sign = u"+";
-        else if (spec.space) sign = u" ";
+        else if (flags.plus) sign = u"+";
+        else if (flags.space) sign = u" ";
     } else if (conv == u'u') {
         digits = Digits(raw, 10, false);
     } else if (conv == u'o') {
         digits = Digits(raw, 8, false);
-        if (spec.alt && digits[0] != u'0') sign = u"0";
+        if (flags.alt && digits[0] != u'0') sign = u"0";
     } else {
         digits = Digits(raw, 16, conv == u'X');
-        if (spec.alt && raw != 0) sign = conv == u'X' ? u"0X" : u"0x";
+        if (flags.alt && raw != 0) sign = conv == u'X' ? u"0X" : u"0x";
     }
-    if (spec.precision >= 0) {
-        if (spec.precision == 0 && raw == 0) digits.clear();
-        while (digits.size() < static_cast<size_t>(spec.precision)) digits.insert(digits.begin(), u'0');
-        spec.zero = false;
+    if (flags.precision >= 0) {
+        if (flags.precision == 0 && raw == 0) digits.clear();
+        while (digits.size() < static_cast<size_t>(flags.precision)) digits.insert(digits.begin(), u'0');
+        flags.zero = false;
     }
-    Pad(out, sign + digits, spec, sign.size());
+    Pad(out, sign + digits, flags, sign.size());
 }
 
 }  // namespace
@@ -83,13 +83,13 @@ std::u16string FormatWide(const char16_t* format, va_list args)
             continue;
         }
         const char16_t* start = p++;
-        Spec spec;
+        FormatFlags flags;
         for (;; ++p) {
-            if (*p == u'-') spec.left = true;
-            else if (*p == u'0') spec.zero = true;
-            else if (*p == u'+') spec.plus = true;
-            else if (*p == u' ') spec.space = true;
-            else if (*p == u'#') spec.alt = true;
+            if (*p == u'-') flags.left = true;
+            else if (*p == u'0') flags.zero = true;
+            else if (*p == u'+') flags.plus = true;
+            else if (*p == u' ') flags.space = true;
+            else if (*p == u'#') flags.alt = true;
             else break;
         }
         // A '*' is only read from the arguments once the conversion is known to be supported.
@@ -99,16 +99,16 @@ std::u16string FormatWide(const char16_t* format, va_list args)
             widthFromArgs = true;
             ++p;
         } else {
-            while (*p >= u'0' && *p <= u'9') spec.width = spec.width * 10 + (*p++ - u'0');
+            while (*p >= u'0' && *p <= u'9') flags.width = flags.width * 10 + (*p++ - u'0');
         }
         if (*p == u'.') {
             ++p;
-            spec.precision = 0;
+            flags.precision = 0;
             if (*p == u'*') {
                 precisionFromArgs = true;
                 ++p;
             } else {
-                while (*p >= u'0' && *p <= u'9') spec.precision = spec.precision * 10 + (*p++ - u'0');
+                while (*p >= u'0' && *p <= u'9') flags.precision = flags.precision * 10 + (*p++ - u'0');
             }
         }
         // On the phone int and long are both 32 bits; the length letters change nothing.
@@ -117,36 +117,36 @@ std::u16string FormatWide(const char16_t* format, va_list args)
         const char16_t conv = *p;
         const bool supported = conv != 0 && std::u16string_view(u"diuxXocsSp").find(conv) != std::u16string_view::npos;
         if (supported && widthFromArgs) {
-            spec.width = va_arg(ap, int);
-            if (spec.width < 0) {
-                spec.left = true;
-                spec.width = -spec.width;
+            flags.width = va_arg(ap, int);
+            if (flags.width < 0) {
+                flags.left = true;
+                flags.width = -flags.width;
             }
         }
         if (supported && precisionFromArgs) {
-            spec.precision = va_arg(ap, int);
-            if (spec.precision < 0) spec.precision = -1;
+            flags.precision = va_arg(ap, int);
+            if (flags.precision < 0) flags.precision = -1;
         }
         switch (conv) {
         case u'd': case u'i': case u'u': case u'x': case u'X': case u'o':
-            FormatInteger(out, conv, static_cast<uint32_t>(va_arg(ap, int)), spec);
+            FormatInteger(out, conv, static_cast<uint32_t>(va_arg(ap, int)), flags);
             break;
         case u'c':
-            Pad(out, std::u16string(1, static_cast<char16_t>(va_arg(ap, int))), spec, 0);
+            Pad(out, std::u16string(1, static_cast<char16_t>(va_arg(ap, int))), flags, 0);
             break;
         case u's': {
             const char16_t* s = va_arg(ap, const char16_t*);
             std::u16string body = s ? std::u16string(s) : std::u16string(u"(null)");
-            if (spec.precision >= 0 && body.size() > static_cast<size_t>(spec.precision)) body.resize(spec.precision);
-            Pad(out, body, spec, 0);
+            if (flags.precision >= 0 && body.size() > static_cast<size_t>(flags.precision)) body.resize(flags.precision);
+            Pad(out, body, flags, 0);
             break;
         }
         case u'S': {
             const char* s = va_arg(ap, const char*);
             std::u16string body;
             for (const char* c = s ? s : "(null)"; *c; ++c) body += static_cast<char16_t>(static_cast<unsigned char>(*c));
-            if (spec.precision >= 0 && body.size() > static_cast<size_t>(spec.precision)) body.resize(spec.precision);
-            Pad(out, body, spec, 0);
+            if (flags.precision >= 0 && body.size() > static_cast<size_t>(flags.precision)) body.resize(flags.precision);
+            Pad(out, body, flags, 0);
             break;
         }
         case u'p': {
@@ -155,7 +155,7 @@ std::u16string FormatWide(const char16_t* format, va_list args)
             for (int shift = static_cast<int>(sizeof(v) * 8) - 4; shift >= 0; shift -= 4) {
                 body += u"0123456789abcdef"[(v >> shift) & 0xF];
             }
-            Pad(out, body, spec, 0);
+            Pad(out, body, flags, 0);
             break;
         }
         case u'%':

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <tuple>
 
-#include "emulation/emulated_phone.h"
+#include "platform/emulated_phone/emulated_phone.h"
 #include "scenarios/scenario_table.h"
 
 namespace {
@@ -30,6 +30,42 @@ const std::vector<uint8_t>& Image(bool signedImage)
     static const std::vector<uint8_t> unsignedImage = ReadFile(DEVICE_IMAGE);
     static const std::vector<uint8_t> signedOne = ReadFile(DEVICE_SIGNED_IMAGE);
     return signedImage ? signedOne : unsignedImage;
+}
+
+// The command line the scenario's arguments make (quoted where they hold blanks).
+std::u16string CommandLineFor(const Scenario& scenario)
+{
+    std::u16string line;
+    for (const std::string& arg : scenario.arguments) {
+        if (!line.empty()) line += u' ';
+        const bool quote = arg.find(' ') != std::string::npos;
+        if (quote) line += u'"';
+        // The table's texts are UTF-8; decode the two-byte sequences they use.
+        for (size_t i = 0; i < arg.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(arg[i]);
+            if ((c & 0xE0) == 0xC0 && i + 1 < arg.size()) {
+                line += static_cast<char16_t>(((c & 0x1F) << 6) | (static_cast<unsigned char>(arg[++i]) & 0x3F));
+            } else {
+                line += static_cast<char16_t>(c);
+            }
+        }
+        if (quote) line += u'"';
+    }
+    return line;
+}
+
+PhoneBehaviour BehaviourFor(const Scenario& s)
+{
+    PhoneBehaviour phone;
+    phone.libraryPresent = s.library != LibraryState::Absent;
+    phone.devSpecificMissing = s.library == LibraryState::MissingDevSpecific;
+    phone.initSucceeds = s.init == InitOutcome::Succeeds;
+    phone.refusal = s.refusal;
+    phone.modemAnswersError = s.modem == ModemReply::Error;
+    phone.resultBeforeReturn = s.arrival == ResultArrival::BeforeReturn;
+    phone.notifications = s.notifications;
+    phone.commandLine = CommandLineFor(s);
+    return phone;
 }
 
 const LoadedSection* SectionAt(const PhoneRun& run, uint32_t address)
@@ -97,7 +133,7 @@ TEST_P(DeviceRun, BehavesAsTheScenarioSays)
 {
     const auto& [scenario, cpu, services, signedImage] = GetParam();
     PhoneSetup setup;
-    setup.scenario = &scenario;
+    setup.phone = BehaviourFor(scenario);
     setup.cpu = cpu.model;
     setup.services = services;
     ExpectScenarioOutcome(scenario, RunOnEmulatedPhone(Image(signedImage), setup));
@@ -129,7 +165,7 @@ class DeviceCallbacks : public ::testing::TestWithParam<CpuModel> {};
 TEST_P(DeviceCallbacks, IdentifierZeroInsideTheSendMatchesTheInitialZero)
 {
     PhoneSetup setup;
-    setup.scenario = &Named("Success");
+    setup.phone = BehaviourFor(Named("Success"));
     setup.cpu = GetParam().model;
     setup.services = ServiceState::Thumb;
     setup.extra.resultWithIdZeroInsideSend = true;
@@ -143,7 +179,7 @@ TEST_P(DeviceCallbacks, IdentifierZeroInsideTheSendMatchesTheInitialZero)
 TEST_P(DeviceCallbacks, StaleIdentifierAfterTheSendGetsOnlyTheEntryLine)
 {
     PhoneSetup setup;
-    setup.scenario = &Named("Success");
+    setup.phone = BehaviourFor(Named("Success"));
     setup.cpu = GetParam().model;
     setup.extra.staleResultAfterSend = true;
     const PhoneRun run = RunOnEmulatedPhone(Image(false), setup);
@@ -223,7 +259,7 @@ TEST_P(BrokenDeviceImage, FailsTheRunOnAnArmv4tCore)
     GetParam().apply(image);
     ASSERT_NE(Image(false), image);
     PhoneSetup setup;
-    setup.scenario = &Named("Success");
+    setup.phone = BehaviourFor(Named("Success"));
     setup.cpu = UC_CPU_ARM_TI925T;
     setup.services = GetParam().services;
     setup.instructionBudget = 20000;
@@ -245,7 +281,7 @@ TEST(DeviceLoader, RefusesAnImportItDoesNotKnow)
     const std::string to = "TerminateThreadX";
     std::copy(to.begin(), to.end(), at);
     PhoneSetup setup;
-    setup.scenario = &Named("Success");
+    setup.phone = BehaviourFor(Named("Success"));
     const PhoneRun run = RunOnEmulatedPhone(image, setup);
     EXPECT_FALSE(run.ok);
     EXPECT_NE(std::string::npos, run.failure.find("unknown import coredll.dll!TerminateThreadX")) << run.failure;

@@ -1,6 +1,6 @@
 // The emulated phone: memory map, traps for coredll and radio stand-ins, and the run loop that
 // calls into the image (entry point and callbacks) and services its calls between emulation runs.
-#include "emulation/emulated_phone.h"
+#include "platform/emulated_phone/emulated_phone.h"
 
 #include <cstdio>
 #include <map>
@@ -67,7 +67,7 @@ std::string Utf8(const std::u16string& s)
 
 class Phone {
 public:
-    Phone(const PhoneSetup& setup, PhoneRun& run) : setup_(setup), run_(run), scenario_(*setup.scenario) {}
+    Phone(const PhoneSetup& setup, PhoneRun& run) : setup_(setup), run_(run), phone_(setup.phone) {}
     ~Phone()
     {
         if (uc_) uc_close(uc_);
@@ -76,7 +76,7 @@ public:
     void Run(const std::vector<uint8_t>& file)
     {
         if (!Start(file)) return;
-        const std::u16string cmd = CommandLineFor(scenario_);
+        const std::u16string& cmd = phone_.commandLine;
         uc_mem_write(uc_, kCommandLineAt, cmd.c_str(), (cmd.size() + 1) * 2);
         SetReg(UC_ARM_REG_CPSR, 0x10);  // user mode, ARM state; first, as the mode banks sp and lr
         SetReg(UC_ARM_REG_R0, run_.image.imageBase);  // hInstance
@@ -241,14 +241,14 @@ private:
         case kLoadLibraryW: {
             const std::u16string name = ReadWide(r0);
             run_.services.push_back("LoadLibraryW(" + Utf8(name) + ")");
-            result = scenario_.library != LibraryState::Absent && name == u"ril.dll" ? kRilModule : 0;
+            result = phone_.libraryPresent && name == u"ril.dll" ? kRilModule : 0;
             break;
         }
         case kGetProcAddressW: {
             const std::u16string name = ReadWide(r1);
             run_.services.push_back("GetProcAddressW(" + Utf8(name) + ")");
             auto it = kRadioEntries.find(name);
-            const bool missing = scenario_.library == LibraryState::MissingDevSpecific && name == u"RIL_DevSpecific";
+            const bool missing = phone_.devSpecificMissing && name == u"RIL_DevSpecific";
             if (r0 == kRilModule && it != kRadioEntries.end() && !missing) result = TrapAddress(it->second);
             break;
         }
@@ -313,11 +313,11 @@ private:
         notifyCb_ = notifyCb;
         param_ = param;
         uint32_t result = kE_FAIL;
-        if (scenario_.init == InitOutcome::Succeeds) {
+        if (phone_.initSucceeds) {
             if (!WriteChecked(handlePtr, &kEmulatedRilHandle, 4, "the handle's place")) return false;
             run_.writtenHandle = kEmulatedRilHandle;
             open_ = true;
-            notificationsDue_ = scenario_.notifications;
+            notificationsDue_ = phone_.notifications;
             result = 0;
         }
         SetReg(UC_ARM_REG_R0, result);
@@ -339,12 +339,12 @@ private:
         uint32_t result;
         if (!open_ || handle != kEmulatedRilHandle) {
             result = kE_HANDLE;
-        } else if (scenario_.refusal < 0) {
-            result = static_cast<uint32_t>(scenario_.refusal);
+        } else if (phone_.refusal < 0) {
+            result = static_cast<uint32_t>(phone_.refusal);
         } else {
             result = ++lastId_;
             if (setup_.extra.resultWithIdZeroInsideSend && !Deliver(0)) return false;
-            if (scenario_.arrival == ResultArrival::BeforeReturn) {
+            if (phone_.resultBeforeReturn) {
                 if (!Deliver(result)) return false;
             } else {
                 queued_.push_back(result);
@@ -371,7 +371,7 @@ private:
 
     bool Deliver(uint32_t id)
     {
-        const bool error = scenario_.modem == ModemReply::Error;
+        const bool error = phone_.modemAnswersError;
         const char* text = error ? "\r\nERROR\r\n" : "\r\nOK\r\n";
         const uint32_t length = static_cast<uint32_t>(std::string(text).size());
         uc_mem_write(uc_, kResultDataAt, text, length + 1);
@@ -521,7 +521,7 @@ public:
 private:
     const PhoneSetup& setup_;
     PhoneRun& run_;
-    const Scenario& scenario_;
+    const PhoneBehaviour& phone_;
     uc_engine* uc_ = nullptr;
     int pending_ = kNoTrap;
     std::string fault_;
@@ -534,27 +534,6 @@ private:
 };
 
 }  // namespace
-
-std::u16string CommandLineFor(const Scenario& scenario)
-{
-    std::u16string line;
-    for (const std::string& arg : scenario.arguments) {
-        if (!line.empty()) line += u' ';
-        const bool quote = arg.find(' ') != std::string::npos;
-        if (quote) line += u'"';
-        // The table's texts are UTF-8; decode the two-byte sequences they use.
-        for (size_t i = 0; i < arg.size(); ++i) {
-            const unsigned char c = static_cast<unsigned char>(arg[i]);
-            if ((c & 0xE0) == 0xC0 && i + 1 < arg.size()) {
-                line += static_cast<char16_t>(((c & 0x1F) << 6) | (static_cast<unsigned char>(arg[++i]) & 0x3F));
-            } else {
-                line += static_cast<char16_t>(c);
-            }
-        }
-        if (quote) line += u'"';
-    }
-    return line;
-}
 
 PhoneRun RunOnEmulatedPhone(const std::vector<uint8_t>& imageFile, const PhoneSetup& setup)
 {

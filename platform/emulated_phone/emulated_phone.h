@@ -8,20 +8,31 @@
 
 #include <unicorn/unicorn.h>
 
-#include "emulation/pe_loader.h"
-#include "scenarios/scenario_table.h"
+#include "platform/emulated_phone/pe_loader.h"
 
 // The state the stand-in services (the platform's own code) run in: the image must interwork with both.
 enum class ServiceState { Arm, Thumb };
 
-// Extra callback moments beyond the scenario's own, for the identifier cases only an emulator can stage.
+// Extra callback moments, for identifier cases that only an emulator can stage.
 struct ExtraCallbacks {
     bool resultWithIdZeroInsideSend = false;  // before RIL_DevSpecific returns, identifier 0
     bool staleResultAfterSend = false;        // after it returned, an identifier it did not return
 };
 
+// What the phone does; the defaults are a phone on which everything works.
+struct PhoneBehaviour {
+    bool libraryPresent = true;
+    bool devSpecificMissing = false;  // ril.dll lacks RIL_DevSpecific
+    bool initSucceeds = true;         // otherwise RIL_Initialize fails without writing the handle
+    int32_t refusal = 0;              // negative: RIL_DevSpecific refuses with it
+    bool modemAnswersError = false;
+    bool resultBeforeReturn = false;  // the result comes inside RIL_DevSpecific, else at RIL_Deinitialize
+    unsigned notifications = 0;       // delivered once the connection is open, before the result
+    std::u16string commandLine;
+};
+
 struct PhoneSetup {
-    const Scenario* scenario = nullptr;
+    PhoneBehaviour phone;
     uc_cpu_arm cpu = UC_CPU_ARM_TI925T;
     ServiceState services = ServiceState::Arm;
     ExtraCallbacks extra;
@@ -58,9 +69,6 @@ struct PhoneRun {
     int callbacksMade = 0;
     LoadedImage image;
 };
-
-// The command line the scenario's arguments make (quoted where they hold blanks).
-std::u16string CommandLineFor(const Scenario& scenario);
 
 PhoneRun RunOnEmulatedPhone(const std::vector<uint8_t>& imageFile, const PhoneSetup& setup);
 

@@ -1,5 +1,5 @@
 // A small PE32 loader for the emulator: headers, sections, and imports by name.
-#include "emulation/pe_loader.h"
+#include "platform/emulated_phone/pe_loader.h"
 
 #include <cstring>
 

@@ -1,29 +1,24 @@
-// Prints, for the success scenario on each CPU model, the instructions the image executes from entry
+// Prints, for a run on a phone where everything works, on each CPU model, the instructions the image executes from entry
 // to exit (stand-ins excluded) and the deepest stack it uses.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 
-#include "emulation/emulated_phone.h"
+#include "platform/emulated_phone/emulated_phone.h"
 
 int main(int argc, char** argv)
 {
     const char* path = argc > 1 ? argv[1] : DEVICE_IMAGE;
     std::ifstream in(path, std::ios::binary);
     const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const Scenario* success = nullptr;
-    for (const Scenario& s : Scenarios()) {
-        if (std::string(s.name) == "Success") success = &s;
-    }
     const struct {
         const char* name;
         uc_cpu_arm model;
     } cpus[] = {{"ARMv4T  (TI925T)", UC_CPU_ARM_TI925T}, {"ARMv5TE (PXA270)", UC_CPU_ARM_PXA270}, {"ARMv6   (ARM1136)", UC_CPU_ARM_1136}};
-    std::printf("%s, success scenario\n%-18s %12s %14s %18s %10s\n", path, "CPU model", "instructions", "main stack", "callback stack", "callbacks");
+    std::printf("%s, a run where everything works\n%-18s %12s %14s %18s %10s\n", path, "CPU model", "instructions", "main stack", "callback stack", "callbacks");
     int status = 0;
     for (const auto& cpu : cpus) {
         PhoneSetup setup;
-        setup.scenario = success;
         setup.cpu = cpu.model;
         const PhoneRun run = RunOnEmulatedPhone(image, setup);
         if (!run.ok) {
