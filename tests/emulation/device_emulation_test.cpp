@@ -2,8 +2,10 @@
 // services in ARM and Thumb state, through the same scenario table as the host end-to-end tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <tuple>
 
 #include "platform/emulated_phone/emulated_phone.h"
