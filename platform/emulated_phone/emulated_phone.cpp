@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <map>
 
+#include "platform/host/utf_convert.h"
+
 namespace {
 
 const uint32_t kTrapBase = 0x00F00000;
@@ -45,24 +47,6 @@ std::string Hex(uint64_t v)
     char text[24];
     std::snprintf(text, sizeof text, "0x%08llx", static_cast<unsigned long long>(v));
     return text;
-}
-
-std::string Utf8(const std::u16string& s)
-{
-    std::string out;
-    for (char16_t c : s) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
 }
 
 class Phone {
@@ -240,13 +224,13 @@ private:
             break;
         case kLoadLibraryW: {
             const std::u16string name = ReadWide(r0);
-            run_.services.push_back("LoadLibraryW(" + Utf8(name) + ")");
+            run_.services.push_back("LoadLibraryW(" + Utf16ToUtf8(name) + ")");
             result = phone_.libraryPresent && name == u"ril.dll" ? kRilModule : 0;
             break;
         }
         case kGetProcAddressW: {
             const std::u16string name = ReadWide(r1);
-            run_.services.push_back("GetProcAddressW(" + Utf8(name) + ")");
+            run_.services.push_back("GetProcAddressW(" + Utf16ToUtf8(name) + ")");
             auto it = kRadioEntries.find(name);
             const bool missing = phone_.devSpecificMissing && name == u"RIL_DevSpecific";
             if (r0 == kRilModule && it != kRadioEntries.end() && !missing) result = TrapAddress(it->second);
@@ -258,7 +242,7 @@ private:
             break;
         case kMessageBoxW:
             run_.services.push_back("MessageBoxW");
-            run_.boxes.push_back({r0, Utf8(ReadWide(r1)), Utf8(ReadWide(r2)), r3});
+            run_.boxes.push_back({r0, Utf16ToUtf8(ReadWide(r1)), Utf16ToUtf8(ReadWide(r2)), r3});
             result = 1;  // IDOK
             break;
         case kGetModuleFileNameW: {
@@ -419,7 +403,7 @@ private:
         std::string out;
         for (size_t i = 0; i < fmt.size(); ++i) {
             if (fmt[i] != u'%' || i + 1 == fmt.size()) {
-                out += Utf8(std::u16string(1, fmt[i]));
+                out += Utf16ToUtf8(std::u16string(1, fmt[i]));
                 continue;
             }
             size_t j = i + 1;
@@ -428,9 +412,9 @@ private:
             if (conv == u'd' || conv == u'i') out += std::to_string(static_cast<int32_t>(arg()));
             else if (conv == u'u') out += std::to_string(arg());
             else if (conv == u'x') out += Hex(arg()).substr(2);
-            else if (conv == u's') out += Utf8(ReadWide(arg()));
+            else if (conv == u's') out += Utf16ToUtf8(ReadWide(arg()));
             else if (conv == u'%') out += '%';
-            else out += Utf8(fmt.substr(i, j - i + 1));  // shown as written, nothing read
+            else out += Utf16ToUtf8(fmt.substr(i, j - i + 1));  // shown as written, nothing read
             i = j;
         }
         return out;

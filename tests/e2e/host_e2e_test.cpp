@@ -4,10 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
-
 #include "e2e/process_runner.h"
 #include "e2e/run_record.h"
+#include "support/temp_dir.h"
 #include "scenarios/scenario_table.h"
 
 namespace fs = std::filesystem;
@@ -25,13 +24,6 @@ std::string Hex(const std::vector<uint8_t>& bytes)
         s += digits[b & 0xF];
     }
     return s;
-}
-
-fs::path MakeRunDirectory(const std::string& name)
-{
-    std::string pattern = (fs::temp_directory_path() / ("clockward-e2e-" + name + "-XXXXXX")).string();
-    if (!mkdtemp(pattern.data())) return fs::path();
-    return pattern;
 }
 
 // Lays out the phone for the scenario: the program, and beside it the radio layer it should find.
@@ -68,31 +60,32 @@ class HostRun : public ::testing::TestWithParam<Scenario> {
 protected:
     void TearDown() override
     {
-        if (!dir.empty() && !HasFailure()) fs::remove_all(dir);
-        else if (!dir.empty()) std::cerr << "run left in " << dir << "\n";
+        if (!HasFailure()) return;
+        run.Keep();
+        std::cerr << "run left in " << run.path() << "\n";
     }
-    fs::path dir;
+    TempDir run{std::string("e2e-") + GetParam().name};
 };
 
 TEST_P(HostRun, BehavesAsTheScenarioSays)
 {
     const Scenario& s = GetParam();
-    dir = MakeRunDirectory(s.name);
+    const fs::path& dir = run.path();
     ASSERT_FALSE(dir.empty());
     LayOut(dir, s.library);
     std::vector<std::string> argv = {(dir / "clockward").string()};
     argv.insert(argv.end(), s.arguments.begin(), s.arguments.end());
 
-    const ProcessResult run = RunProcess(argv, SwitchesFor(s, dir), dir.string());
+    const ProcessResult result = RunProcess(argv, SwitchesFor(s, dir), dir.string());
 
-    EXPECT_EQ(0, run.exitCode) << run.stderrText;
-    EXPECT_EQ(0, run.signal);
-    EXPECT_GE(run.wallSeconds, kStartupDelaySeconds);
-    EXPECT_EQ(s.debugLines, DebugLines(run.stderrText)) << run.stderrText;
-    EXPECT_EQ(std::string::npos, run.stderrText.find("ril.dll (simulated)")) << run.stderrText;
+    EXPECT_EQ(0, result.exitCode) << result.stderrText;
+    EXPECT_EQ(0, result.signal);
+    EXPECT_GE(result.wallSeconds, kStartupDelaySeconds);
+    EXPECT_EQ(s.debugLines, DebugLines(result.stderrText)) << result.stderrText;
+    EXPECT_EQ(std::string::npos, result.stderrText.find("ril.dll (simulated)")) << result.stderrText;
 
-    const std::vector<DrawnBox> boxes = Boxes(run.stderrText);
-    ASSERT_EQ(s.boxTexts.size(), boxes.size()) << run.stderrText;
+    const std::vector<DrawnBox> boxes = Boxes(result.stderrText);
+    ASSERT_EQ(s.boxTexts.size(), boxes.size()) << result.stderrText;
     for (size_t i = 0; i < boxes.size(); ++i) {
         EXPECT_EQ(s.boxTexts[i], boxes[i].text);
         EXPECT_EQ("ERROR", boxes[i].caption);
@@ -104,7 +97,7 @@ TEST_P(HostRun, BehavesAsTheScenarioSays)
     const std::vector<TraceEvent> loads = Select(trace, "load", "");
     ASSERT_EQ(s.library == LibraryState::Absent ? 0u : 1u, loads.size());
     if (!loads.empty()) {
-        EXPECT_GE(loads[0].time - run.startedAt, kStartupDelaySeconds);
+        EXPECT_GE(loads[0].time - result.startedAt, kStartupDelaySeconds);
     }
 
     std::vector<std::string> calls;
@@ -149,8 +142,8 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, HostRun, ::testing::ValuesIn(Scenarios()),
 
 TEST(HostLoader, LibraryInTheWorkingDirectoryIsNotPickedUp)
 {
-    const fs::path dir = MakeRunDirectory("cwd");
-    ASSERT_FALSE(dir.empty());
+    const TempDir dir("e2e-cwd");
+    ASSERT_FALSE(dir.path().empty());
     fs::create_directories(dir / "program");
     fs::create_directories(dir / "cwd");
     fs::copy_file(CLOCKWARD_EXE, dir / "program" / "clockward");
@@ -168,7 +161,6 @@ TEST(HostLoader, LibraryInTheWorkingDirectoryIsNotPickedUp)
     for (const TraceEvent& e : ReadTrace((dir / "trace.log").string())) {
         EXPECT_NE("call", e.kind);
     }
-    fs::remove_all(dir);
 }
 
 }  // namespace

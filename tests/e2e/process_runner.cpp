@@ -3,27 +3,15 @@
 
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/temp_dir.h"
+
 extern char** environ;
-
-namespace {
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-}  // namespace
 
 double MonotonicSeconds()
 {
@@ -72,7 +60,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
     result.wallSeconds = MonotonicSeconds() - result.startedAt;
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    result.stdoutText = ReadAll(outPath);
-    result.stderrText = ReadAll(errPath);
+    result.stdoutText = ReadWholeFile(outPath);
+    result.stderrText = ReadWholeFile(errPath);
     return result;
 }

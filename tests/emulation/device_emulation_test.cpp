@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "platform/emulated_phone/emulated_phone.h"
+#include "platform/host/utf_convert.h"
 #include "scenarios/scenario_table.h"
 
 namespace {
@@ -37,23 +38,12 @@ const std::vector<uint8_t>& Image(bool signedImage)
 // The command line the scenario's arguments make (quoted where they hold blanks).
 std::u16string CommandLineFor(const Scenario& scenario)
 {
-    std::u16string line;
+    std::string line;
     for (const std::string& arg : scenario.arguments) {
-        if (!line.empty()) line += u' ';
-        const bool quote = arg.find(' ') != std::string::npos;
-        if (quote) line += u'"';
-        // The table's texts are UTF-8; decode the two-byte sequences they use.
-        for (size_t i = 0; i < arg.size(); ++i) {
-            const unsigned char c = static_cast<unsigned char>(arg[i]);
-            if ((c & 0xE0) == 0xC0 && i + 1 < arg.size()) {
-                line += static_cast<char16_t>(((c & 0x1F) << 6) | (static_cast<unsigned char>(arg[++i]) & 0x3F));
-            } else {
-                line += static_cast<char16_t>(c);
-            }
-        }
-        if (quote) line += u'"';
+        if (!line.empty()) line += ' ';
+        line += arg.find(' ') == std::string::npos ? arg : '"' + arg + '"';
     }
-    return line;
+    return Utf8ToUtf16(line);
 }
 
 PhoneBehaviour BehaviourFor(const Scenario& s)

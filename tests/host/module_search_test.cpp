@@ -4,9 +4,9 @@
 #include <filesystem>
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include "platform/host/module_search.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -16,20 +16,10 @@ class ModuleSearch : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/clockward-search-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        root = pattern;
+        ASSERT_FALSE(root.path().empty());
         fs::create_directories(root / "exe");
-        fs::create_directories(root / "cwd");
-        ASSERT_TRUE(getcwd(savedCwd, sizeof savedCwd));
     }
-    void TearDown() override
-    {
-        ASSERT_EQ(0, chdir(savedCwd));
-        fs::remove_all(root);
-    }
-    fs::path root;
-    char savedCwd[4096];
+    TempDir root{"search"};
 };
 
 TEST_F(ModuleSearch, FindsTheLibraryBesideTheExecutable)

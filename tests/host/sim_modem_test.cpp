@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/sim_radio/sim_modem.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -17,14 +18,11 @@ class SimModem : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/clockward-modem-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        dir = pattern;
+        ASSERT_FALSE(dir.path().empty());
         state = (dir / "phone" / "aetz.state").string();
     }
-    void TearDown() override { fs::remove_all(dir); }
     ModemAnswer Run(const std::string& line, bool error = false) { return RunModemCommand(line, state, error); }
-    fs::path dir;
+    TempDir dir{"modem"};
     std::string state;
 };
 

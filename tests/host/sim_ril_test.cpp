@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include "platform/ril_api.h"
+#include "support/command_block.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -45,15 +47,6 @@ std::vector<Callback> Seen()
     return g_seen;
 }
 
-std::vector<BYTE> Block(const std::string& text)
-{
-    std::vector<BYTE> b(text.size() + 6, 0);
-    b[0] = 1;
-    std::copy(text.begin(), text.end(), b.begin() + 4);
-    b[text.size() + 4] = '\r';
-    return b;
-}
-
 class SimRil : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -70,17 +63,10 @@ protected:
         for (const char* name : {"CLOCKWARD_SIM_INIT", "CLOCKWARD_SIM_REFUSE", "CLOCKWARD_SIM_MODEM", "CLOCKWARD_SIM_RESULT",
                                  "CLOCKWARD_SIM_DELAY_MS", "CLOCKWARD_SIM_NOTIFY", "CLOCKWARD_SIM_AT_DEINIT"})
             unsetenv(name);
-        char pattern[] = "/tmp/clockward-simril-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        dir = pattern;
-        setenv("CLOCKWARD_SIM_STATE_FILE", (dir + "/aetz.state").c_str(), 1);
+        ASSERT_FALSE(dir.path().empty());
+        setenv("CLOCKWARD_SIM_STATE_FILE", (dir / "aetz.state").c_str(), 1);
         std::lock_guard<std::mutex> hold(g_lock);
         g_seen.clear();
-    }
-    void TearDown() override
-    {
-        unlink((dir + "/aetz.state").c_str());
-        rmdir(dir.c_str());
     }
     HRIL Open()
     {
@@ -100,7 +86,7 @@ protected:
     static PFN_RIL_INITIALIZE init;
     static PFN_RIL_DEVSPECIFIC send;
     static PFN_RIL_DEINITIALIZE deinit;
-    std::string dir;
+    TempDir dir{"simril"};
 };
 void* SimRil::lib;
 PFN_RIL_INITIALIZE SimRil::init;
@@ -123,8 +109,8 @@ TEST_F(SimRil, HandlesAreFreshAndIdentifiersPositiveAndNew)
     HRIL a = Open();
     HRIL b = Open();
     EXPECT_NE(a, b);
-    const HRESULT first = Send(a, Block("AT"));
-    const HRESULT second = Send(b, Block("AT"));
+    const HRESULT first = Send(a, CommandBlock("AT"));
+    const HRESULT second = Send(b, CommandBlock("AT"));
     EXPECT_GT(first, 0);
     EXPECT_GT(second, 0);
     EXPECT_NE(first, second);
@@ -134,7 +120,7 @@ TEST_F(SimRil, HandlesAreFreshAndIdentifiersPositiveAndNew)
 
 TEST_F(SimRil, DevSpecificRefusesUnknownHandles)
 {
-    const std::vector<BYTE> block = Block("AT");
+    const std::vector<BYTE> block = CommandBlock("AT");
     EXPECT_LT(Send(nullptr, block), 0);
     EXPECT_LT(Send(reinterpret_cast<HRIL>(0x1234), block), 0);
     HRIL h = Open();
@@ -161,7 +147,7 @@ TEST_F(SimRil, DevSpecificRefusesMalformedBlocks)
             << block.size() << " bytes";
     }
     // A size that does not match the text: the terminator is not where the size says.
-    std::vector<BYTE> good = Block("AT*AETZ=0");
+    std::vector<BYTE> good = CommandBlock("AT*AETZ=0");
     EXPECT_LT(send(h, good.data(), static_cast<DWORD>(good.size() - 1)), 0);
     EXPECT_GT(send(h, good.data(), static_cast<DWORD>(good.size())), 0);
     EXPECT_EQ(0, deinit(h));
@@ -171,7 +157,7 @@ TEST_F(SimRil, ResultsComeOnTheLayersThreadAndPendingOnesBeforeDeinitializeRetur
 {
     setenv("CLOCKWARD_SIM_DELAY_MS", "200", 1);
     HRIL h = Open();
-    const HRESULT id = Send(h, Block("AT*AETZ?"));
+    const HRESULT id = Send(h, CommandBlock("AT*AETZ?"));
     EXPECT_TRUE(Seen().empty());  // still pending after the call
     ASSERT_EQ(0, deinit(h));
     const std::vector<Callback> seen = Seen();
@@ -188,7 +174,7 @@ TEST_F(SimRil, DropPolicyNeverCallsBackAfterDeinitialize)
     setenv("CLOCKWARD_SIM_DELAY_MS", "100", 1);
     setenv("CLOCKWARD_SIM_AT_DEINIT", "drop", 1);
     HRIL h = Open();
-    Send(h, Block("AT"));
+    Send(h, CommandBlock("AT"));
     ASSERT_EQ(0, deinit(h));
     std::this_thread::sleep_for(std::chrono::milliseconds(250));
     EXPECT_TRUE(Seen().empty());
@@ -198,7 +184,7 @@ TEST_F(SimRil, BeforeReturnDeliversInsideDevSpecific)
 {
     setenv("CLOCKWARD_SIM_RESULT", "before-return", 1);
     HRIL h = Open();
-    const HRESULT id = Send(h, Block("AT"));
+    const HRESULT id = Send(h, CommandBlock("AT"));
     const std::vector<Callback> seen = Seen();
     ASSERT_EQ(1u, seen.size());
     EXPECT_TRUE(seen[0].duringDevSpecific);
@@ -212,7 +198,7 @@ TEST_F(SimRil, ModemErrorAndNotifications)
     setenv("CLOCKWARD_SIM_NOTIFY", "3", 1);
     setenv("CLOCKWARD_SIM_RESULT", "at-deinit", 1);
     HRIL h = Open();
-    Send(h, Block("AT"));
+    Send(h, CommandBlock("AT"));
     ASSERT_EQ(0, deinit(h));
     const std::vector<Callback> seen = Seen();
     ASSERT_EQ(4u, seen.size());
@@ -232,12 +218,12 @@ TEST_F(SimRil, InitializeFailureSwitchesAndRefusal)
     setenv("CLOCKWARD_SIM_INIT", "fail-with-handle", 1);
     EXPECT_LT(init(1, OnResult, OnNotify, 0, 0, &h), 0);
     EXPECT_NE(reinterpret_cast<HRIL>(0x7777), h);
-    EXPECT_LT(Send(h, Block("AT")), 0);  // written, but never opened
+    EXPECT_LT(Send(h, CommandBlock("AT")), 0);  // written, but never opened
 
     unsetenv("CLOCKWARD_SIM_INIT");
     setenv("CLOCKWARD_SIM_REFUSE", "-2147467259", 1);
     h = Open();
-    EXPECT_EQ(static_cast<HRESULT>(0x80004005u), Send(h, Block("AT")));
+    EXPECT_EQ(static_cast<HRESULT>(0x80004005u), Send(h, CommandBlock("AT")));
     EXPECT_EQ(0, deinit(h));
 
     setenv("CLOCKWARD_SIM_REFUSE", "bogus", 1);

@@ -5,6 +5,7 @@
 #include "radio/at_command_sender.h"
 #include "radio/radio_state.h"
 #include "radio/ril_binding.h"
+#include "support/command_block.h"
 
 namespace {
 
@@ -18,15 +19,6 @@ protected:
         Fake().calls.clear();
     }
 };
-
-std::vector<BYTE> Block(const std::string& text)
-{
-    std::vector<BYTE> block = {0x01, 0x00, 0x00, 0x00};
-    block.insert(block.end(), text.begin(), text.end());
-    block.push_back(0x0D);
-    block.push_back(0x00);
-    return block;
-}
 
 TEST_F(Sender, DisableTimeZoneUpdateIsTheFifteenByteBlock)
 {
@@ -50,7 +42,7 @@ TEST_P(SenderLength, BlockIsCodeTextCarriageReturnAndZero)
     const std::string text(GetParam().length, 'A');
     SendATCmd(text.c_str());
     EXPECT_EQ(GetParam().expectedSize, Fake().blockSize);
-    EXPECT_EQ(Block(text), Fake().block);
+    EXPECT_EQ(CommandBlock(text), Fake().block);
     EXPECT_TRUE(Fake().debugLines.empty());
 }
 
