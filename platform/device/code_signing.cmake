@@ -1,53 +1,60 @@
-# Signs clockward.exe with an Authenticode SHA-1 signature (what Windows Mobile 6 validates).
+# Authenticode SHA-1 signing of what the device build writes (the image, the installer cabinet).
 #
-# Default: a throwaway test CA and code-signing certificate generated into the build tree.
-# A real (privileged) certificate is given either as a PFX file with its password, or as a
+# Default: a throwaway test CA and code-signing certificate generated into the build tree, both
+# signed with SHA-1. A real (privileged) certificate is given either as a PFX file or as a
 # certificate and a key file, through these cache variables or the environment variables of the
-# same names.
+# same names. A password is never stored by the build: sign_authenticode.sh reads it at build time
+# from CLOCKWARD_SIGN_PASSWORD_FILE or from the environment variable CLOCKWARD_SIGN_PASSWORD.
 set(CLOCKWARD_SIGN_PFX "$ENV{CLOCKWARD_SIGN_PFX}" CACHE FILEPATH "PKCS#12 file to sign with")
-set(CLOCKWARD_SIGN_PFX_PASSWORD "$ENV{CLOCKWARD_SIGN_PFX_PASSWORD}" CACHE STRING "Password of CLOCKWARD_SIGN_PFX")
 set(CLOCKWARD_SIGN_CERT "$ENV{CLOCKWARD_SIGN_CERT}" CACHE FILEPATH "Certificate (PEM) to sign with")
 set(CLOCKWARD_SIGN_KEY "$ENV{CLOCKWARD_SIGN_KEY}" CACHE FILEPATH "Private key (PEM) of CLOCKWARD_SIGN_CERT")
+set(CLOCKWARD_SIGN_PASSWORD_FILE "$ENV{CLOCKWARD_SIGN_PASSWORD_FILE}" CACHE FILEPATH
+    "File whose first line is the password of CLOCKWARD_SIGN_PFX or CLOCKWARD_SIGN_KEY")
+if(DEFINED CLOCKWARD_SIGN_PFX_PASSWORD OR DEFINED CLOCKWARD_SIGN_PASSWORD)
+    unset(CLOCKWARD_SIGN_PFX_PASSWORD CACHE)
+    unset(CLOCKWARD_SIGN_PASSWORD CACHE)
+    message(FATAL_ERROR "A signing password is not a CMake variable (it would be written to CMakeCache.txt): "
+                        "set the environment variable CLOCKWARD_SIGN_PASSWORD when building, or CLOCKWARD_SIGN_PASSWORD_FILE")
+endif()
 
 find_program(OSSLSIGNCODE osslsigncode)
 find_program(OPENSSL openssl)
-if(NOT OSSLSIGNCODE)
-    message(WARNING "osslsigncode not found: the signed image clockward-signed.exe is not built")
+set(CLOCKWARD_SIGNING_AVAILABLE OFF)
+if(NOT OSSLSIGNCODE OR NOT OPENSSL)
+    message(WARNING "osslsigncode or openssl not found: nothing is signed (clockward-signed.exe is not built)")
     return()
 endif()
 
-set(CLOCKWARD_SIGNED_EXE ${CMAKE_BINARY_DIR}/clockward-signed.exe)
 set(TEST_SIGNING_DIR ${CMAKE_BINARY_DIR}/test-signing)
-set(sign_base ${OSSLSIGNCODE} sign -h sha1 -n Clockward)
-
+set(SIGN_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/sign_authenticode.sh)
 if(CLOCKWARD_SIGN_PFX)
-    set(sign_with -pkcs12 ${CLOCKWARD_SIGN_PFX} -pass ${CLOCKWARD_SIGN_PFX_PASSWORD})
-    set(sign_depends ${CLOCKWARD_SIGN_PFX})
-    message(STATUS "Signing clockward.exe with ${CLOCKWARD_SIGN_PFX}")
+    set(SIGN_WITH --pfx ${CLOCKWARD_SIGN_PFX})
+    set(SIGN_DEPENDS ${CLOCKWARD_SIGN_PFX})
+    message(STATUS "Signing with ${CLOCKWARD_SIGN_PFX}")
 elseif(CLOCKWARD_SIGN_CERT AND CLOCKWARD_SIGN_KEY)
-    set(sign_with -certs ${CLOCKWARD_SIGN_CERT} -key ${CLOCKWARD_SIGN_KEY})
-    set(sign_depends ${CLOCKWARD_SIGN_CERT} ${CLOCKWARD_SIGN_KEY})
-    message(STATUS "Signing clockward.exe with ${CLOCKWARD_SIGN_CERT}")
+    set(SIGN_WITH --cert ${CLOCKWARD_SIGN_CERT} --key ${CLOCKWARD_SIGN_KEY})
+    set(SIGN_DEPENDS ${CLOCKWARD_SIGN_CERT} ${CLOCKWARD_SIGN_KEY})
+    message(STATUS "Signing with ${CLOCKWARD_SIGN_CERT}")
 elseif(CLOCKWARD_SIGN_CERT OR CLOCKWARD_SIGN_KEY)
     message(FATAL_ERROR "CLOCKWARD_SIGN_CERT and CLOCKWARD_SIGN_KEY go together: give both or neither")
 else()
-    if(NOT OPENSSL)
-        message(WARNING "openssl not found: no test certificate, so clockward-signed.exe is not built")
-        return()
-    endif()
     add_custom_command(OUTPUT ${TEST_SIGNING_DIR}/signer.pem ${TEST_SIGNING_DIR}/signer.key ${TEST_SIGNING_DIR}/ca.pem
-        COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/make_test_certificate.sh ${TEST_SIGNING_DIR}
-        COMMENT "Making a throwaway test CA and code-signing certificate")
+        COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/make_test_certificate.sh ${TEST_SIGNING_DIR}
+        DEPENDS ${CMAKE_CURRENT_LIST_DIR}/make_test_certificate.sh
+        COMMENT "Making a throwaway SHA-1 test CA and code-signing certificate")
     # The CA goes into the signature too, so a verifier given the CA sees the whole chain.
-    set(sign_with -certs ${TEST_SIGNING_DIR}/signer.pem -key ${TEST_SIGNING_DIR}/signer.key -ac ${TEST_SIGNING_DIR}/ca.pem)
-    set(sign_depends ${TEST_SIGNING_DIR}/signer.pem ${TEST_SIGNING_DIR}/signer.key ${TEST_SIGNING_DIR}/ca.pem)
-    message(STATUS "Signing clockward.exe with a throwaway test certificate (${TEST_SIGNING_DIR})")
+    set(SIGN_WITH --cert ${TEST_SIGNING_DIR}/signer.pem --key ${TEST_SIGNING_DIR}/signer.key --ac ${TEST_SIGNING_DIR}/ca.pem)
+    set(SIGN_DEPENDS ${TEST_SIGNING_DIR}/signer.pem ${TEST_SIGNING_DIR}/signer.key ${TEST_SIGNING_DIR}/ca.pem)
+    message(STATUS "Signing with a throwaway test certificate (${TEST_SIGNING_DIR})")
 endif()
+set(CLOCKWARD_SIGNING_AVAILABLE ON)
 
-add_custom_command(OUTPUT ${CLOCKWARD_SIGNED_EXE}
-    COMMAND ${CMAKE_COMMAND} -E rm -f ${CLOCKWARD_SIGNED_EXE}
-    COMMAND ${sign_base} ${sign_with} -in ${CLOCKWARD_EXE} -out ${CLOCKWARD_SIGNED_EXE}
-    DEPENDS ${CLOCKWARD_EXE} ${sign_depends}
-    COMMENT "Signing clockward.exe (Authenticode, SHA-1)"
-    VERBATIM)
-add_custom_target(signed_device_image ALL DEPENDS ${CLOCKWARD_SIGNED_EXE})
+# Adds a build step that writes signed, the Authenticode-signed copy of unsigned.
+function(clockward_sign unsigned signed what)
+    add_custom_command(OUTPUT ${signed}
+        COMMAND ${CMAKE_COMMAND} -E env CLOCKWARD_SIGN_PASSWORD_FILE=${CLOCKWARD_SIGN_PASSWORD_FILE}
+                bash ${SIGN_SCRIPT} ${unsigned} ${signed} ${SIGN_WITH}
+        DEPENDS ${unsigned} ${SIGN_DEPENDS} ${SIGN_SCRIPT}
+        COMMENT "Signing ${what} (Authenticode, SHA-1)"
+        VERBATIM)
+endfunction()

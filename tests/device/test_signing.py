@@ -1,5 +1,7 @@
-"""The signed image: its Authenticode signature verifies, a changed byte breaks it, and it is still the same image."""
+"""The signed image: its Authenticode signature verifies, a changed byte breaks it, and it is still the same image;
+and the signing step itself: SHA-1 throughout, passwords kept off command lines, clear errors and no half-written file."""
 import os
+import stat
 import subprocess
 import tempfile
 import unittest
@@ -13,6 +15,16 @@ SECURITY = checks.DIRECTORY_SECURITY
 def verify(path):
     return subprocess.run([env("OSSLSIGNCODE"), "verify", "-CAfile", env("TEST_CA"), "-in", path],
                           capture_output=True, text=True)
+
+
+def chain_signature_algorithms(path):
+    """The signature algorithm of every certificate carried in the file's Authenticode signature."""
+    with tempfile.TemporaryDirectory() as tmp:
+        der = os.path.join(tmp, "signature.der")
+        subprocess.run([env("OSSLSIGNCODE"), "extract-signature", "-in", path, "-out", der], check=True, capture_output=True)
+        text = subprocess.run(["openssl", "pkcs7", "-inform", "DER", "-in", der, "-print_certs", "-text", "-noout"],
+                              check=True, capture_output=True, text=True).stdout
+    return [line.split(":", 1)[1].strip() for line in text.splitlines() if line.strip().startswith("Signature Algorithm:")]
 
 
 def headers_without_signing_fields(pe, data):
@@ -42,6 +54,12 @@ class SignedImage(unittest.TestCase):
         self.assertEqual(1, listing.count("Signature Index:"))
 
     @unittest.skipIf(os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1", "signed with the user's own certificate")
+    def test_certificate_chain_is_sha1_throughout(self):
+        algorithms = chain_signature_algorithms(SIGNED())
+        self.assertGreaterEqual(len(algorithms), 4)  # two certificates, each with its algorithm twice
+        self.assertEqual({"sha1WithRSAEncryption"}, set(algorithms))
+
+    @unittest.skipIf(os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1", "signed with the user's own certificate")
     def test_verifies_against_the_test_ca(self):
         result = verify(SIGNED())
         self.assertEqual(0, result.returncode, result.stdout + result.stderr)
@@ -66,6 +84,113 @@ class SignedImage(unittest.TestCase):
             self.assertEqual(bytes(self.unsigned[start:end]), bytes(self.signed[start:end]), s.Name)
         self.assertEqual([], checks.header_problems(self.pe, signed=True))
         self.assertEqual([], checks.section_problems(self.pe, len(self.signed)))
+
+
+def test_signing_dir():
+    return os.path.dirname(env("TEST_CA"))
+
+
+def run_sign_script(args, extra_env=None, path_dir=None):
+    environment = {k: v for k, v in os.environ.items() if not k.startswith("CLOCKWARD_SIGN_PASSWORD")}
+    environment.update(extra_env or {})
+    if path_dir:
+        environment["PATH"] = path_dir + os.pathsep + environment["PATH"]
+    return subprocess.run(["bash", env("SIGN_SCRIPT")] + args, capture_output=True, text=True, env=environment)
+
+
+@unittest.skipIf(os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1", "signed with the user's own certificate")
+class SigningStep(unittest.TestCase):
+    PASSWORD = "pfx-Pa55-7d1c"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        t = cls.tmp.name
+        certs = test_signing_dir()
+        cls.cert, cls.key = os.path.join(certs, "signer.pem"), os.path.join(certs, "signer.key")
+        cls.pfx = os.path.join(t, "signer.pfx")
+        subprocess.run(["openssl", "pkcs12", "-export", "-in", cls.cert, "-inkey", cls.key, "-certfile", env("TEST_CA"),
+                        "-out", cls.pfx, "-passout", f"pass:{cls.PASSWORD}"], check=True, capture_output=True)
+        cls.sha2_cert, cls.sha2_key = os.path.join(t, "sha2.pem"), os.path.join(t, "sha2.key")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "2",
+                        "-subj", "/CN=SHA-2 signer", "-keyout", cls.sha2_key, "-out", cls.sha2_cert],
+                       check=True, capture_output=True)
+        cls.garbage = os.path.join(t, "garbage.key")
+        with open(cls.garbage, "w") as f:
+            f.write("not a key\n")
+        # Stand-ins for openssl and osslsigncode that log their command lines, then run the real tools.
+        cls.bin, cls.argv_log = os.path.join(t, "bin"), os.path.join(t, "argv.log")
+        os.mkdir(cls.bin)
+        for tool in ("openssl", "osslsigncode"):
+            real = subprocess.run(["bash", "-c", f"command -v {tool}"], capture_output=True, text=True).stdout.strip()
+            wrapper = os.path.join(cls.bin, tool)
+            with open(wrapper, "w") as f:
+                f.write(f'#!/bin/sh\necho "{tool} $*" >> "{cls.argv_log}"\nexec {real} "$@"\n')
+            os.chmod(wrapper, stat.S_IRWXU)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tmp.cleanup()
+
+    def out(self, name):
+        return os.path.join(self.tmp.name, name)
+
+    def test_pfx_password_reaches_no_command_line(self):
+        out = self.out("pfx.exe")
+        result = run_sign_script([UNSIGNED(), out, "--pfx", self.pfx], {"CLOCKWARD_SIGN_PASSWORD": self.PASSWORD}, self.bin)
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(0, verify(out).returncode)
+        with open(self.argv_log) as f:
+            log = f.read()
+        self.assertIn("osslsigncode sign", log)
+        self.assertNotIn(self.PASSWORD, log)
+
+    def test_password_file_is_read(self):
+        password_file, out = self.out("password.txt"), self.out("pfx-file.exe")
+        with open(password_file, "w") as f:
+            f.write(self.PASSWORD + "\n")
+        result = run_sign_script([UNSIGNED(), out, "--pfx", self.pfx], {"CLOCKWARD_SIGN_PASSWORD_FILE": password_file})
+        self.assertEqual(0, result.returncode, result.stderr)
+
+    def test_sha2_chain_is_used_with_one_warning_line(self):
+        out = self.out("sha2.exe")
+        result = run_sign_script([UNSIGNED(), out, "--cert", self.sha2_cert, "--key", self.sha2_key])
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
+        self.assertRegex(result.stderr, r"^sign: warning: .*SHA-2")
+        self.assertIn("sha256WithRSAEncryption", chain_signature_algorithms(out))
+
+    def test_bad_input_stops_with_one_line_and_no_output(self):
+        cases = {
+            "missing input": ([self.out("absent.exe"), "--pfx", self.pfx], {"CLOCKWARD_SIGN_PASSWORD": self.PASSWORD}, "cannot read"),
+            "wrong PFX password": ([UNSIGNED(), "--pfx", self.pfx], {"CLOCKWARD_SIGN_PASSWORD": "wrong"}, "wrong password"),
+            "no PFX password": ([UNSIGNED(), "--pfx", self.pfx], {}, "wrong password"),
+            "missing PFX": ([UNSIGNED(), "--pfx", self.out("absent.pfx")], {}, "cannot read the PFX"),
+            "unreadable key": ([UNSIGNED(), "--cert", self.cert, "--key", self.garbage], {}, "cannot read the key"),
+            "key without certificate": ([UNSIGNED(), "--key", self.key], {}, "give --pfx"),
+        }
+        for name, (args, extra, message) in cases.items():
+            with self.subTest(name):
+                out = self.out("bad.exe")
+                with open(out, "wb") as f:
+                    f.write(b"stale output of an earlier run")
+                result = run_sign_script(args[:1] + [out] + args[1:], extra)
+                self.assertNotEqual(0, result.returncode)
+                self.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
+                self.assertIn(message, result.stderr)
+                self.assertFalse(os.path.exists(out))
+                self.assertEqual([], [f for f in os.listdir(self.tmp.name) if f.endswith(".partial")])
+
+    def test_password_as_cmake_variable_is_refused(self):
+        with tempfile.TemporaryDirectory() as build:
+            result = subprocess.run(["cmake", "-S", env("SOURCE_DIR"), "-B", build, "-G", "Ninja",
+                                     f"-DCMAKE_TOOLCHAIN_FILE={env('TOOLCHAIN_FILE')}",
+                                     f"-DCLOCKWARD_SIGN_PFX={self.pfx}", "-DCLOCKWARD_SIGN_PFX_PASSWORD=in-the-cache"],
+                                    capture_output=True, text=True)
+            self.assertNotEqual(0, result.returncode)
+            self.assertIn("not a CMake variable", result.stderr)
+            with open(os.path.join(build, "CMakeCache.txt")) as f:
+                self.assertNotIn("in-the-cache", f.read())
 
 
 if __name__ == "__main__":

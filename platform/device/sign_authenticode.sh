@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Signs a PE image or a cabinet with an Authenticode SHA-1 signature, the only digest Windows
+# Mobile 6 validates. Writes OUT whole or not at all, and says in one line why it could not.
+#
+# Usage: sign_authenticode.sh IN OUT --pfx FILE
+#        sign_authenticode.sh IN OUT --cert FILE --key FILE [--ac EXTRA_CERTS]
+# The password of a PFX or of an encrypted key is never an argument (it would show in the process
+# list): it comes from the file named by CLOCKWARD_SIGN_PASSWORD_FILE, or from the environment
+# variable CLOCKWARD_SIGN_PASSWORD, read here at build time.
+set -euo pipefail
+
+fail() { echo "sign: $*" >&2; exit 1; }
+
+[ $# -ge 2 ] || fail "usage: sign_authenticode.sh IN OUT (--pfx FILE | --cert FILE --key FILE [--ac FILE])"
+in=$1 out=$2
+shift 2
+pfx="" cert="" key="" extra=""
+while [ $# -gt 0 ]; do
+    case $1 in
+        --pfx) pfx=${2:-}; shift 2 ;;
+        --cert) cert=${2:-}; shift 2 ;;
+        --key) key=${2:-}; shift 2 ;;
+        --ac) extra=${2:-}; shift 2 ;;
+        *) fail "unknown option $1" ;;
+    esac
+done
+
+rm -f "$out"
+[ -f "$in" ] && [ -r "$in" ] || fail "cannot read $in: nothing to sign"
+command -v osslsigncode >/dev/null || fail "osslsigncode is not installed (apt-get install osslsigncode)"
+
+work=$(mktemp -d)
+partial="$out.partial"
+trap 'rm -rf "$work" "$partial"' EXIT
+umask 077
+
+# The password reaches openssl and osslsigncode only through a file of our own.
+password=$work/password
+if [ -n "${CLOCKWARD_SIGN_PASSWORD_FILE:-}" ]; then
+    [ -r "$CLOCKWARD_SIGN_PASSWORD_FILE" ] || fail "cannot read the password file $CLOCKWARD_SIGN_PASSWORD_FILE"
+    head -n 1 "$CLOCKWARD_SIGN_PASSWORD_FILE" | tr -d '\r\n' > "$password"
+else
+    printf '%s' "${CLOCKWARD_SIGN_PASSWORD:-}" > "$password"
+fi
+# openssl cannot read an empty password file; an unencrypted key needs no password at all.
+passin=(-passin "file:$password") readpass=(-readpass "$password")
+[ -s "$password" ] || passin=(-passin pass:) readpass=()
+
+# OpenSSL 3 reads PFX files with old ciphers (RC2, as older Windows tools write) only with -legacy.
+pkcs12() { openssl pkcs12 "$@" 2>/dev/null || openssl pkcs12 -legacy "$@" 2>/dev/null; }
+
+chain=$work/chain.pem
+if [ -n "$pfx" ]; then
+    [ -f "$pfx" ] && [ -r "$pfx" ] || fail "cannot read the PFX file $pfx"
+    pkcs12 -in "$pfx" "${passin[@]}" -nokeys -out "$chain" ||
+        fail "cannot open the PFX file $pfx: wrong password (CLOCKWARD_SIGN_PASSWORD or CLOCKWARD_SIGN_PASSWORD_FILE) or not a PKCS#12 file"
+    with=(-pkcs12 "$pfx" ${readpass[@]+"${readpass[@]}"})
+elif [ -n "$cert" ] && [ -n "$key" ]; then
+    [ -f "$cert" ] && [ -r "$cert" ] || fail "cannot read the certificate $cert"
+    [ -f "$key" ] && [ -r "$key" ] || fail "cannot read the key $key"
+    openssl pkey -in "$key" "${passin[@]}" -noout 2>/dev/null ||
+        fail "cannot read the key $key: not a private key, or encrypted with another password"
+    cat "$cert" ${extra:+"$extra"} > "$chain"
+    with=(-certs "$cert" -key "$key" ${readpass[@]+"${readpass[@]}"} ${extra:+-ac "$extra"})
+else
+    fail "give --pfx, or --cert with --key"
+fi
+
+# The phone cannot check a SHA-2 signature anywhere in the chain; the user's chain is used as given.
+algorithms=$(openssl crl2pkcs7 -nocrl -certfile "$chain" 2>/dev/null | openssl pkcs7 -print_certs -text -noout 2>/dev/null |
+             sed -n 's/^ *Signature Algorithm: *//p' | sort -u)
+[ -n "$algorithms" ] || fail "no certificate found in ${pfx:-$cert}"
+if grep -qiE 'sha(224|256|384|512)' <<<"$algorithms"; then
+    echo "sign: warning: the certificate chain of ${pfx:-$cert} has a SHA-2 signature ($(tr '\n' ' ' <<<"$algorithms" | sed 's/ $//')); Windows Mobile 6 validates only SHA-1 and MD5 chains" >&2
+fi
+
+if ! osslsigncode sign -h sha1 -n Clockward "${with[@]}" -in "$in" -out "$partial" >"$work/log" 2>&1; then
+    fail "osslsigncode could not sign $in: $(grep -v '^$' "$work/log" | tail -n 1)"
+fi
+chmod 644 "$partial"
+mv "$partial" "$out"
