@@ -1,73 +1,82 @@
-@ The import table for coredll.dll, by name, and one ARM call thunk per imported function.
-@ Subsections keep the parts in the order the loader expects: 0 directory, 1 lookup table,
-@ 2 address table, 3 hint/name entries and the library name. Every address is an RVA.
+@ The import table for coredll.dll, by ordinal as the platform SDK links, and one Thumb call thunk
+@ per imported function. The directory, the lookup table and the library name are read-only and
+@ live in .text; the address table, which the loader fills in, lives in the zero-filled writable
+@ section. Every address in the tables is an RVA.
 
     .syntax unified
-    .arm
 
 #define RVA(label) ((label) - PE_IMAGE_BASE)
+#define BY_ORDINAL 0x80000000
 
-    .section .coredll_idata, "aw", %progbits
+    .section .rodata.coredll_import_directory, "a", %progbits
     .balign 4
-    .global coredll_import_directory, coredll_import_directory_end, coredll_iat, coredll_iat_end
-
-    .subsection 0
+    .global coredll_import_directory, coredll_import_directory_end
 coredll_import_directory:
-    .long RVA(coredll_lookup_table)     @ OriginalFirstThunk
+    .long RVA(coredll_lookup_table)     @ OriginalFirstThunk: the loader binds from this table
     .long 0                             @ TimeDateStamp
     .long 0                             @ ForwarderChain
     .long RVA(coredll_name)             @ Name
     .long RVA(coredll_iat)              @ FirstThunk
     .long 0, 0, 0, 0, 0                 @ terminating null descriptor
 coredll_import_directory_end:
-
-    .subsection 1
-coredll_lookup_table:
-    .subsection 2
-coredll_iat:
-
-    @ One import: lookup and address entries naming it, its hint/name entry, and a thunk that
-    @ jumps through the address the loader wrote. bx keeps ARM/Thumb interworking right on ARMv4T.
-    .macro coredll_import name
-    .subsection 1
-    .long RVA(hint_name_\name)          @ import by name
-    .subsection 2
-iat_\name:
-    .long RVA(hint_name_\name)          @ replaced by the function's address at load time
-    .subsection 3
-    .balign 2
-hint_name_\name:
-    .short 0                            @ Hint
-    .asciz "\name"                      @ Name
-    .pushsection .text.coredll_thunk_\name, "ax", %progbits
-    .balign 4
-    .global \name
-    .type \name, %function
-\name:
-    ldr     ip, 1f
-    ldr     ip, [ip]
-    bx      ip
-1:  .long   iat_\name
-    .size \name, . - \name
-    .popsection
-    .endm
-
-    coredll_import Sleep
-    coredll_import LoadLibraryW
-    coredll_import GetProcAddressW
-    coredll_import NKDbgPrintfW
-    coredll_import MessageBoxW
-    coredll_import GetModuleFileNameW
-    coredll_import TerminateProcess
-    coredll_import strlen
-    coredll_import memcpy
-
-    .subsection 1
-    .long 0                             @ end of the lookup table
-    .subsection 2
-    .long 0                             @ end of the address table
-coredll_iat_end:
-    .subsection 3
 coredll_name:
     .asciz "coredll.dll"
+
+    .section .rodata.coredll_lookup_table, "a", %progbits
     .balign 4
+coredll_lookup_table:
+
+    .section .bss.coredll_iat, "aw", %nobits
+    .balign 4
+    .global coredll_iat, coredll_iat_end
+coredll_iat:
+
+    @ The shared tail of every thunk: r3 (saved by the thunk) holds the import's slot offset.
+    @ It loads the bound address and jumps there with bx, which enters ARM or Thumb code alike,
+    @ with every argument register and the stack as the caller left them.
+    .section .text.coredll_thunks, "ax", %progbits
+    .thumb
+    .balign 4
+coredll_call:
+    push    {r2}
+    ldr     r2, 1f
+    ldr     r3, [r2, r3]
+    mov     ip, r3
+    pop     {r2, r3}
+    bx      ip
+    .balign 4
+1:  .long   coredll_iat
+
+    @ One import: its lookup entry, its address table slot, and a thunk that enters coredll_call.
+    .macro coredll_import name, ordinal
+    .section .rodata.coredll_lookup_table
+    .long BY_ORDINAL | \ordinal         @ \name
+    .section .bss.coredll_iat
+    .space 4                            @ \name, written by the loader
+    .section .text.coredll_thunks
+    .global \name
+    .type \name, %function
+    .thumb_func
+\name:
+    push    {r3}
+    movs    r3, #(. - coredll_thunk_0) / 6 * 4
+    b       coredll_call
+    .size \name, . - \name
+    .endm
+
+coredll_thunk_0:
+    coredll_import Sleep, 496
+    coredll_import LoadLibraryW, 528
+    coredll_import GetProcAddressW, 530
+    coredll_import NKDbgPrintfW, 545
+    coredll_import MessageBoxW, 858
+    coredll_import GetModuleFileNameW, 537
+    coredll_import TerminateProcess, 544
+    coredll_import strlen, 1068
+    coredll_import memcpy, 1044
+
+    .section .rodata.coredll_lookup_table
+    .long 0                             @ end of the lookup table
+    .section .bss.coredll_iat
+    .space 4                            @ end of the address table
+coredll_iat_end:

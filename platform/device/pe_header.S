@@ -26,11 +26,11 @@ optional_header:
     .byte   2                               @ MajorLinkerVersion
     .byte   40                              @ MinorLinkerVersion
     .long   __pe_text_raw_size              @ SizeOfCode
-    .long   __pe_data_raw_size              @ SizeOfInitializedData
-    .long   0                               @ SizeOfUninitializedData (zero-fill is in .data)
+    .long   0                               @ SizeOfInitializedData (read-only data is in .text)
+    .long   __pe_bss_virtual_size           @ SizeOfUninitializedData
     .long   __pe_entry_rva                  @ AddressOfEntryPoint
     .long   __pe_text_rva                   @ BaseOfCode
-    .long   __pe_data_rva                   @ BaseOfData
+    .long   __pe_bss_rva                    @ BaseOfData
     .long   __pe_image_base                 @ ImageBase
     .long   __pe_section_alignment          @ SectionAlignment
     .long   __pe_file_alignment             @ FileAlignment
@@ -73,6 +73,10 @@ data_directories_end:
 optional_header_end:
 
 section_table:
+    @ The phone's loader reads the section table at e_lfanew + 248, whatever SizeOfOptionalHeader says.
+    .if section_table - pe_signature != 248
+    .error "the section table must follow a 16-directory PE32 optional header"
+    .endif
     .ascii  ".text\0\0\0"                   @ Name
     .long   __pe_text_virtual_size          @ VirtualSize
     .long   __pe_text_rva                   @ VirtualAddress
@@ -82,16 +86,16 @@ section_table:
     .long   0                               @ PointerToLinenumbers
     .short  0                               @ NumberOfRelocations
     .short  0                               @ NumberOfLinenumbers
-    .long   0x60000020                      @ Characteristics: CNT_CODE | MEM_EXECUTE | MEM_READ
+    .long   0x60000020                      @ Characteristics: CNT_CODE | MEM_EXECUTE | MEM_READ (code, strings, import tables)
 
-    .ascii  ".data\0\0\0"                   @ Name
-    .long   __pe_data_virtual_size          @ VirtualSize (initialised data, imports and zero-fill)
-    .long   __pe_data_rva                   @ VirtualAddress
-    .long   __pe_data_raw_size              @ SizeOfRawData
-    .long   __pe_data_raw_pointer           @ PointerToRawData
+    .ascii  ".bss\0\0\0\0"                   @ Name
+    .long   __pe_bss_virtual_size           @ VirtualSize (import address table, radio state, arguments)
+    .long   __pe_bss_rva                    @ VirtualAddress
+    .long   0                               @ SizeOfRawData: none, the loader zero-fills it
+    .long   0                               @ PointerToRawData
     .long   0                               @ PointerToRelocations
     .long   0                               @ PointerToLinenumbers
     .short  0                               @ NumberOfRelocations
     .short  0                               @ NumberOfLinenumbers
-    .long   0xc0000040                      @ Characteristics: CNT_INITIALIZED_DATA | MEM_READ | MEM_WRITE
+    .long   0xc0000080                      @ Characteristics: CNT_UNINITIALIZED_DATA | MEM_READ | MEM_WRITE
 section_table_end:

@@ -33,11 +33,24 @@ enum Trap {
     kNoTrap = -1
 };
 
-const std::map<std::string, Trap> kCoredll = {
-    {"Sleep", kSleep}, {"LoadLibraryW", kLoadLibraryW}, {"GetProcAddressW", kGetProcAddressW},
-    {"NKDbgPrintfW", kNKDbgPrintfW}, {"MessageBoxW", kMessageBoxW}, {"GetModuleFileNameW", kGetModuleFileNameW},
-    {"TerminateProcess", kTerminateProcess}, {"strlen", kStrlen}, {"memcpy", kMemcpy},
+// coredll's exports that have stand-ins, by name and by their fixed ordinal.
+struct CoredllExport {
+    const char* name;
+    uint16_t ordinal;
+    Trap trap;
 };
+const CoredllExport kCoredll[] = {
+    {"Sleep", 496, kSleep}, {"LoadLibraryW", 528, kLoadLibraryW}, {"GetProcAddressW", 530, kGetProcAddressW},
+    {"NKDbgPrintfW", 545, kNKDbgPrintfW}, {"MessageBoxW", 858, kMessageBoxW},
+    {"GetModuleFileNameW", 537, kGetModuleFileNameW}, {"TerminateProcess", 544, kTerminateProcess},
+    {"strlen", 1068, kStrlen}, {"memcpy", 1044, kMemcpy},
+};
+const char* const kTrapNames[kTrapCount] = {
+    "Sleep", "LoadLibraryW", "GetProcAddressW", "NKDbgPrintfW", "MessageBoxW", "GetModuleFileNameW",
+    "TerminateProcess", "strlen", "memcpy", "RIL_Initialize", "RIL_DevSpecific", "RIL_Deinitialize",
+    "the thread's exit", "the radio layer's return address"};
+// Emulated memory that nobody has written yet holds this, so that reading it shows.
+const uint8_t kFreshMemory = 0xA5;
 const std::map<std::u16string, Trap> kRadioEntries = {
     {u"RIL_Initialize", kRilInitialize}, {u"RIL_DevSpecific", kRilDevSpecific}, {u"RIL_Deinitialize", kRilDeinitialize},
 };
@@ -99,20 +112,27 @@ private:
             }
         }
         uc_mem_protect(uc_, kTrapBase, 0x1000, UC_PROT_READ | UC_PROT_EXEC);
-        uc_mem_map(uc_, kMainStackBase, kStackSize, UC_PROT_READ | UC_PROT_WRITE);
-        uc_mem_map(uc_, kRadioStackBase, kStackSize, UC_PROT_READ | UC_PROT_WRITE);
-        uc_mem_map(uc_, kScratchBase, kScratchSize, UC_PROT_READ | UC_PROT_WRITE);
+        const std::vector<uint8_t> fresh(kStackSize, kFreshMemory);
+        for (uint32_t base : {kMainStackBase, kRadioStackBase, kScratchBase}) {
+            uc_mem_map(uc_, base, kStackSize, UC_PROT_READ | UC_PROT_WRITE);
+            uc_mem_write(uc_, base, fresh.data(), fresh.size());
+        }
+        static_assert(kScratchSize == kStackSize, "one filler buffer for both");
 
         std::string why;
         const bool loaded = LoadPeImage(
             uc_, file,
-            [this](const std::string& dll, const std::string& name, uint32_t* address) {
-                auto it = kCoredll.find(name);
-                if (dll != "coredll.dll" || it == kCoredll.end()) return false;
-                *address = TrapAddress(it->second);
-                return true;
+            [this](const ImportRef& import, uint32_t* address) {
+                if (import.dll != "coredll.dll") return false;
+                for (const CoredllExport& e : kCoredll) {
+                    if (import.name.empty() ? import.ordinal == e.ordinal : import.name == e.name) {
+                        *address = TrapAddress(e.trap);
+                        return true;
+                    }
+                }
+                return false;
             },
-            &run_.image, &why);
+            kFreshMemory, &run_.image, &why);
         if (!loaded) return Fail("loader: " + why);
 
         uc_hook hook;
@@ -134,9 +154,16 @@ private:
         uint32_t cpsr = 0;
         uc_reg_read(uc, UC_ARM_REG_CPSR, &cpsr);
         const bool thumb = (cpsr & 0x20) != 0;
+        const char* name = kTrapNames[self->pending_];
         if (thumb != (self->setup_.services == ServiceState::Thumb))
-            self->fault_ = "reached stand-in " + std::to_string(self->pending_) + " at " + Hex(address) + " in " +
-                           (thumb ? "Thumb" : "ARM") + " state: the call did not switch instruction sets";
+            self->fault_ = std::string("reached ") + name + " at " + Hex(address) + " in " + (thumb ? "Thumb" : "ARM") +
+                           " state: the call did not switch instruction sets";
+        // Platform code may rely on the EABI's 8-byte stack alignment at every call into it.
+        uint32_t sp = 0;
+        uc_reg_read(uc, UC_ARM_REG_SP, &sp);
+        const bool call = self->pending_ != kThreadExit && self->pending_ != kCallbackReturn;
+        if (call && sp % 8 != 0 && self->fault_.empty())
+            self->fault_ = std::string("called ") + name + " with sp " + Hex(sp) + ", not 8-byte aligned";
         uc_emu_stop(uc);
     }
 

@@ -1,6 +1,7 @@
-// A small PE32 loader for the emulator: headers, sections, and imports by name.
+// A small PE32 loader for the emulator: the phone loader's own reading of headers, sections and imports.
 #include "platform/emulated_phone/pe_loader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -41,35 +42,41 @@ bool Fail(std::string* why, const std::string& reason)
 
 }  // namespace
 
-bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportResolver& resolve, LoadedImage* image,
-                 std::string* why)
+bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportResolver& resolve, uint8_t filler,
+                 LoadedImage* image, std::string* why)
 {
+    // Only e_lfanew is read from the DOS header, then 248 bytes of PE headers at that offset.
     Reader r{file};
-    if (file.size() < 0x40 || file[0] != 'M' || file[1] != 'Z') return Fail(why, "no MZ header");
     const uint32_t pe = r.U32(0x3C);
-    if (r.U32(pe) != 0x00004550) return Fail(why, "no PE signature");
+    if (!r.ok || r.U32(pe) != 0x00004550) return Fail(why, "no PE signature");
     const uint32_t coff = pe + 4;
     if (r.U16(coff) != 0x01C2 && r.U16(coff) != 0x01C0) return Fail(why, "not an ARM image");
     const uint16_t sectionCount = r.U16(coff + 2);
-    const uint16_t optionalSize = r.U16(coff + 16);
+    const uint16_t characteristics = r.U16(coff + 18);
     const uint32_t opt = coff + 20;
     if (r.U16(opt) != 0x10B) return Fail(why, "not PE32");
+    if (characteristics & 0x2000) return Fail(why, "a DLL, not an executable");
     image->entryPoint = r.U32(opt + 16);
     image->imageBase = r.U32(opt + 28);
     image->sizeOfImage = r.U32(opt + 56);
     const uint32_t sizeOfHeaders = r.U32(opt + 60);
+    const uint32_t subsystemVersion = static_cast<uint32_t>(r.U16(opt + 48)) << 16 | r.U16(opt + 50);
     const uint32_t importRva = r.U32(opt + 96 + 8);
     image->entryPoint += image->imageBase;
     if (!r.ok || sizeOfHeaders > file.size() || sizeOfHeaders == 0) return Fail(why, "truncated headers");
+    if (r.U16(opt + 68) == 9 && subsystemVersion > (5u << 16 | 2)) return Fail(why, "subsystem version newer than CE 5.02");
+    if ((characteristics & 0x0001) && (image->imageBase < 0x10000 || image->imageBase >= 0x400000))
+        return Fail(why, "ImageBase outside 0x10000..0x400000 without relocations");
 
     // Headers: read-only, as the loader leaves them.
     if (uc_mem_map(uc, image->imageBase, PageUp(sizeOfHeaders), UC_PROT_READ) != UC_ERR_OK)
         return Fail(why, "cannot map the headers");
     uc_mem_write(uc, image->imageBase, file.data(), sizeOfHeaders);
 
-    const uint32_t table = opt + optionalSize;
+    // The section table follows a 16-directory optional header, whatever SizeOfOptionalHeader says.
+    const uint32_t table = pe + 248;
     struct Pending {
-        uint32_t va, size, raw, rawSize, prot;
+        uint32_t va, size, prot;
     };
     std::vector<Pending> mapped;
     for (uint16_t i = 0; i < sectionCount; ++i) {
@@ -80,8 +87,7 @@ bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportRe
         const uint32_t vsize = r.U32(s + 8), rva = r.U32(s + 12), rawSize = r.U32(s + 16), raw = r.U32(s + 20);
         const uint32_t flags = r.U32(s + 36);
         if (raw + static_cast<uint64_t>(rawSize) > file.size()) return Fail(why, std::string(name) + ": raw data past the file");
-        uint32_t prot = 0;
-        if (flags & 0x40000000u) prot |= UC_PROT_READ;
+        uint32_t prot = UC_PROT_READ;
         if (flags & 0x80000000u) prot |= UC_PROT_WRITE;
         if (flags & 0x20000000u) prot |= UC_PROT_EXEC;
         const uint32_t va = image->imageBase + rva;
@@ -90,12 +96,16 @@ bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportRe
         // Mapped writable first so that its bytes and the imports can be written; protected below.
         if (uc_mem_map(uc, va, size, UC_PROT_ALL) != UC_ERR_OK) return Fail(why, std::string(name) + ": cannot map");
         const uint32_t copy = rawSize < vsize ? rawSize : vsize;
-        uc_mem_write(uc, va, file.data() + raw, copy);
+        std::vector<uint8_t> bytes(size, filler);
+        std::fill(bytes.begin(), bytes.begin() + vsize, 0);
+        std::copy(file.begin() + raw, file.begin() + raw + copy, bytes.begin());
+        uc_mem_write(uc, va, bytes.data(), bytes.size());
         image->sections.push_back({name, va, vsize, (prot & UC_PROT_EXEC) != 0, (prot & UC_PROT_WRITE) != 0});
-        mapped.push_back({va, size, raw, rawSize, prot});
+        mapped.push_back({va, size, prot});
     }
 
-    // Import directory: 20-byte descriptors, each naming a DLL and its lookup and address tables.
+    // Import descriptors, until the first whose OriginalFirstThunk is 0: each lookup entry is read
+    // from that table (high bit: by ordinal) and its address written to the FirstThunk table.
     auto readMem32 = [&](uint32_t va, uint32_t* out) { return uc_mem_read(uc, va, out, 4) == UC_ERR_OK; };
     auto readString = [&](uint32_t va) {
         std::string s;
@@ -107,19 +117,23 @@ bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportRe
         uint32_t lookup = 0, nameRva = 0, iat = 0;
         if (!readMem32(d, &lookup) || !readMem32(d + 12, &nameRva) || !readMem32(d + 16, &iat))
             return Fail(why, "import directory outside the image");
-        if (lookup == 0 && nameRva == 0 && iat == 0) break;
+        if (lookup == 0) break;
         const std::string dll = readString(image->imageBase + nameRva);
         for (uint32_t i = 0;; ++i) {
             uint32_t entry = 0;
-            if (!readMem32(image->imageBase + (lookup ? lookup : iat) + 4 * i, &entry))
-                return Fail(why, dll + ": lookup table outside the image");
+            if (!readMem32(image->imageBase + lookup + 4 * i, &entry)) return Fail(why, dll + ": lookup table outside the image");
             if (entry == 0) break;
-            if (entry & 0x80000000u) return Fail(why, dll + ": import by ordinal " + std::to_string(entry & 0xFFFF));
-            const std::string name = readString(image->imageBase + entry + 2);
+            ImportRef ref{dll, 0, {}};
+            if (entry & 0x80000000u) {
+                ref.ordinal = static_cast<uint16_t>(entry & 0xFFFF);
+            } else {
+                ref.name = readString(image->imageBase + entry + 2);
+            }
             uint32_t address = 0;
-            if (!resolve(dll, name, &address)) return Fail(why, "unknown import " + dll + "!" + name);
-            uc_mem_write(uc, image->imageBase + iat + 4 * i, &address, 4);
-            image->imports.push_back(dll + "!" + name);
+            if (!resolve(ref, &address)) return Fail(why, "unknown import " + ref.Text());
+            if (uc_mem_write(uc, image->imageBase + iat + 4 * i, &address, 4) != UC_ERR_OK)
+                return Fail(why, dll + ": address table outside the image");
+            image->imports.push_back(ref.Text());
         }
     }
     for (const Pending& p : mapped) uc_mem_protect(uc, p.va, p.size, p.prot);

@@ -1,4 +1,5 @@
-// Maps a PE image into an emulated ARM address space from its headers alone, as the phone's loader does.
+// Maps a PE image into an emulated ARM address space from its headers alone, reading them the way the
+// phone's own loader does.
 #pragma once
 
 #include <cstdint>
@@ -21,14 +22,23 @@ struct LoadedImage {
     uint32_t sizeOfImage = 0;
     uint32_t entryPoint = 0;  // virtual address
     std::vector<LoadedSection> sections;
-    std::vector<std::string> imports;  // "dll!name", in table order
+    std::vector<std::string> imports;  // "dll!name" or "dll!#ordinal", in table order
+};
+
+// One import as the lookup table names it: by ordinal (name empty) or by name (ordinal 0).
+struct ImportRef {
+    std::string dll;
+    uint16_t ordinal;
+    std::string name;
+    std::string Text() const { return dll + "!" + (name.empty() ? "#" + std::to_string(ordinal) : name); }
 };
 
 // Resolves one import to an address in the emulated space; returns false for an unknown import.
-using ImportResolver = std::function<bool(const std::string& dll, const std::string& name, uint32_t* address)>;
+using ImportResolver = std::function<bool(const ImportRef& import, uint32_t* address)>;
 
-// Maps headers and sections with page protections from the section flags and fills the import
-// address table through resolve. Returns false with the reason in *why for a malformed image or
-// an import the resolver refuses.
-bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportResolver& resolve, LoadedImage* image,
-                 std::string* why);
+// Maps headers and sections with page protections from the section flags, zero-fills what a
+// section's raw data does not cover, fills the rest of each section's last page with filler (the
+// loader keeps its own data there), and binds the imports through resolve. Returns false with the
+// reason in *why for an image the phone's loader would refuse or an import the resolver refuses.
+bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportResolver& resolve, uint8_t filler,
+                 LoadedImage* image, std::string* why);

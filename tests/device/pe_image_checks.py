@@ -10,14 +10,13 @@ import tempfile
 
 import pefile
 
+from coredll_exports import IMAGE_IMPORTS, ORDINALS
+
 IMAGE_BASE = 0x10000
 SECTION_ALIGNMENT = 0x1000
 FILE_ALIGNMENT = 0x200
-EXPECTED_SECTIONS = [b".text", b".data"]
-EXPECTED_IMPORTS = {
-    "coredll.dll": ["Sleep", "LoadLibraryW", "GetProcAddressW", "NKDbgPrintfW", "MessageBoxW",
-                    "GetModuleFileNameW", "TerminateProcess", "strlen", "memcpy"],
-}
+EXPECTED_SECTIONS = [b".text", b".bss"]
+EXPECTED_IMPORTS = {"coredll.dll": IMAGE_IMPORTS}
 IMAGE_FILE_DLL = 0x2000
 REQUIRED_CHARACTERISTICS = 0x0001 | 0x0002 | 0x0100  # RELOCS_STRIPPED | EXECUTABLE_IMAGE | 32BIT_MACHINE
 SCN_CODE, SCN_EXECUTE, SCN_READ, SCN_WRITE = 0x20, 0x20000000, 0x40000000, 0x80000000
@@ -36,17 +35,17 @@ def header_problems(pe, signed=False):
     fh, oh = pe.FILE_HEADER, pe.OPTIONAL_HEADER
     expected = [
         ("Machine", fh.Machine, 0x01C2),
-        ("SizeOfOptionalHeader", fh.SizeOfOptionalHeader, 224),
         ("Magic", oh.Magic, 0x10B),
         ("ImageBase", oh.ImageBase, IMAGE_BASE),
         ("SectionAlignment", oh.SectionAlignment, SECTION_ALIGNMENT),
         ("FileAlignment", oh.FileAlignment, FILE_ALIGNMENT),
         ("Subsystem", oh.Subsystem, 9),
-        ("MajorSubsystemVersion", oh.MajorSubsystemVersion, 5),
-        ("MinorSubsystemVersion", oh.MinorSubsystemVersion, 2),
         ("NumberOfRvaAndSizes", oh.NumberOfRvaAndSizes, 16),
     ]
     problems = [f"{name} is {value:#x}, expected {want:#x}" for name, value, want in expected if value != want]
+    # 4.20 and older mark a legacy program that the phone runs in screen emulation.
+    if (oh.MajorSubsystemVersion, oh.MinorSubsystemVersion) < (5, 2):
+        problems.append(f"subsystem version {oh.MajorSubsystemVersion}.{oh.MinorSubsystemVersion:02d} is older than 5.02")
     if fh.Characteristics & REQUIRED_CHARACTERISTICS != REQUIRED_CHARACTERISTICS:
         problems.append(f"Characteristics {fh.Characteristics:#x} lack EXECUTABLE_IMAGE, 32BIT_MACHINE or RELOCS_STRIPPED")
     if fh.Characteristics & IMAGE_FILE_DLL:
@@ -80,7 +79,10 @@ def section_problems(pe, file_size):
         name = s.Name.rstrip(b"\0").decode(errors="replace")
         if s.VirtualAddress != expected_rva:
             problems.append(f"{name}: VirtualAddress {s.VirtualAddress:#x}, expected {expected_rva:#x}")
-        if s.PointerToRawData != expected_raw:
+        if s.SizeOfRawData == 0:
+            if s.PointerToRawData:
+                problems.append(f"{name}: no raw data, but PointerToRawData {s.PointerToRawData:#x}")
+        elif s.PointerToRawData != expected_raw:
             problems.append(f"{name}: PointerToRawData {s.PointerToRawData:#x}, expected {expected_raw:#x}")
         if s.PointerToRawData % FILE_ALIGNMENT or s.SizeOfRawData % FILE_ALIGNMENT:
             problems.append(f"{name}: raw data not file-aligned")
@@ -93,12 +95,15 @@ def section_problems(pe, file_size):
         if s.NumberOfRelocations or s.PointerToRelocations:
             problems.append(f"{name}: has relocations")
         expected_rva = s.VirtualAddress + align(s.Misc_VirtualSize, SECTION_ALIGNMENT)
-        expected_raw = s.PointerToRawData + s.SizeOfRawData
+        expected_raw = s.PointerToRawData + s.SizeOfRawData if s.SizeOfRawData else expected_raw
     flags = {s.Name.rstrip(b"\0"): s.Characteristics for s in pe.sections}
     if b".text" in flags and (flags[b".text"] & SCN_WRITE or not flags[b".text"] & SCN_EXECUTE):
         problems.append(".text must be executable and not writable")
-    if b".data" in flags and (flags[b".data"] & SCN_EXECUTE or not flags[b".data"] & SCN_WRITE):
-        problems.append(".data must be writable and not executable")
+    if b".bss" in flags and (flags[b".bss"] & SCN_EXECUTE or not flags[b".bss"] & SCN_WRITE):
+        problems.append(".bss must be writable and not executable")
+    zero_filled = [s for s in pe.sections if s.Name.rstrip(b"\0") == b".bss"]
+    if zero_filled and zero_filled[0].SizeOfRawData:
+        problems.append(".bss has raw data: the loader zero-fills it, the file needs none")
     if oh.SizeOfImage != expected_rva:
         problems.append(f"SizeOfImage {oh.SizeOfImage:#x}, expected {expected_rva:#x}")
     headers_end = pe.sections[-1].get_file_offset() + 40 if pe.sections else 0
@@ -111,12 +116,16 @@ def import_problems(pe):
     found = {}
     for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
         dll = entry.dll.decode(errors="replace")
-        found[dll] = [imp.name.decode() if imp.name else f"#{imp.ordinal}" for imp in entry.imports]
+        found[dll] = [imp.name.decode() if imp.name else ORDINALS.get(imp.ordinal, f"#{imp.ordinal}")
+                      for imp in entry.imports]
     problems = []
     if any(dll.lower() == "ril.dll" for dll in found):
         problems.append("ril.dll is in the import table: the radio layer must be bound at run time only")
     if found != EXPECTED_IMPORTS:
         problems.append(f"imports are {found}, expected {EXPECTED_IMPORTS}")
+    by_name = [imp.name.decode() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) for imp in entry.imports if imp.name]
+    if by_name:
+        problems.append(f"imported by name, not by ordinal: {by_name}")
     return problems
 
 
@@ -156,10 +165,6 @@ def elf_match_problems(pe, data, elf, readelf, objcopy):
         raw = bytes(data[s.PointerToRawData: s.PointerToRawData + s.SizeOfRawData])
         if raw != linked[: len(raw)] or len(linked) != len(raw):
             problems.append(f"{name}: the file's bytes differ from the linked program's")
-    bss = sections.get(".bss")
-    data_section = next((s for s in pe.sections if s.Name.rstrip(b"\0") == b".data"), None)
-    if bss and data_section and bss[1] + bss[2] > IMAGE_BASE + data_section.VirtualAddress + data_section.Misc_VirtualSize:
-        problems.append(".bss extends past the .data section's virtual size")
     return problems
 
 
@@ -175,7 +180,7 @@ def mapping_symbols(elf, nm):
 
 
 def code_ranges(marks, start, end):
-    """The [from, to) ranges of ARM code inside [start, end), and any Thumb ranges, from mapping symbols."""
+    """The [from, to) ranges of ARM code and of Thumb code inside [start, end), from mapping symbols."""
     inside = sorted((a, k) for a, k in marks if start <= a < end)
     arm, thumb = [], []
     for i, (addr, kind) in enumerate(inside):
@@ -183,6 +188,17 @@ def code_ranges(marks, start, end):
         if stop > addr:
             (arm if kind == "a" else thumb if kind == "t" else []).append((addr, stop))
     return arm, thumb
+
+
+def elf_symbols(elf, nm):
+    """The linked program's sized symbols: name -> (address, size)."""
+    out = subprocess.run([nm, "-S", "--defined-only", elf], check=True, capture_output=True, text=True).stdout
+    symbols = {}
+    for line in out.splitlines():
+        parts = line.split()
+        if len(parts) == 4 and parts[2] not in "aA":
+            symbols[parts[3]] = (int(parts[0], 16), int(parts[1], 16))
+    return symbols
 
 
 CONDITIONS = "eq|ne|cs|hs|cc|lo|mi|pl|vs|vc|hi|ls|ge|lt|gt|le|al"
@@ -194,6 +210,11 @@ ARMV4T_MNEMONIC = re.compile(
     rf"(?:{CONDITIONS})?$")
 # A condition can also sit inside UAL names (ldrbeq, ldmiaeq); objdump writes those forms too.
 UAL_INFIX = re.compile(rf"^(ldr|str|ldm|stm)({CONDITIONS})(b|h|sb|sh|t|bt|ia|ib|da|db|fd|fa|ed|ea)$")
+# Thumb-1 as ARMv4T has it: 16-bit encodings, plus the BL pair.
+THUMB1_MNEMONIC = re.compile(
+    r"^(?:(?:adc|add|and|asr|bic|eor|lsl|lsr|mov|mul|mvn|neg|orr|ror|rsb|sbc|sub)s?"
+    rf"|cmn|cmp|tst|ldr|ldrb|ldrh|ldrsb|ldrsh|str|strb|strh|ldmia|stmia|ldm|stm|push|pop|bx|bl|swi|svc|nop"
+    rf"|b(?:{CONDITIONS})?(?:\.n)?)$")
 
 
 def instruction_problem(mnemonic, operands):
@@ -208,44 +229,94 @@ def instruction_problem(mnemonic, operands):
         return "a load into pc does not switch to Thumb on ARMv4T: use bx"
     if (base.startswith("ldm") or base == "pop") and re.search(r"[{,]pc[},]", ops):
         return "a load of pc does not switch to Thumb on ARMv4T: use bx"
-    if base in ("mov", "movs") and re.match(r"pc,(lr|r\d+|ip|sp)$", ops):
-        return "mov pc, register does not interwork: use bx"
+    if re.match(r"pc,", ops) and not base.startswith(("str", "stm", "cmp", "cmn", "tst", "teq")):
+        return "a write to pc other than bx does not interwork on ARMv4T"
     return None
 
 
-def code_problems(code, code_va, ranges, objdump):
-    """Disassembles each ARM range of code (bytes mapped at code_va) and reports what ARMv4T lacks."""
+def thumb_instruction_problem(encoding, mnemonic, operands):
+    """Why a Thumb-state instruction cannot run on ARMv4T or breaks interworking there; None if fine."""
+    ops = operands.replace(" ", "")
+    if len(encoding.split()) == 2 and mnemonic != "bl":
+        return "a 32-bit Thumb-2 encoding: ARMv4T has only the BL pair"
+    if not THUMB1_MNEMONIC.match(mnemonic):
+        return f"{mnemonic} is not a Thumb-1 instruction of ARMv4T"
+    if mnemonic == "pop" and re.search(r"[{,]pc}", ops):
+        return "pop {pc} does not switch to ARM on ARMv4T: pop into a low register and bx"
+    if re.match(r"pc,", ops):
+        return "a write to pc other than bx does not interwork on ARMv4T"
+    return None
+
+
+BRANCH = re.compile(rf"^(?:b|bl)(?:{CONDITIONS})?(?:\.n|\.w)?$")
+
+
+def _disassemble(path, code_va, start, stop, thumb, objdump):
+    args = [objdump, "-D", "-b", "binary", "-m", "arm", f"--adjust-vma={code_va:#x}",
+            f"--start-address={start:#x}", f"--stop-address={stop:#x}"] + (["-M", "force-thumb"] if thumb else []) + [path]
+    out = subprocess.run(args, check=True, capture_output=True, text=True).stdout
+    for line in out.splitlines():
+        m = re.match(r"^\s*([0-9a-f]+):\s+((?:[0-9a-f]{4} [0-9a-f]{4})|[0-9a-f]{8}|[0-9a-f]{4})\s+(\S+)\s*(.*)$", line)
+        if m:
+            addr, encoding, mnemonic, operands = m.groups()
+            yield int(addr, 16), encoding, mnemonic, operands.split(";")[0].split("@")[0].strip(), line
+
+
+def code_problems(code, code_va, arm, thumb, objdump):
+    """Disassembles each ARM and Thumb range of code (bytes mapped at code_va) and reports what ARMv4T
+    lacks, writes to pc that do not interwork, and direct branches that land in the other state."""
+    def inside(ranges, address):
+        return any(a <= address < b for a, b in ranges)
+
     problems = []
     with tempfile.TemporaryDirectory() as tmp:
         path = os.path.join(tmp, "code.bin")
         with open(path, "wb") as f:
             f.write(bytes(code))
-        for start, stop in ranges:
-            out = subprocess.run([objdump, "-D", "-b", "binary", "-m", "arm", f"--adjust-vma={code_va:#x}",
-                                  f"--start-address={start:#x}", f"--stop-address={stop:#x}", path],
-                                 check=True, capture_output=True, text=True).stdout
-            for line in out.splitlines():
-                m = re.match(r"^\s*([0-9a-f]+):\s+([0-9a-f]{8})\s+(\S+)\s*(.*)$", line)
-                if not m:
-                    continue
-                addr, word, mnemonic, operands = m.groups()
-                operands = operands.split(";")[0].split("@")[0].strip()
-                if "undefined" in line.lower() or "unpredictable" in line.lower():
-                    problems.append(f"{addr}: {word} is undefined or unpredictable")
-                    continue
-                why = instruction_problem(mnemonic, operands)
-                if why:
-                    problems.append(f"{addr}: {word} {mnemonic} {operands}: {why}")
+        for ranges, is_thumb, same in ((arm, False, arm), (thumb, True, thumb)):
+            for start, stop in ranges:
+                for addr, encoding, mnemonic, operands, line in _disassemble(path, code_va, start, stop, is_thumb, objdump):
+                    if "undefined" in line.lower() or "unpredictable" in line.lower():
+                        problems.append(f"{addr:x}: {encoding} is undefined or unpredictable")
+                        continue
+                    why = (thumb_instruction_problem(encoding, mnemonic, operands) if is_thumb
+                           else instruction_problem(mnemonic, operands))
+                    if not why and BRANCH.match(mnemonic):
+                        target = re.match(r"(?:0x)?([0-9a-f]+)", operands)
+                        if target and not inside(same, int(target.group(1), 16)):
+                            why = f"a direct branch to {target.group(1)}, which is not {'Thumb' if is_thumb else 'ARM'} code"
+                    if why:
+                        problems.append(f"{addr:x}: {encoding} {mnemonic} {operands}: {why}")
     return problems
 
 
+# The ARM entry points the platform calls, and the Thumb functions behind them.
+CALLBACKS = {"__wrap__Z7RILFuncmlPKvmm": "_Z7RILFuncmlPKvmm", "__wrap__Z9RILNotifymPKvmm": "_Z9RILNotifymPKvmm"}
+
+
 def text_code_problems(pe, data, elf, nm, objdump):
-    """ARMv4T-only check of the image's .text, with code and literal pools told apart by the ELF's mapping symbols."""
+    """ARMv4T check of the image's .text in both instruction sets, with ARM code, Thumb code and
+    literal pools told apart by the ELF's mapping symbols; the entry point and the callbacks the
+    platform calls must be ARM code, and the Thumb callbacks reachable only through them."""
     text = next(s for s in pe.sections if s.Name.rstrip(b"\0") == b".text")
     start = IMAGE_BASE + text.VirtualAddress
     arm, thumb = code_ranges(mapping_symbols(elf, nm), start, start + text.Misc_VirtualSize)
-    problems = [f"Thumb code at {a:#x}..{b:#x}" for a, b in thumb]
+    problems = []
     if not arm:
         problems.append("no ARM code found in .text")
     code = data[text.PointerToRawData: text.PointerToRawData + text.SizeOfRawData]
-    return problems + code_problems(code, start, arm, objdump)
+    entry = IMAGE_BASE + pe.OPTIONAL_HEADER.AddressOfEntryPoint
+    if not any(a <= entry < b for a, b in arm):
+        problems.append(f"the entry point {entry:#x} is not ARM code")
+    symbols = elf_symbols(elf, nm)
+    words = [int.from_bytes(code[i:i + 4], "little") for i in range(0, len(code) - 3, 4)]
+    for arm_entry, thumb_function in CALLBACKS.items():
+        if arm_entry not in symbols or thumb_function not in symbols:
+            problems.append(f"{arm_entry} or {thumb_function} is missing from the linked program")
+            continue
+        if not any(a <= symbols[arm_entry][0] < b for a, b in arm):
+            problems.append(f"the callback entry {arm_entry} is not ARM code")
+        # Once in its ARM entry's literal; a second copy would be the Thumb address handed out directly.
+        if words.count(symbols[thumb_function][0] | 1) != 1:
+            problems.append(f"{thumb_function}'s Thumb address is used outside its ARM entry point {arm_entry}")
+    return problems + code_problems(code, start, arm, thumb, objdump)

@@ -1,7 +1,9 @@
-"""The image checks fail on images broken on purpose: a wrong field, a stray section, foreign code."""
+"""The image checks fail on images broken on purpose: a wrong field, a stray section, foreign code, and
+what only a reader that follows the phone's loader notices."""
 import struct
 import unittest
 
+import loader_view
 import pe_image_checks as checks
 from image_tools import ELF, NM, OBJCOPY, OBJDUMP, READELF, UNSIGNED, read
 
@@ -26,7 +28,7 @@ class BrokenImages(unittest.TestCase):
             "Machine x86": (self.coff + 0, "<H", 0x014C),
             "DLL flag": (self.coff + 18, "<H", 0x210F),
             "console subsystem": (self.opt + 68, "<H", 3),
-            "subsystem 4.20": (self.opt + 50, "<H", 20),
+            "subsystem 4.20": (self.opt + 48, "<I", 4 | 20 << 16),
             "image base": (self.opt + 28, "<I", 0x400000),
             "entry point in .data": (self.opt + 16, "<I", self.pe.sections[1].VirtualAddress),
             "entry point in Thumb": (self.opt + 16, "<I", self.pe.OPTIONAL_HEADER.AddressOfEntryPoint + 1),
@@ -70,7 +72,7 @@ class BrokenImages(unittest.TestCase):
 
     def test_changed_byte_is_caught_against_the_linked_program(self):
         data = bytearray(self.good)
-        data[self.pe.sections[1].PointerToRawData] ^= 0x01
+        data[self.pe.sections[0].PointerToRawData + 0x40] ^= 0x01
         self.assertNotEqual([], checks.elf_match_problems(checks.parse(data), data, ELF(), READELF(), OBJCOPY()))
 
     def test_foreign_instructions_are_caught(self):
@@ -93,10 +95,111 @@ class BrokenImages(unittest.TestCase):
                 problems = checks.text_code_problems(checks.parse(data), data, ELF(), NM(), OBJDUMP())
                 self.assertNotEqual([], problems)
 
-    def test_thumb_mapping_symbols_are_reported(self):
-        arm, thumb = checks.code_ranges([(0x11000, "a"), (0x11010, "t"), (0x11020, "d")], 0x11000, 0x11030)
-        self.assertEqual([(0x11000, 0x11010)], arm)
-        self.assertEqual([(0x11010, 0x11020)], thumb)
+    def test_thumb_rules_are_enforced(self):
+        symbols = checks.elf_symbols(ELF(), NM())
+        text = self.pe.sections[0]
+
+        def offset(address):
+            return text.PointerToRawData + address - checks.IMAGE_BASE - text.VirtualAddress
+
+        def thumb_bl(at, target):
+            delta = target - (at + 4)
+            return struct.pack("<HH", 0xF000 | (delta >> 12) & 0x7FF, 0xF800 | (delta >> 1) & 0x7FF)
+
+        entry = checks.IMAGE_BASE + self.pe.OPTIONAL_HEADER.AddressOfEntryPoint
+        rilfunc = symbols["_Z7RILFuncmlPKvmm"][0]
+        wrapped = symbols["__wrap__Z7RILFuncmlPKvmm"][0]
+        arm_b = (symbols["Sleep"][0] - (entry + 12)) >> 2 & 0xFFFFFF
+        cases = {
+            "Thumb-2 32-bit encoding": (rilfunc, struct.pack("<HH", 0xF8D1, 0x0000)),  # ldr.w r0, [r1]
+            "Thumb blx register": (rilfunc, struct.pack("<H", 0x4798)),
+            "Thumb pop {pc}": (rilfunc, struct.pack("<H", 0xBD10)),
+            "Thumb mov pc, lr": (rilfunc, struct.pack("<H", 0x46F7)),
+            "Thumb add pc, r3": (rilfunc, struct.pack("<H", 0x449F)),
+            "Thumb bl into ARM code": (rilfunc, thumb_bl(rilfunc, entry)),
+            "ARM b into Thumb code": (entry + 4, struct.pack("<I", 0xEA000000 | arm_b)),
+        }
+        for name, (address, patch) in cases.items():
+            with self.subTest(name):
+                data = bytearray(self.good)
+                data[offset(address): offset(address) + len(patch)] = patch
+                self.assertNotEqual([], checks.text_code_problems(checks.parse(data), data, ELF(), NM(), OBJDUMP()))
+        with self.subTest("entry point in Thumb code"):
+            data, pe = self.patched(self.opt + 16, "<I", rilfunc - checks.IMAGE_BASE)
+            self.assertTrue(any("entry point" in p for p in checks.text_code_problems(pe, data, ELF(), NM(), OBJDUMP())))
+        with self.subTest("callback handed over in Thumb state"):
+            data = bytearray(self.good)
+            literals = [i for i in range(text.PointerToRawData, text.PointerToRawData + text.SizeOfRawData, 4)
+                        if struct.unpack_from("<I", data, i)[0] == wrapped]
+            self.assertEqual(1, len(literals))
+            struct.pack_into("<I", data, literals[0], rilfunc | 1)
+            problems = checks.text_code_problems(checks.parse(data), data, ELF(), NM(), OBJDUMP())
+            self.assertTrue(any("Thumb address" in p for p in problems), problems)
+
+
+class LoaderViewFaults(unittest.TestCase):
+    """Each broken image is caught by one loader-view check and passes pefile's header, section and
+    import checks and every other loader-view check. (The file-against-ELF comparison flags any
+    changed byte, so it is left out here.)"""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.good = read(UNSIGNED())
+        cls.pe = checks.parse(cls.good)
+        cls.view = loader_view.View(cls.good)
+        cls.symbols = checks.elf_symbols(ELF(), NM())
+
+    def all_problems(self, data):
+        pe, view = checks.parse(data), loader_view.View(data)
+        return {
+            "pefile headers": checks.header_problems(pe),
+            "pefile sections": checks.section_problems(pe, len(data)),
+            "pefile imports": checks.import_problems(pe),
+            "import walk": loader_view.import_walk_problems(view),
+            "address table": loader_view.address_table_problems(view, self.symbols),
+            "address table writable": loader_view.address_table_writable_problems(view),
+            "virtual size": loader_view.virtual_size_problems(view, self.symbols),
+            "section table": loader_view.section_table_problems(view, pe),
+            "subsystem version": loader_view.subsystem_version_problems(view),
+        }
+
+    def descriptor(self):
+        return self.pe.get_offset_from_rva(self.view.import_rva)
+
+    def broken(self, patches):
+        data = bytearray(self.good)
+        for offset, fmt, value in patches:
+            struct.pack_into(fmt, data, offset, value)
+        return data
+
+    def test_each_fault_is_caught_by_its_own_check_only(self):
+        d = self.descriptor()
+        (_, lookup, iat, entries), = self.view.descriptors()
+        opt = self.pe.OPTIONAL_HEADER.get_file_offset()
+        iat_directory = opt + 96 + 12 * 8
+        bss_table_entry = self.view.lfanew + loader_view.SECTION_TABLE_OFFSET + 40
+        coff = self.pe.FILE_HEADER.get_file_offset()
+        # A second table past the real one, where a SizeOfOptionalHeader of 304 points: it differs in
+        # .bss's VirtualSize only, so pefile's checks pass while the loader uses the real table.
+        table = self.view.lfanew + loader_view.SECTION_TABLE_OFFSET
+        decoy = bytearray(self.good[table: table + 80])
+        struct.pack_into("<I", decoy, 48, self.view.sections[1][1] + 0x100)
+        cases = {
+            # pefile falls back to FirstThunk, so it still sees every import; the loader binds none.
+            "import walk": [(d, "<I", 0), (d + 16, "<I", lookup)],
+            # The loader's writes would land on the program's own variables.
+            "address table": [(d + 16, "<I", iat + 4), (iat_directory, "<I", iat + 4)],
+            # The classic layout with the address table in a copy of the lookup table, read-only.
+            "address table writable": [(d + 16, "<I", lookup), (iat_directory, "<I", lookup)],
+            "virtual size": [(bss_table_entry + 8, "<I", self.view.sections[1][1] - 16)],
+            "section table": [(coff + 16, "<H", 304)] + [(table + 80 + i, "B", b) for i, b in enumerate(decoy)],
+            "subsystem version": [(opt + 50, "<H", 3)],
+        }
+        for check, patches in cases.items():
+            with self.subTest(check):
+                problems = self.all_problems(self.broken(patches))
+                self.assertNotEqual([], problems.pop(check))
+                self.assertEqual({name: [] for name in problems}, problems)
 
 
 if __name__ == "__main__":

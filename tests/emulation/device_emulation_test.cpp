@@ -81,7 +81,7 @@ void ExpectScenarioOutcome(const Scenario& s, const PhoneRun& run)
     EXPECT_TRUE(run.terminated);
     EXPECT_EQ(0x42u, run.terminateHandle);
     EXPECT_EQ(0u, run.exitCode);
-    ASSERT_GE(run.services.size(), 2u);
+    ASSERT_GE(run.services.size(), 3u);
     EXPECT_EQ("GetModuleFileNameW", run.services[0]);  // the start-up builds argv
     EXPECT_EQ("Sleep(5000)", run.services[1]);          // and the program waits before anything else
     EXPECT_EQ("LoadLibraryW(ril.dll)", run.services[2]);
@@ -217,17 +217,26 @@ size_t EntryOffset(const std::vector<uint8_t>& b)
 const Breakage kBreakages[] = {
     {"Thumb2InstructionAtEntry", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xE3000000u); },  // movw r0, #0
      ServiceState::Arm},
-    {"ThunkLoadsPc",
+    {"ThunkMovesToPc",
      [](std::vector<uint8_t>& b) {
-         // Every "ldr ip, [ip]; bx ip" becomes "ldr pc, [ip]", which cannot enter Thumb code on ARMv4T.
-         for (size_t i = 0; i + 8 <= b.size(); i += 4) {
-             if (U32(b, i) == 0xE59CC000u && U32(b, i + 4) == 0xE12FFF1Cu) {
-                 Put32(b, i, 0xE59CF000u);
-                 Put32(b, i + 4, 0xE1A00000u);
+         // The import thunks' "mov ip, r3; pop {r2, r3}; bx ip" ends in "mov pc, ip" instead, which
+         // stays in Thumb state on ARMv4T.
+         for (size_t i = 0; i + 6 <= b.size(); i += 2) {
+             if (b[i] == 0x9C && b[i + 1] == 0x46 && b[i + 2] == 0x0C && b[i + 3] == 0xBC && b[i + 4] == 0x60 &&
+                 b[i + 5] == 0x47) {
+                 b[i + 4] = 0xE7;
+                 b[i + 5] = 0x46;
              }
          }
      },
-     ServiceState::Thumb},
+     ServiceState::Arm},
+    {"EntryPointSkipsStackRealignment",
+     [](std::vector<uint8_t>& b) {
+         for (size_t i = 0; i + 4 <= b.size(); i += 4) {
+             if (U32(b, i) == 0xE3CDD007u) Put32(b, i, 0xE1A00000u);  // bic sp, sp, #7 -> nop
+         }
+     },
+     ServiceState::Arm},
     {"EntryPointInData",
      [](std::vector<uint8_t>& b) {
          const size_t opt = OptionalHeader(b);
@@ -264,19 +273,19 @@ TEST_P(BrokenDeviceImage, FailsTheRunOnAnArmv4tCore)
 INSTANTIATE_TEST_SUITE_P(Breakages, BrokenDeviceImage, ::testing::ValuesIn(kBreakages),
                          [](const ::testing::TestParamInfo<Breakage>& p) { return std::string(p.param.name); });
 
-TEST(DeviceLoader, RefusesAnImportItDoesNotKnow)
+TEST(DeviceLoader, RefusesAnOrdinalItDoesNotKnow)
 {
     std::vector<uint8_t> image = Image(false);
-    const std::string from = "TerminateProcess";
-    auto at = std::search(image.begin(), image.end(), from.begin(), from.end());
+    const uint8_t terminateProcess[] = {0x20, 0x02, 0x00, 0x80};  // ordinal 544, by ordinal
+    auto at = std::search(image.begin(), image.end(), std::begin(terminateProcess), std::end(terminateProcess));
     ASSERT_NE(image.end(), at);
-    const std::string to = "TerminateThreadX";
-    std::copy(to.begin(), to.end(), at);
+    at[0] = 0x0F;
+    at[1] = 0x27;  // ordinal 9999
     PhoneSetup setup;
     setup.phone = BehaviourFor(Named("Success"));
     const PhoneRun run = RunOnEmulatedPhone(image, setup);
     EXPECT_FALSE(run.ok);
-    EXPECT_NE(std::string::npos, run.failure.find("unknown import coredll.dll!TerminateThreadX")) << run.failure;
+    EXPECT_NE(std::string::npos, run.failure.find("unknown import coredll.dll!#9999")) << run.failure;
 }
 
 }  // namespace

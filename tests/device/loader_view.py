@@ -1,0 +1,174 @@
+"""The image as the phone's loader reads it, without pefile: pefile is lenient where the loader is not
+(it finds the section table through SizeOfOptionalHeader and falls back to the address table when a
+descriptor has no lookup table), so these checks follow the loader's own steps.
+
+Each check returns a list of problems; an empty list means the loader would be content."""
+import struct
+
+from coredll_exports import IMAGE_IMPORTS, ORDINALS
+
+SECTION_TABLE_OFFSET = 248  # from e_lfanew: signature, COFF header, a 16-directory PE32 optional header
+SCN_WRITE = 0x80000000
+BY_ORDINAL = 0x80000000
+NEWEST_SUBSYSTEM = (5, 2)   # Windows Mobile 6 is CE 5.02; the loader refuses anything newer
+
+
+class View:
+    def __init__(self, data):
+        self.data = bytes(data)
+        self.lfanew = self.u32(0x3C)
+        coff = self.lfanew + 4
+        self.section_count = self.u16(coff + 2)
+        opt = coff + 20
+        self.image_base = self.u32(opt + 28)
+        self.subsystem_version = (self.u16(opt + 48), self.u16(opt + 50))
+        self.import_rva = self.u32(opt + 96 + 8)
+        self.iat_directory = (self.u32(opt + 96 + 12 * 8), self.u32(opt + 96 + 12 * 8 + 4))
+        self.sections = []
+        for i in range(self.section_count):
+            at = self.lfanew + SECTION_TABLE_OFFSET + 40 * i
+            name = self.data[at:at + 8].rstrip(b"\0")
+            vsize, rva, raw_size, raw_ptr = struct.unpack_from("<IIII", self.data, at + 8)
+            flags = self.u32(at + 36)
+            self.sections.append((name, vsize, rva, raw_size, raw_ptr, flags))
+
+    def u32(self, at):
+        return struct.unpack_from("<I", self.data, at)[0] if at + 4 <= len(self.data) else 0
+
+    def u16(self, at):
+        return struct.unpack_from("<H", self.data, at)[0] if at + 2 <= len(self.data) else 0
+
+    def section_of(self, rva):
+        return next((s for s in self.sections if s[2] <= rva < s[2] + s[1]), None)
+
+    def read(self, rva, size):
+        """What the mapped image holds at rva before binding: raw data, or zeros past it."""
+        section = self.section_of(rva)
+        if section is None:
+            return None
+        _, vsize, start, raw_size, raw_ptr, _ = section
+        out = bytearray(size)
+        for i in range(size):
+            offset = rva + i - start
+            if offset >= vsize:
+                return None
+            if offset < raw_size:
+                out[i] = self.data[raw_ptr + offset]
+        return bytes(out)
+
+    def read_u32(self, rva):
+        raw = self.read(rva, 4)
+        return None if raw is None else struct.unpack("<I", raw)[0]
+
+    def string(self, rva):
+        out = b""
+        while len(out) < 256:
+            c = self.read(rva + len(out), 1)
+            if not c or c == b"\0":
+                return out.decode(errors="replace") if c else None
+            out += c
+        return None
+
+    def descriptors(self):
+        """The import descriptors the loader binds: up to the first with OriginalFirstThunk 0.
+        Each is (dll, lookup rva, address table rva, [lookup entries])."""
+        found = []
+        at = self.import_rva
+        while self.import_rva:
+            fields = [self.read_u32(at + 4 * i) for i in range(5)]
+            if None in fields or fields[0] == 0:
+                break
+            lookup, _, _, name, iat = fields
+            entries = []
+            while len(entries) < 1024:
+                entry = self.read_u32(lookup + 4 * len(entries))
+                if not entry:
+                    break
+                entries.append(entry)
+            found.append((self.string(name), lookup, iat, entries))
+            at += 20
+        return found
+
+
+def import_walk_problems(view):
+    """Walks the descriptors as the loader does and checks that it binds exactly coredll's ordinals."""
+    walked = view.descriptors()
+    if not walked:
+        return ["the loader binds no imports: the first descriptor's OriginalFirstThunk is 0 or the directory is empty"]
+    problems = []
+    if [d[0] for d in walked] != ["coredll.dll"]:
+        problems.append(f"the loader binds {[d[0] for d in walked]}, expected only coredll.dll")
+    for dll, _, _, entries in walked:
+        names = []
+        for entry in entries:
+            if not entry & BY_ORDINAL:
+                problems.append(f"{dll}: an import by name (lookup entry {entry:#x}); coredll is imported by ordinal")
+            elif entry & 0x7FFF0000 or (entry & 0xFFFF) not in ORDINALS:
+                problems.append(f"{dll}: ordinal {entry & 0xFFFF} is not one of coredll's exports we know")
+            else:
+                names.append(ORDINALS[entry & 0xFFFF])
+        if dll == "coredll.dll" and names != IMAGE_IMPORTS and len(names) == len(entries):
+            problems.append(f"coredll imports are {names}, expected {IMAGE_IMPORTS}")
+    return problems
+
+
+def address_table_problems(view, symbols):
+    """Before binding, each address table holds its lookup table's entries or zeros, ends in a zero slot,
+    is what the IAT directory names, and is not shared with any object of the program."""
+    problems = []
+    spans = []
+    for dll, _, iat, entries in view.descriptors():
+        slots = [view.read_u32(iat + 4 * i) for i in range(len(entries) + 1)]
+        if None in slots:
+            problems.append(f"{dll}: the address table at {iat:#x} runs outside the mapped sections")
+            continue
+        if any(slot not in (0, entry) for slot, entry in zip(slots, entries)) or slots[-1] != 0:
+            problems.append(f"{dll}: the address table at {iat:#x} disagrees with the lookup table")
+        spans.append((iat, iat + 4 * len(slots)))
+        for name, (address, size) in symbols.items():
+            rva = address - view.image_base
+            if size and rva < iat + 4 * len(slots) and rva + size > iat:
+                problems.append(f"{dll}: binding would overwrite {name} at {address:#x}")
+    if spans and view.iat_directory != (spans[0][0], spans[-1][1] - spans[0][0]):
+        problems.append(f"the IAT directory {view.iat_directory} does not cover the address tables {spans}")
+    return problems
+
+
+def address_table_writable_problems(view):
+    """The address tables lie in a writable section: a read-only page may be discarded and paged in
+    again from the file, losing the bound addresses."""
+    problems = []
+    for dll, _, iat, entries in view.descriptors():
+        end = iat + 4 * (len(entries) + 1)
+        section = view.section_of(iat)
+        if section is None or section is not view.section_of(end - 1) or not section[5] & SCN_WRITE:
+            problems.append(f"{dll}: the address table at {iat:#x} is not inside one writable section")
+    return problems
+
+
+def virtual_size_problems(view, symbols):
+    """Nothing the program uses lies past its section's VirtualSize: the loader keeps its own data there."""
+    problems = []
+    for name, (address, size) in symbols.items():
+        rva = address - view.image_base
+        for sname, vsize, start, _, _, _ in view.sections:
+            if start <= rva < start + ((vsize + 0xFFF) & ~0xFFF) and rva + max(size, 1) > start + vsize:
+                problems.append(f"{name} at {address:#x} ({size} bytes) lies past {sname.decode()}'s VirtualSize {vsize:#x}")
+    return problems
+
+
+def section_table_problems(view, pe):
+    """The loader reads the section table at e_lfanew + 248; pefile and the other checks read it where
+    SizeOfOptionalHeader says. Both must be the same table."""
+    theirs = [(s.Name.rstrip(b"\0"), s.Misc_VirtualSize, s.VirtualAddress, s.SizeOfRawData, s.PointerToRawData,
+               s.Characteristics) for s in pe.sections]
+    if view.sections != theirs:
+        return [f"the loader's section table at e_lfanew + 248 is {view.sections}, the one the other checks read is {theirs}"]
+    return []
+
+
+def subsystem_version_problems(view):
+    if view.subsystem_version > NEWEST_SUBSYSTEM:
+        return [f"subsystem version {view.subsystem_version[0]}.{view.subsystem_version[1]:02d} is newer than "
+                f"Windows Mobile 6 (5.02): its loader refuses the image"]
+    return []
