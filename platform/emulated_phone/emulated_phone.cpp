@@ -25,7 +25,6 @@ const uint32_t kPseudoProcess = 0x42;
 const uint32_t kE_FAIL = 0x80004005u;
 const uint32_t kE_HANDLE = 0x80070006u;
 const uint32_t kCallbackSentinel = 0xC0DE0000u;
-const char16_t kModuleName[] = u"\\Windows\\clockward.exe";
 
 enum Trap {
     kSleep, kLoadLibraryW, kGetProcAddressW, kNKDbgPrintfW, kMessageBoxW, kGetModuleFileNameW, kTerminateProcess,
@@ -248,6 +247,7 @@ private:
         switch (trap) {
         case kSleep:
             run_.services.push_back("Sleep(" + std::to_string(r0) + ")");
+            if (run_.services.size() <= 2) ReadArgv();
             break;
         case kLoadLibraryW: {
             const std::u16string name = ReadWide(r0);
@@ -275,10 +275,13 @@ private:
         case kGetModuleFileNameW: {
             run_.services.push_back("GetModuleFileNameW");
             if (r2 == 0) break;
-            std::u16string name(kModuleName);
-            if (name.size() >= r2) name.resize(r2 - 1);
-            if (!WriteChecked(r1, name.c_str(), (name.size() + 1) * 2, "GetModuleFileNameW's buffer")) return false;
-            result = static_cast<uint32_t>(name.size());
+            // A name that does not fit is cut to the buffer's size with no terminator, the least the
+            // platform promises.
+            std::u16string name = phone_.moduleName;
+            const bool fits = name.size() < r2;
+            name.resize(fits ? name.size() + 1 : r2);
+            if (!WriteChecked(r1, name.c_str(), name.size() * 2, "GetModuleFileNameW's buffer")) return false;
+            result = static_cast<uint32_t>(fits ? name.size() - 1 : r2);
             break;
         }
         case kTerminateProcess:
@@ -286,7 +289,7 @@ private:
             run_.terminated = true;
             run_.terminateHandle = r0;
             run_.exitCode = r1;
-            return true;
+            return SectionTailsUntouched();
         case kStrlen: {
             std::string s;
             if (!ReadString(r0, &s)) return false;
@@ -420,6 +423,35 @@ private:
     }
 
     // --- helpers ---
+
+    void ReadArgv()
+    {
+        for (uint32_t i = 0; i < setup_.argvSlots; ++i) {
+            uint32_t slot = 0;
+            if (uc_mem_read(uc_, setup_.argvAddress + 4 * i, &slot, 4) != UC_ERR_OK) return;
+            if (slot == 0) {
+                run_.argvTerminated = true;
+                return;
+            }
+            run_.argv.push_back(ReadWide(slot));
+        }
+    }
+
+    // The loader keeps its own data past a writable section's VirtualSize; the program must not
+    // have touched it.
+    bool SectionTailsUntouched()
+    {
+        for (const LoadedSection& s : run_.image.sections) {
+            const uint32_t end = (s.start + s.size + 0xFFF) & ~0xFFFu;
+            std::vector<uint8_t> tail(end - s.start - s.size);
+            uc_mem_read(uc_, s.start + s.size, tail.data(), tail.size());
+            for (size_t i = 0; i < tail.size(); ++i) {
+                if (tail[i] != kFreshMemory)
+                    return Fail("the program wrote past " + s.name + "'s VirtualSize, at " + Hex(s.start + s.size + i));
+            }
+        }
+        return true;
+    }
 
     // NKDbgPrintfW's formatting, from emulated memory: a UTF-16 format, values from r1-r3 then the stack.
     std::string Format(uint32_t format, const std::vector<uint32_t>& regArgs)

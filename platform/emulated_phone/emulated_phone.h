@@ -29,6 +29,7 @@ struct PhoneBehaviour {
     bool resultBeforeReturn = false;  // the result comes inside RIL_DevSpecific, else at RIL_Deinitialize
     unsigned notifications = 0;       // delivered once the connection is open, before the result
     std::u16string commandLine;
+    std::u16string moduleName = u"\\Windows\\clockward.exe";  // what GetModuleFileNameW reports
 };
 
 struct PhoneSetup {
@@ -37,6 +38,10 @@ struct PhoneSetup {
     ServiceState services = ServiceState::Arm;
     ExtraCallbacks extra;
     uint64_t instructionBudget = 200000;
+    // Where the image keeps its argument vector (from its symbols), to read it back at the first
+    // Sleep, once the start-up has built it; 0 for not at all.
+    uint32_t argvAddress = 0;
+    uint32_t argvSlots = 0;
 };
 
 struct RadioCall {
@@ -67,6 +72,8 @@ struct PhoneRun {
     uint32_t deepestMainStack = 0;    // bytes below the entry point's stack pointer
     uint32_t deepestCallbackStack = 0;
     int callbacksMade = 0;
+    std::vector<std::u16string> argv;  // read back at the first Sleep, up to its null slot
+    bool argvTerminated = false;       // a null slot came within argvSlots
     LoadedImage image;
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -183,6 +184,63 @@ TEST_P(DeviceCallbacks, StaleIdentifierAfterTheSendGetsOnlyTheEntryLine)
 
 INSTANTIATE_TEST_SUITE_P(Cpus, DeviceCallbacks, ::testing::ValuesIn(kCpus),
                          [](const ::testing::TestParamInfo<CpuModel>& p) { return std::string(p.param.name); });
+
+// Address and size of the linked image's symbol whose name contains part (from its ELF, with nm).
+std::pair<uint32_t, uint32_t> ImageSymbol(const std::string& part)
+{
+    FILE* nm = popen((std::string(ARM_NM) + " -S " + DEVICE_ELF).c_str(), "r");
+    char line[512];
+    unsigned address = 0, size = 0;
+    char type = 0, name[400] = {};
+    while (nm && std::fgets(line, sizeof line, nm)) {
+        if (std::sscanf(line, "%x %x %c %399s", &address, &size, &type, name) == 4 && std::string(name).find(part) != std::string::npos)
+            break;
+        address = size = 0;
+    }
+    if (nm) pclose(nm);
+    return {address, size};
+}
+
+// The start-up's fixed storage at its edges: a module name of MAX_PATH units and more, more
+// arguments than the vector holds. What the main routine receives is read back from the image.
+struct ArgvEdge {
+    const char* name;
+    size_t moduleNameLength;
+    int arguments;
+    size_t expectedArgv0Length;
+    size_t expectedArgc;
+};
+
+class DeviceStartupEdges : public ::testing::TestWithParam<ArgvEdge> {};
+
+TEST_P(DeviceStartupEdges, CutsWithoutOverrunAndRunsAsUsual)
+{
+    const ArgvEdge& edge = GetParam();
+    const auto [argvAt, argvSize] = ImageSymbol("s_argv");
+    ASSERT_EQ(33u * 4, argvSize) << "32 arguments and the null slot";
+    Scenario scenario = Named("Success");
+    PhoneSetup setup;
+    setup.phone = BehaviourFor(scenario);
+    setup.phone.moduleName = u"\\" + std::u16string(edge.moduleNameLength - 1, u'm');
+    setup.phone.commandLine.clear();
+    for (int i = 1; i <= edge.arguments; ++i) setup.phone.commandLine += u" a" + Utf8ToUtf16(std::to_string(i));
+    setup.argvAddress = argvAt;
+    setup.argvSlots = argvSize / 4;
+    const PhoneRun run = RunOnEmulatedPhone(Image(false), setup);
+    ExpectScenarioOutcome(scenario, run);
+    EXPECT_TRUE(run.argvTerminated);
+    ASSERT_EQ(edge.expectedArgc, run.argv.size());
+    EXPECT_EQ(setup.phone.moduleName.substr(0, edge.expectedArgv0Length), run.argv[0]);
+    for (size_t i = 1; i < run.argv.size(); ++i) EXPECT_EQ(u"a" + Utf8ToUtf16(std::to_string(i)), run.argv[i]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, DeviceStartupEdges,
+    ::testing::Values(ArgvEdge{"NameOf259Fits", 259, 0, 259, 1}, ArgvEdge{"NameOf260IsCut", 260, 0, 259, 1},
+                      ArgvEdge{"NameOf300IsCut", 300, 0, 259, 1}, ArgvEdge{"ThirtyOneArgumentsFit", 22, 31, 22, 32},
+                      ArgvEdge{"ThirtyTwoArgumentsAreCut", 22, 32, 22, 32},
+                      ArgvEdge{"LongNameAndFortyArguments", 300, 40, 259, 32}),
+    [](const ::testing::TestParamInfo<ArgvEdge>& p) { return std::string(p.param.name); });
 
 // The harness itself must notice broken images.
 struct Breakage {
