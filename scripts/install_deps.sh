@@ -5,7 +5,7 @@ set -euo pipefail
 
 want=(cmake ninja-build g++ libgtest-dev)
 if [ "${1:-host}" = device ]; then
-    want+=(gcc-arm-none-eabi binutils-arm-none-eabi python3-pefile libunicorn-dev osslsigncode openssl)
+    want+=(gcc-arm-none-eabi binutils-arm-none-eabi python3-pefile libunicorn-dev osslsigncode openssl gcab cabextract)
 fi
 
 missing=()

@@ -1,0 +1,26 @@
+# The installer cabinet: the signed image and a boot-time shortcut to it, packed by gcab, then signed
+# like the image. Writes clockward-unsigned.cab and clockward.cab.
+if(NOT CLOCKWARD_SIGNING_AVAILABLE)
+    message(WARNING "no signed image, so no installer cabinet (clockward.cab is not built)")
+    return()
+endif()
+
+# Member dates, like the image's time stamp: SOURCE_DATE_EPOCH when given, otherwise fixed.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(CAB_MEMBER_TIME $ENV{SOURCE_DATE_EPOCH})
+else()
+    set(CAB_MEMBER_TIME 0)
+endif()
+
+set(CLOCKWARD_UNSIGNED_CAB ${CMAKE_BINARY_DIR}/clockward-unsigned.cab)
+set(CLOCKWARD_CAB ${CMAKE_BINARY_DIR}/clockward.cab)
+set(INSTALLER_DIR ${CMAKE_CURRENT_LIST_DIR})
+add_custom_command(OUTPUT ${CLOCKWARD_UNSIGNED_CAB}
+    # A failed packaging must not leave the signed cabinet of an earlier build looking current.
+    COMMAND ${CMAKE_COMMAND} -E rm -f ${CLOCKWARD_CAB}
+    COMMAND bash ${INSTALLER_DIR}/make_cab.sh ${CLOCKWARD_SIGNED_EXE} ${CLOCKWARD_UNSIGNED_CAB} ${CAB_MEMBER_TIME}
+    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${INSTALLER_DIR}/make_cab.sh ${INSTALLER_DIR}/write_installer_members.py
+    COMMENT "Packing the installer cabinet clockward-unsigned.cab"
+    VERBATIM)
+clockward_sign(${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB} clockward.cab)
+add_custom_target(installer_cab ALL DEPENDS ${CLOCKWARD_CAB})

@@ -1,0 +1,319 @@
+"""The installer cabinet: its .000 header against the documented layout, its members through cabextract,
+_setup.xml agreeing with the header, the shortcut text, the signature, reproducibility and bad input."""
+import os
+import re
+import shutil
+import struct
+import subprocess
+import tempfile
+import unittest
+import xml.etree.ElementTree as ET
+
+from image_tools import SIGNED, env, read
+from test_signing import chain_signature_algorithms, verify
+
+CAB = lambda: env("CLOCKWARD_CAB")
+UNSIGNED_CAB = lambda: env("CLOCKWARD_UNSIGNED_CAB")
+CUSTOM_CERTIFICATE = os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1"
+
+MEMBERS = ["CLOCKWRD.000", "CLOCKWRD.002", "CLOCKWRD.001", "_setup.xml"]
+# What the %CEn% folders are on an English Windows Mobile 6 phone.
+CE_FOLDERS = {"%CE1%": "\\Program Files", "%CE4%": "\\Windows\\StartUp"}
+PROGRAM = "\\Program Files\\Clockward\\clockward.exe"
+
+
+def u16(value):
+    return struct.pack("<H", value)
+
+
+def u32(value):
+    return struct.pack("<I", value)
+
+
+# The .000 header laid out by hand from the documented format: offsets and lengths counted, not computed.
+EXPECTED_HEADER = b"".join([
+    b"MSCE", u32(0), u32(232), u32(0), u32(1),       # signature, -, file length, -, always 1
+    u32(0),                                          # architecture: any
+    u32(5), u32(2), u32(0), u32(0),                  # CE version: minimum 5.2, no maximum
+    u32(0), u32(0),                                  # build: no minimum, no maximum
+    u16(3), u16(2), u16(2), u16(0), u16(0), u16(0),  # counts: strings, dirs, files, hives, keys, links
+    u32(128), u32(162), u32(180), u32(0), u32(0), u32(0),  # offsets of those sections
+    u16(100), u16(10), u16(110), u16(18), u16(0), u16(0),  # APPNAME, PROVIDER, UNSUPPORTED: offset, length
+    u32(0),
+    b"Clockward\0",                                  # 100: APPNAME
+    b"Clockward project\0",                          # 110: PROVIDER
+    u16(1), u16(6), b"%CE1%\0",                      # 128: strings
+    u16(2), u16(10), b"Clockward\0",
+    u16(3), u16(6), b"%CE4%\0",
+    u16(1), u16(6), u16(1), u16(2), u16(0),          # 162: dir 1 = %CE1%\Clockward
+    u16(2), u16(4), u16(3), u16(0),                  # dir 2 = %CE4%
+    u16(1), u16(1), u16(1), u32(0), u16(14), b"clockward.exe\0",  # 180: file 1 in dir 1
+    u16(2), u16(2), u16(2), u32(0), u16(14), b"Clockward.lnk\0",  # file 2 in dir 2
+])
+
+
+def decode_header(data):
+    """A small .000 reader: names, version, and every directory, file and link with paths resolved."""
+    def text(at, length):
+        raw = bytes(data[at: at + length])
+        if not raw.endswith(b"\0"):
+            raise ValueError(f"string at {at} is not terminated")
+        return raw[:-1].decode("ascii")
+
+    def id_path(at, length):
+        ids = struct.unpack_from(f"<{length // 2}H", data, at)
+        if ids[-1] != 0:
+            raise ValueError(f"string id list at {at} is not terminated")
+        return "\\".join(strings[i] for i in ids[:-1])
+
+    signature, length = struct.unpack_from("<4s4xI", data, 0)
+    min_version = struct.unpack_from("<II", data, 24)
+    n_strings, n_dirs, n_files, n_hives, n_keys, n_links = struct.unpack_from("<6H", data, 48)
+    at_strings, at_dirs, at_files, _, _, at_links = struct.unpack_from("<6I", data, 60)
+    app_at, app_len, provider_at, provider_len = struct.unpack_from("<4H", data, 84)
+    strings, dirs, files, links = {}, {}, {}, []
+    at = at_strings
+    for _ in range(n_strings):
+        sid, size = struct.unpack_from("<HH", data, at)
+        strings[sid] = text(at + 4, size)
+        at += 4 + size
+    at = at_dirs
+    for _ in range(n_dirs):
+        did, size = struct.unpack_from("<HH", data, at)
+        dirs[did] = id_path(at + 4, size)
+        at += 4 + size
+    at = at_files
+    for _ in range(n_files):
+        fid, did, again, flags, size = struct.unpack_from("<HHHIH", data, at)
+        files[fid] = {"dir": dirs[did], "name": text(at + 12, size), "id again": again, "flags": flags}
+        at += 12 + size
+    at = at_links
+    for _ in range(n_links):
+        lid, _, base, target, kind, size = struct.unpack_from("<6H", data, at)
+        links.append({"id": lid, "base": base, "target": target, "type": kind, "name": id_path(at + 12, size)})
+        at += 12 + size
+    return {"signature": signature, "length": length, "min version": min_version, "registry": (n_hives, n_keys),
+            "app": text(app_at, app_len), "provider": text(provider_at, provider_len),
+            "dirs": dirs, "files": files, "links": links}
+
+
+def on_phone(ce_path):
+    first, _, rest = ce_path.partition("\\")
+    return CE_FOLDERS[first] + ("\\" + rest if rest else "")
+
+
+def member_list(cab):
+    listing = subprocess.run(["cabextract", "-l", cab], check=True, capture_output=True, text=True).stdout
+    return [(m[2], m[1]) for m in re.finditer(r"^\s*\d+ \| (\S+ \S+) \| (\S+)$", listing, re.M)]
+
+
+def extract(cab, into):
+    subprocess.run(["cabextract", "-q", "-d", into, cab], check=True, capture_output=True)
+    return {name: read(os.path.join(into, name)) for name in os.listdir(into)}
+
+
+class Contents(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        with tempfile.TemporaryDirectory() as signed, tempfile.TemporaryDirectory() as unsigned:
+            cls.members = extract(CAB(), signed)
+            cls.unsigned_members = extract(UNSIGNED_CAB(), unsigned)
+        cls.header = decode_header(cls.members["CLOCKWRD.000"])
+
+    def test_header_matches_the_documented_layout(self):
+        self.assertEqual(EXPECTED_HEADER.hex(" ", 2), bytes(self.members["CLOCKWRD.000"]).hex(" ", 2))
+
+    def test_header_installs_the_program_and_its_startup_shortcut(self):
+        h = self.header
+        self.assertEqual((b"MSCE", len(self.members["CLOCKWRD.000"])), (h["signature"], h["length"]))
+        self.assertEqual(((5, 2), "Clockward", (0, 0)), (h["min version"], h["app"], h["registry"]))
+        self.assertTrue(h["provider"])
+        self.assertEqual({1: "%CE1%\\Clockward", 2: "%CE4%"}, h["dirs"])
+        installed = {fid: on_phone(f["dir"]) + "\\" + f["name"] for fid, f in h["files"].items()}
+        self.assertEqual({1: PROGRAM, 2: "\\Windows\\StartUp\\Clockward.lnk"}, installed)
+        for fid, f in h["files"].items():
+            self.assertEqual((fid, 0), (f["id again"], f["flags"]))
+            self.assertIn(f"CLOCKWRD.{fid:03d}", self.members)
+        # The shortcut is a file of ours; a link record would make the installer write a second one.
+        self.assertEqual([], h["links"])
+
+    def test_members_in_order_and_the_program_byte_for_byte(self):
+        self.assertEqual(MEMBERS, [name for name, _ in member_list(CAB())])
+        self.assertEqual(self.unsigned_members, self.members)
+        self.assertEqual(read(SIGNED()), self.members["CLOCKWRD.001"])
+        with tempfile.TemporaryDirectory() as tmp:
+            program = os.path.join(tmp, "clockward.exe")
+            with open(program, "wb") as f:
+                f.write(self.members["CLOCKWRD.001"])
+            if not CUSTOM_CERTIFICATE:
+                result = verify(program)
+                self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+
+    def test_setup_xml_describes_the_same_installation(self):
+        doc = ET.fromstring(self.members["_setup.xml"])
+        install = {p.get("name"): p.get("value") for p in doc.find("characteristic[@type='Install']").iter("parm")}
+        h = self.header
+        program = h["files"][1]
+        self.assertEqual({"InstallPhase": "install", "AppName": h["app"], "InstallDir": program["dir"],
+                          "OSVersionMin": "%d.%d" % h["min version"], "NumDirs": str(len(h["dirs"])),
+                          "NumFiles": str(len(h["files"])), "NumRegKeys": "0", "NumRegVals": "0",
+                          "NumShortcuts": str(len(h["links"]))}, install)
+        extracted, made = set(), set()
+        for folder in doc.find("characteristic[@type='FileOperation']"):
+            self.assertEqual("install", folder.get("translation"))
+            for entry in folder:
+                if entry.get("type") == "MakeDir":
+                    made.add(folder.get("type"))
+                    continue
+                self.assertEqual(["Extract"], [c.get("type") for c in entry], entry.get("type"))
+                extracted.add((folder.get("type"), entry.get("type"), entry.find("characteristic/parm[@name='Source']").get("value")))
+        self.assertEqual({(f["dir"], f["name"], f"CLOCKWRD.{fid:03d}") for fid, f in h["files"].items()}, extracted)
+        self.assertEqual(set(h["dirs"].values()), made)
+
+    def test_shortcut_text_names_the_program_quoted_with_its_length(self):
+        text = self.members["CLOCKWRD.002"].decode("ascii")
+        match = re.fullmatch(r"(\d+)#(.*)", text, re.S)
+        self.assertIsNotNone(match, text)
+        self.assertEqual(len(match[2]), int(match[1]))
+        self.assertEqual(f'"{PROGRAM}"', match[2])
+
+
+class SignedCab(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.cab = read(CAB())
+
+    def verify_changed(self, offset):
+        data = bytearray(self.cab)
+        data[offset] ^= 0x01
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "tampered.cab")
+            with open(path, "wb") as f:
+                f.write(data)
+            return verify(path)
+
+    @unittest.skipIf(CUSTOM_CERTIFICATE, "signed with the user's own certificate")
+    def test_verifies_against_the_test_ca_with_sha1_throughout(self):
+        result = verify(CAB())
+        self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+        self.assertRegex(result.stdout, r"Message digest algorithm\s*:\s*SHA1\b")
+        self.assertEqual({"sha1WithRSAEncryption"}, set(chain_signature_algorithms(CAB())))
+
+    def test_one_changed_byte_breaks_it(self):
+        program = bytes(read(SIGNED()))
+        # The signature's place, from the reserved field the signer adds to the cabinet header.
+        signature_at, signature_size = struct.unpack_from("<II", self.cab, 44)
+        self.assertEqual(len(self.cab), signature_at + signature_size)
+        for name, offset in {"program": self.cab.find(program) + len(program) // 2,
+                             "signature": signature_at + signature_size - 64}.items():
+            with self.subTest(name):
+                self.assertGreater(offset, 0)
+                self.assertNotEqual(0, self.verify_changed(offset).returncode)
+
+
+def path_without(tool):
+    """A PATH with every command of this one except tool."""
+    farm = tempfile.mkdtemp()
+    for folder in os.environ["PATH"].split(os.pathsep):
+        if os.path.isdir(folder):
+            for name in os.listdir(folder):
+                if name != tool and not os.path.lexists(os.path.join(farm, name)):
+                    os.symlink(os.path.join(folder, name), os.path.join(farm, name))
+    return farm
+
+
+def make_cab(image, out, member_time="0", environment=None):
+    return subprocess.run(["bash", env("MAKE_CAB_SCRIPT"), image, out, member_time],
+                          capture_output=True, text=True, env=environment)
+
+
+class Reproducible(unittest.TestCase):
+    def test_the_unsigned_cab_depends_only_on_the_image(self):
+        member_time = os.environ.get("SOURCE_DATE_EPOCH", "0")
+        cabs = []
+        for zone in ("UTC", "Pacific/Auckland"):
+            with tempfile.TemporaryDirectory() as tmp:
+                out = os.path.join(tmp, "clockward-unsigned.cab")
+                result = make_cab(SIGNED(), out, member_time, dict(os.environ, TZ=zone))
+                self.assertEqual(0, result.returncode, result.stderr)
+                cabs.append(read(out))
+        self.assertEqual(cabs[0], cabs[1])
+        if "SOURCE_DATE_EPOCH" not in os.environ:
+            self.assertEqual(cabs[0], read(UNSIGNED_CAB()))
+            self.assertEqual({"01.01.1980 00:00:00"}, {date for _, date in member_list(UNSIGNED_CAB())})
+
+
+class BadInput(unittest.TestCase):
+    PASSWORD = "pfx-Pa55-cab"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        cls.no_gcab = path_without("gcab")
+        certs = os.path.dirname(env("TEST_CA"))
+        cls.cert, cls.key = os.path.join(certs, "signer.pem"), os.path.join(certs, "signer.key")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tmp.cleanup()
+        shutil.rmtree(cls.no_gcab)
+
+    def path(self, name):
+        return os.path.join(self.tmp.name, name)
+
+    def sign(self, out, *options, password=None):
+        environment = {k: v for k, v in os.environ.items() if not k.startswith("CLOCKWARD_SIGN_PASSWORD")}
+        if password:
+            environment["CLOCKWARD_SIGN_PASSWORD"] = password
+        return subprocess.run(["bash", env("SIGN_SCRIPT"), UNSIGNED_CAB(), out, *options],
+                              capture_output=True, text=True, env=environment)
+
+    @unittest.skipIf(CUSTOM_CERTIFICATE, "the test certificate is not built")
+    def test_each_stops_with_one_line_and_no_cab(self):
+        os.mkdir(self.path("a-folder.exe"))
+        open(self.path("empty.exe"), "wb").close()
+        garbage = self.path("garbage.key")
+        with open(garbage, "w") as f:
+            f.write("not a key\n")
+        pfx = self.path("signer.pfx")
+        subprocess.run(["openssl", "pkcs12", "-export", "-in", self.cert, "-inkey", self.key, "-out", pfx,
+                        "-passout", f"pass:{self.PASSWORD}"], check=True, capture_output=True)
+        cases = {
+            "missing image": (lambda out: make_cab(self.path("absent.exe"), out), "does not exist"),
+            "unreadable image": (lambda out: make_cab(self.path("a-folder.exe"), out), "cannot read the signed program image"),
+            "empty image": (lambda out: make_cab(self.path("empty.exe"), out), "is empty"),
+            "missing gcab": (lambda out: make_cab(SIGNED(), out, environment=dict(os.environ, PATH=self.no_gcab)),
+                             "gcab is not installed"),
+            "wrong PFX password": (lambda out: self.sign(out, "--pfx", pfx, password="wrong"), "wrong password"),
+            "unreadable key": (lambda out: self.sign(out, "--cert", self.cert, "--key", garbage), "cannot read the key"),
+        }
+        for name, (run, message) in cases.items():
+            with self.subTest(name):
+                out = self.path("clockward.cab")
+                with open(out, "wb") as f:
+                    f.write(b"cabinet of an earlier run")
+                result = run(out)
+                self.assertNotEqual(0, result.returncode)
+                self.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
+                self.assertIn(message, result.stderr)
+                self.assertEqual([], [f for f in os.listdir(self.tmp.name) if ".cab" in f])
+
+    @unittest.skipIf(CUSTOM_CERTIFICATE, "the test certificate is not built")
+    def test_failed_packaging_in_the_build_removes_the_earlier_signed_cab(self):
+        build = self.path("build")
+        environment = dict(os.environ, CLOCKWARD_SIGN_CERT=self.cert, CLOCKWARD_SIGN_KEY=self.key)
+        subprocess.run(["cmake", "-S", env("SOURCE_DIR"), "-B", build, "-G", "Ninja",
+                        f"-DCMAKE_TOOLCHAIN_FILE={env('TOOLCHAIN_FILE')}", "-DCMAKE_BUILD_TYPE=MinSizeRel"],
+                       check=True, capture_output=True, env=environment)
+        subprocess.run(["cmake", "--build", build, "--target", "installer_cab"], check=True, capture_output=True)
+        self.assertTrue(os.path.exists(os.path.join(build, "clockward.cab")))
+        os.utime(os.path.join(build, "clockward-signed.exe"))
+        result = subprocess.run(["cmake", "--build", build, "--target", "installer_cab"], capture_output=True,
+                                text=True, env=dict(os.environ, PATH=self.no_gcab))
+        self.assertNotEqual(0, result.returncode)
+        self.assertEqual(1, len(re.findall(r"^cab: gcab is not installed", result.stdout, re.M)), result.stdout)
+        self.assertEqual([], [f for f in os.listdir(build) if f.endswith(".cab")])
+
+
+if __name__ == "__main__":
+    unittest.main()
