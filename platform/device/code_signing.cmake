@@ -49,9 +49,16 @@ else()
 endif()
 set(CLOCKWARD_SIGNING_AVAILABLE ON)
 
-# Adds a build step that writes signed, the Authenticode-signed copy of unsigned.
+# Adds a build step that writes signed, the Authenticode-signed copy of unsigned. Further arguments
+# name files built from signed: they are removed first, so that a failed signing leaves none of
+# them looking current.
 function(clockward_sign unsigned signed what)
+    set(remove_stale)
+    if(ARGN)
+        set(remove_stale COMMAND ${CMAKE_COMMAND} -E rm -f ${ARGN})
+    endif()
     add_custom_command(OUTPUT ${signed}
+        ${remove_stale}
         COMMAND ${CMAKE_COMMAND} -E env CLOCKWARD_SIGN_PASSWORD_FILE=${CLOCKWARD_SIGN_PASSWORD_FILE}
                 bash ${SIGN_SCRIPT} ${unsigned} ${signed} ${SIGN_WITH}
         DEPENDS ${unsigned} ${SIGN_DEPENDS} ${SIGN_SCRIPT}

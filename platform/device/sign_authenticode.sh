@@ -74,7 +74,10 @@ if grep -qiE 'sha(224|256|384|512)' <<<"$algorithms"; then
     echo "sign: warning: the certificate chain of ${pfx:-$cert} has a SHA-2 signature ($(tr '\n' ' ' <<<"$algorithms" | sed 's/ $//')); Windows Mobile 6 validates only SHA-1 and MD5 chains" >&2
 fi
 
-if ! osslsigncode sign -h sha1 -n Clockward "${with[@]}" -in "$in" -out "$partial" >"$work/log" 2>&1; then
+# Reproducible builds fix the signing time too; otherwise it is the time of signing.
+when=()
+[ -z "${SOURCE_DATE_EPOCH:-}" ] || when=(-time "$SOURCE_DATE_EPOCH")
+if ! osslsigncode sign -h sha1 -n Clockward "${with[@]}" ${when[@]+"${when[@]}"} -in "$in" -out "$partial" >"$work/log" 2>&1; then
     fail "osslsigncode could not sign $in: $(grep -v '^$' "$work/log" | tail -n 1)"
 fi
 chmod 644 "$partial"

@@ -299,21 +299,35 @@ class BadInput(unittest.TestCase):
                 self.assertEqual([], [f for f in os.listdir(self.tmp.name) if ".cab" in f])
 
     @unittest.skipIf(CUSTOM_CERTIFICATE, "the test certificate is not built")
-    def test_failed_packaging_in_the_build_removes_the_earlier_signed_cab(self):
-        build = self.path("build")
-        environment = dict(os.environ, CLOCKWARD_SIGN_CERT=self.cert, CLOCKWARD_SIGN_KEY=self.key)
+    def test_a_failed_rebuild_removes_the_earlier_cabs(self):
+        build, key = self.path("build"), self.path("signer.key")
+        shutil.copy(self.key, key)
+        environment = dict(os.environ, CLOCKWARD_SIGN_CERT=self.cert, CLOCKWARD_SIGN_KEY=key)
         subprocess.run(["cmake", "-S", env("SOURCE_DIR"), "-B", build, "-G", "Ninja",
                         f"-DCMAKE_TOOLCHAIN_FILE={env('TOOLCHAIN_FILE')}", "-DCMAKE_BUILD_TYPE=MinSizeRel"],
                        check=True, capture_output=True, env=environment)
-        subprocess.run(["cmake", "--build", build, "--target", "installer_cab"], check=True, capture_output=True)
-        self.assertTrue(os.path.exists(os.path.join(build, "clockward.cab")))
-        os.utime(os.path.join(build, "clockward-signed.exe"))
-        result = subprocess.run(["cmake", "--build", build, "--target", "installer_cab"], capture_output=True,
-                                text=True, env=dict(os.environ, PATH=self.no_gcab))
-        self.assertNotEqual(0, result.returncode)
-        self.assertEqual(1, len(re.findall(r"^cab: gcab is not installed", result.stdout, re.M)), result.stdout)
-        self.assertEqual([], [f for f in os.listdir(build) if f.endswith(".cab")])
 
+        def no_gcab():
+            os.utime(os.path.join(build, "clockward-signed.exe"))
+            return dict(os.environ, PATH=self.no_gcab), r"^cab: gcab is not installed"
+
+        def image_signing_fails():
+            with open(key, "w") as f:
+                f.write("not a key\n")
+            os.utime(os.path.join(build, "clockward.exe"))
+            return dict(os.environ), r"^sign: cannot read the key"
+
+        for name, breakage in {"gcab missing": no_gcab, "image signing fails": image_signing_fails}.items():
+            with self.subTest(name):
+                shutil.copy(self.key, key)
+                subprocess.run(["cmake", "--build", build, "--target", "installer_cab"], check=True, capture_output=True)
+                self.assertTrue(os.path.exists(os.path.join(build, "clockward.cab")))
+                environment, message = breakage()
+                result = subprocess.run(["cmake", "--build", build, "--target", "installer_cab"], capture_output=True,
+                                        text=True, env=environment)
+                self.assertNotEqual(0, result.returncode)
+                self.assertEqual(1, len(re.findall(message, result.stdout, re.M)), result.stdout)
+                self.assertEqual([], [f for f in os.listdir(build) if f.endswith(".cab")])
 
 if __name__ == "__main__":
     unittest.main()

@@ -12,11 +12,10 @@ else()
     set(CAB_MEMBER_TIME 0)
 endif()
 
-set(CLOCKWARD_UNSIGNED_CAB ${CMAKE_BINARY_DIR}/clockward-unsigned.cab)
-set(CLOCKWARD_CAB ${CMAKE_BINARY_DIR}/clockward.cab)
 set(INSTALLER_DIR ${CMAKE_CURRENT_LIST_DIR})
+# clockward-unsigned.cab and clockward.cab are named where the image is signed, which removes them
+# first: a failed signing or packaging must not leave the cabinet of an earlier build looking current.
 add_custom_command(OUTPUT ${CLOCKWARD_UNSIGNED_CAB}
-    # A failed packaging must not leave the signed cabinet of an earlier build looking current.
     COMMAND ${CMAKE_COMMAND} -E rm -f ${CLOCKWARD_CAB}
     COMMAND bash ${INSTALLER_DIR}/make_cab.sh ${CLOCKWARD_SIGNED_EXE} ${CLOCKWARD_UNSIGNED_CAB} ${CAB_MEMBER_TIME}
     DEPENDS ${CLOCKWARD_SIGNED_EXE} ${INSTALLER_DIR}/make_cab.sh ${INSTALLER_DIR}/write_installer_members.py
