@@ -1,6 +1,7 @@
 // Runs the real host executable beside the simulated ril.dll for every scenario of the shared table.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -157,10 +158,62 @@ TEST(HostLoader, LibraryInTheWorkingDirectoryIsNotPickedUp)
     ASSERT_EQ(1u, boxes.size()) << run.stderrText;
     EXPECT_EQ("Clockward: Load ril.dll fail!!", boxes[0].text);
     EXPECT_NE(std::string::npos, run.stderrText.find("working directory")) << run.stderrText;
-    // The copy was loaded only to be refused: no radio call was made through it.
-    for (const TraceEvent& e : ReadTrace((dir / "trace.log").string())) {
-        EXPECT_NE("call", e.kind);
-    }
+    // The copy was never even loaded: its constructor would have written the trace's load line.
+    EXPECT_TRUE(ReadTrace((dir / "trace.log").string()).empty());
 }
+
+struct PlantedCase {
+    const char* name;
+    std::string libraryPath;  // "@cwd" and "@elsewhere" stand for those absolute directories
+    bool loadsFromElsewhere;
+    const char* note;  // what the host: line says it skipped
+};
+
+void PrintTo(const PlantedCase& c, std::ostream* os) { *os << c.name; }
+
+class PlantedLibrary : public ::testing::TestWithParam<PlantedCase> {};
+
+// A ril.dll lies in the working directory and in ./sub; the program lies elsewhere, without one.
+// Whatever the library path says, nothing from the working directory or below it is ever loaded:
+// the planted copy would leave a mark the moment it was. An absolute directory is still searched.
+TEST_P(PlantedLibrary, NothingReachedThroughTheWorkingDirectoryIsLoaded)
+{
+    const PlantedCase& c = GetParam();
+    const TempDir dir(std::string("e2e-planted-") + c.name);
+    ASSERT_FALSE(dir.path().empty());
+    for (const char* sub : {"program", "cwd/sub", "elsewhere"}) fs::create_directories(dir / sub);
+    fs::copy_file(CLOCKWARD_EXE, dir / "program" / "clockward");
+    for (const char* copy : {"cwd/ril.dll", "cwd/sub/ril.dll", "elsewhere/ril.dll"}) fs::copy_file(PLANTED_RIL_PATH, dir / copy);
+    auto expand = [&](std::string text) {
+        for (const auto& [token, path] : {std::pair{"@cwd", dir / "cwd"}, std::pair{"@elsewhere", dir / "elsewhere"}}) {
+            const size_t at = text.find(token);
+            if (at != std::string::npos) text.replace(at, std::strlen(token), path.string());
+        }
+        return text;
+    };
+    const std::string libraryPath = expand(c.libraryPath);
+
+    const ProcessResult run = RunProcess({(dir / "program" / "clockward").string()}, {"LD_LIBRARY_PATH=" + libraryPath},
+                                         (dir / "cwd").string());
+    EXPECT_EQ(0, run.exitCode) << run.stderrText;
+    // The planted file has no radio entry points, so the binding fails either way.
+    ASSERT_EQ(1u, Boxes(run.stderrText).size()) << run.stderrText;
+    const std::string mark = ReadWholeFile(dir / "cwd" / "planted.mark");
+    EXPECT_EQ(c.loadsFromElsewhere ? fs::canonical(dir / "elsewhere" / "ril.dll").string() : std::string(), mark);
+    EXPECT_NE(std::string::npos, run.stderrText.find("host: LoadLibraryW(ril.dll): skipped " + expand(c.note)))
+        << run.stderrText;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, PlantedLibrary,
+    ::testing::Values(PlantedCase{"Dot", ".", false, "LD_LIBRARY_PATH entry \".\""},
+                      PlantedCase{"EmptyEntries", ":", false, "LD_LIBRARY_PATH entry \"\""},
+                      PlantedCase{"Sub", "sub", false, "LD_LIBRARY_PATH entry \"sub\""},
+                      PlantedCase{"DotSub", "./sub", false, "LD_LIBRARY_PATH entry \"./sub\""},
+                      PlantedCase{"SubThenDot", "sub:.", false, "LD_LIBRARY_PATH entry \".\""},
+                      PlantedCase{"EmptyAmongAbsolute", "/nonexistent::/nonexistent", false, "LD_LIBRARY_PATH entry \"\""},
+                      PlantedCase{"WorkingDirectoryByName", "@cwd", false, "@cwd/ril.dll: it lies in the working directory"},
+                      PlantedCase{"AbsoluteAfterRelative", "sub:.:@elsewhere", true, "LD_LIBRARY_PATH entry \"sub\""}),
+    [](const ::testing::TestParamInfo<PlantedCase>& p) { return std::string(p.param.name); });
 
 }  // namespace
