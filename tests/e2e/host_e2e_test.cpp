@@ -98,7 +98,10 @@ TEST_P(HostRun, BehavesAsTheScenarioSays)
     const std::vector<TraceEvent> loads = Select(trace, "load", "");
     ASSERT_EQ(s.library == LibraryState::Absent ? 0u : 1u, loads.size());
     if (!loads.empty()) {
-        EXPECT_GE(loads[0].time - result.startedAt, kStartupDelaySeconds);
+        // From the program's own start, not from the spawn: process start-up must not hide a short wait.
+        const double started = ProgramStart(result.stderrText);
+        ASSERT_GE(started, result.startedAt) << result.stderrText;
+        EXPECT_GE(loads[0].time - started, kStartupDelaySeconds);
     }
 
     std::vector<std::string> calls;
@@ -215,5 +218,41 @@ INSTANTIATE_TEST_SUITE_P(
                       PlantedCase{"WorkingDirectoryByName", "@cwd", false, "@cwd/ril.dll: it lies in the working directory"},
                       PlantedCase{"AbsoluteAfterRelative", "sub:.:@elsewhere", true, "LD_LIBRARY_PATH entry \"sub\""}),
     [](const ::testing::TestParamInfo<PlantedCase>& p) { return std::string(p.param.name); });
+
+struct StderrCase {
+    const char* name;
+    StderrTo to;
+};
+
+void PrintTo(const StderrCase& c, std::ostream* os) { *os << c.name; }
+
+class StandardError : public ::testing::TestWithParam<StderrCase> {};
+
+// With nowhere to write, the run still closes the radio connection and exits 0, and its lines do
+// not end up in whatever file the radio layer opened. A refused command draws a box on the main
+// thread; a notification writes a line on the layer's thread.
+TEST_P(StandardError, LostStandardErrorChangesNothingElse)
+{
+    const TempDir dir(std::string("e2e-stderr-") + GetParam().name);
+    ASSERT_FALSE(dir.path().empty());
+    LayOut(dir.path(), LibraryState::Present);
+    const ProcessResult run = RunProcess({(dir / "clockward").string()},
+                                         {"CLOCKWARD_SIM_TRACE=" + (dir / "trace.log").string(),
+                                          "CLOCKWARD_SIM_STATE_FILE=" + (dir / "aetz.state").string(),
+                                          "CLOCKWARD_SIM_REFUSE=-5", "CLOCKWARD_SIM_NOTIFY=1"},
+                                         dir.path().string(), GetParam().to);
+    EXPECT_EQ(0, run.signal);
+    EXPECT_EQ(0, run.exitCode);
+    const std::string trace = ReadWholeFile(dir / "trace.log");
+    EXPECT_EQ(1u, Select(ReadTrace((dir / "trace.log").string()), "return", "RIL_Deinitialize").size()) << trace;
+    for (const char* ours : {"###", "SendATCmd", "+---", "host:"}) {
+        EXPECT_EQ(std::string::npos, trace.find(ours)) << trace;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StandardError,
+                         ::testing::Values(StderrCase{"Closed", StderrTo::Closed},
+                                           StderrCase{"ReaderGone", StderrTo::BrokenPipe}),
+                         [](const ::testing::TestParamInfo<StderrCase>& p) { return std::string(p.param.name); });
 
 }  // namespace
