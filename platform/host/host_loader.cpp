@@ -11,6 +11,8 @@ extern "C" HMODULE LoadLibraryW(LPCWSTR lpLibFileName)
 {
     if (!lpLibFileName) return nullptr;
     const std::string name = Utf16ToUtf8(lpLibFileName);
+    // When the program asked, not when the library came in: the search and the load take time.
+    WriteToStderr("host: LoadLibraryW(" + name + ") at " + MonotonicStamp() + " (CLOCK_MONOTONIC)\n");
     std::string why;
     std::vector<std::string> notes;
     void* handle = OpenLibrary(name, ExecutableDirectory(), &why, &notes);

@@ -1,8 +1,6 @@
 // The host's run-time start-up: hands the command line to the main routine as UTF-16, as the phone does.
 #include <csignal>
 #include <cerrno>
-#include <cstdio>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -36,14 +34,8 @@ int main(int argc, char** argv)
     // failed write is simply dropped.
     signal(SIGPIPE, SIG_IGN);
 
-    // The program's own start, on the clock the simulated layer's trace uses, so that the 5-second
-    // wait can be checked against the moment it really began.
-    timespec started;
-    clock_gettime(CLOCK_MONOTONIC, &started);
-    char stamp[80];
-    snprintf(stamp, sizeof stamp, "host: started at %lld.%09ld (CLOCK_MONOTONIC)\n",
-             static_cast<long long>(started.tv_sec), started.tv_nsec);
-    WriteToStderr(stamp);
+    // The program's own start, so that its 5-second wait can be checked from the moment it began.
+    WriteToStderr("host: started at " + MonotonicStamp() + " (CLOCK_MONOTONIC)\n");
 
     std::vector<std::u16string> wide;
     wide.reserve(static_cast<size_t>(argc));

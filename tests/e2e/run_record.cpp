@@ -86,9 +86,9 @@ std::vector<TraceEvent> ReadTrace(const std::string& path)
     return events;
 }
 
-double ProgramStart(const std::string& stderrText)
+double HostStamp(const std::string& stderrText, const std::string& event)
 {
-    const std::string stamp = "host: started at ";
+    const std::string stamp = "host: " + event + " at ";
     for (const std::string& line : Lines(stderrText)) {
         if (line.compare(0, stamp.size(), stamp) == 0) return std::stod(line.substr(stamp.size()));
     }
