@@ -76,11 +76,11 @@ TEST_P(MessageBoxWait, WaitsOnlyWhenSomeoneSeesIt)
     dup2(c.errorIsTerminal ? screen : file, STDERR_FILENO);
 
     const auto delay = std::chrono::milliseconds(500);
+    const auto start = std::chrono::steady_clock::now();
     std::thread typist([&] {
-        std::this_thread::sleep_for(delay);
+        std::this_thread::sleep_until(start + delay);
         EXPECT_EQ(1, write(terminal, "\n", 1));
     });
-    const auto start = std::chrono::steady_clock::now();
     MessageBoxW(nullptr, u"text", u"ERROR", MB_OK | MB_ICONEXCLAMATION);
     const auto took = std::chrono::steady_clock::now() - start;
     typist.join();
