@@ -135,6 +135,8 @@ void* OpenLibrary(const std::string& name, const std::string& exeDir, std::strin
         }
         return Open(file, why);
     }
-    if (why) *why = name + " not found beside the executable, in an absolute LD_LIBRARY_PATH directory or in the loader's directories";
+    if (why) {
+        *why = name + " not found beside the executable, in an absolute LD_LIBRARY_PATH directory or in the loader's directories";
+    }
     return nullptr;
 }

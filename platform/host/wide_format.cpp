@@ -171,7 +171,9 @@ std::u16string FormatWide(const char16_t* format, va_list args)
         case u's': {
             const char16_t* s = static_cast<const char16_t*>(pointer);
             std::u16string body = s ? std::u16string(s) : std::u16string(u"(null)");
-            if (flags.precision >= 0 && body.size() > static_cast<size_t>(flags.precision)) body.resize(static_cast<size_t>(flags.precision));
+            if (flags.precision >= 0 && body.size() > static_cast<size_t>(flags.precision)) {
+                body.resize(static_cast<size_t>(flags.precision));
+            }
             Pad(out, body, flags, 0);
             break;
         }
@@ -179,7 +181,9 @@ std::u16string FormatWide(const char16_t* format, va_list args)
             const char* s = static_cast<const char*>(pointer);
             std::u16string body;
             for (const char* c = s ? s : "(null)"; *c; ++c) body += static_cast<char16_t>(static_cast<unsigned char>(*c));
-            if (flags.precision >= 0 && body.size() > static_cast<size_t>(flags.precision)) body.resize(static_cast<size_t>(flags.precision));
+            if (flags.precision >= 0 && body.size() > static_cast<size_t>(flags.precision)) {
+                body.resize(static_cast<size_t>(flags.precision));
+            }
             Pad(out, body, flags, 0);
             break;
         }
