@@ -34,14 +34,15 @@ int main(int argc, char** argv)
     // failed write is simply dropped.
     signal(SIGPIPE, SIG_IGN);
 
-    // The program's own start, so that its 5-second wait can be checked from the moment it began.
-    WriteToStderr("host: started at " + MonotonicStamp() + " (CLOCK_MONOTONIC)\n");
-
     std::vector<std::u16string> wide;
     wide.reserve(static_cast<size_t>(argc));
     for (int i = 0; i < argc; ++i) wide.push_back(Utf8ToUtf16(argv[i]));
     std::vector<WCHAR*> wargv;
     for (std::u16string& arg : wide) wargv.push_back(arg.data());
     wargv.push_back(nullptr);
+
+    // The main routine's start, as close to it as can be, so that its 5-second wait can be checked
+    // from the moment it began.
+    WriteToStderr("host: started at " + MonotonicStamp() + " (CLOCK_MONOTONIC)\n");
     return wmain(argc, wargv.data());
 }
