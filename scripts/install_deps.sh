@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and tests need, only when something is missing.
-# Usage: install_deps.sh host|device
+# Usage: install_deps.sh host|fuzz|device   (device: everything the whole test suite needs)
 set -euo pipefail
 
 want=(cmake ninja-build g++ libgtest-dev)
-if [ "${1:-host}" = device ]; then
-    want+=(gcc-arm-none-eabi binutils-arm-none-eabi python3-pefile libunicorn-dev osslsigncode openssl gcab cabextract)
-fi
+case "${1:-host}" in
+    # clang with its libFuzzer runtime builds the asan preset's fuzz targets.
+    fuzz) want+=(clang-14 libclang-rt-14-dev) ;;
+    device) want+=(clang-14 libclang-rt-14-dev
+                   gcc-arm-none-eabi binutils-arm-none-eabi python3-pefile libunicorn-dev osslsigncode openssl
+                   gcab cabextract) ;;
+esac
 
 missing=()
 for pkg in "${want[@]}"; do

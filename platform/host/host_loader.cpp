@@ -11,12 +11,14 @@ extern "C" HMODULE LoadLibraryW(LPCWSTR lpLibFileName)
 {
     if (!lpLibFileName) return nullptr;
     const std::string name = Utf16ToUtf8(lpLibFileName);
+    // When the program asked, not when the library came in: the search and the load take time.
+    WriteToStderr("host: LoadLibraryW(" + name + ") at " + MonotonicStamp() + " (CLOCK_MONOTONIC)\n");
     std::string why;
-    void* handle = OpenLibrary(name, ExecutableDirectory(), &why);
-    if (!handle) {
-        // The program only sees zero; the host says why, on a line of its own.
-        WriteToStderr("host: LoadLibraryW(" + name + ") failed: " + why + "\n");
-    }
+    std::vector<std::string> notes;
+    void* handle = OpenLibrary(name, ExecutableDirectory(), &why, &notes);
+    // The program only sees the handle or zero; the host says what it skipped and why it failed.
+    for (const std::string& note : notes) WriteToStderr("host: LoadLibraryW(" + name + "): " + note + "\n");
+    if (!handle) WriteToStderr("host: LoadLibraryW(" + name + ") failed: " + why + "\n");
     return static_cast<HMODULE>(handle);
 }
 

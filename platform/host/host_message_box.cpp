@@ -1,4 +1,4 @@
-// MessageBoxW on the host: the box is drawn on standard error and, at a terminal, waits for Enter.
+// MessageBoxW on the host: the box is drawn on standard error and, when someone can see it, waits for Enter.
 #include "platform/host_services.h"
 
 #include <cerrno>
@@ -29,8 +29,9 @@ extern "C" int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uT
     (void)hWnd;  // there are no windows on the host to own the box
     const std::string caption = lpCaption ? Utf16ToUtf8(lpCaption) : std::string("Error");
     std::string box = RenderMessageBox(Utf16ToUtf8(lpText), caption, uType);
-    // Modal at a terminal; with no one to answer (a pipe, a file, no input) it returns at once.
-    const bool interactive = isatty(STDIN_FILENO) == 1;
+    // Modal only when a person both sees the box and can answer it: standard error and standard
+    // input are terminals. Drawn into a file or a pipe, or with no one to answer, it returns at once.
+    const bool interactive = isatty(STDIN_FILENO) == 1 && isatty(STDERR_FILENO) == 1;
     if (interactive) box += "Press Enter to close the box.\n";
     WriteToStderr(box);
     if (interactive) WaitForEnter();

@@ -1,8 +1,11 @@
 // Library search for the host's LoadLibraryW: executable directory first, never the working directory.
 #include "module_search.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 #include <dlfcn.h>
 #include <link.h>
@@ -30,11 +33,43 @@ bool IsRegularFile(const std::string& path)
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string LoadedPath(void* handle)
+std::string WorkingDirectory()
 {
-    link_map* map = nullptr;
-    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name) return std::string();
-    return map->l_name;
+    char cwd[PATH_MAX];
+    return getcwd(cwd, sizeof cwd) ? RealPath(cwd) : std::string();
+}
+
+// LD_LIBRARY_PATH split as the loader splits it, at ':' and ';', empty entries kept.
+std::vector<std::string> LibraryPathEntries()
+{
+    std::vector<std::string> entries;
+    const char* path = getenv("LD_LIBRARY_PATH");
+    if (!path || !*path) return entries;
+    for (const char* p = path;; ++p) {
+        const size_t length = strcspn(p, ":;");
+        entries.emplace_back(p, length);
+        p += length;
+        if (!*p) break;
+    }
+    return entries;
+}
+
+// The directories the loader itself would search for this process, in its order; its built-in
+// directories (such as /lib/<triplet> and /usr/lib) end the list.
+std::vector<std::string> LoaderDirectories()
+{
+    std::vector<std::string> dirs;
+    void* self = dlopen(nullptr, RTLD_LAZY);
+    Dl_serinfo size;
+    if (!self || dlinfo(self, RTLD_DI_SERINFOSIZE, &size) != 0) return dirs;
+    std::vector<std::max_align_t> buffer((size.dls_size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t));
+    Dl_serinfo* info = reinterpret_cast<Dl_serinfo*>(buffer.data());
+    *info = size;
+    if (dlinfo(self, RTLD_DI_SERINFO, info) == 0) {
+        for (unsigned i = 0; i < info->dls_cnt; ++i) dirs.emplace_back(info->dls_serpath[i].dls_name);
+    }
+    dlclose(self);
+    return dirs;
 }
 
 void* Open(const std::string& what, std::string* why)
@@ -48,6 +83,11 @@ void* Open(const std::string& what, std::string* why)
     return handle;
 }
 
+void Note(std::vector<std::string>* notes, const std::string& note)
+{
+    if (notes) notes->push_back(note);
+}
+
 }  // namespace
 
 std::string ExecutableDirectory()
@@ -55,7 +95,7 @@ std::string ExecutableDirectory()
     return DirectoryOf(RealPath("/proc/self/exe"));
 }
 
-void* OpenLibrary(const std::string& name, const std::string& exeDir, std::string* why)
+void* OpenLibrary(const std::string& name, const std::string& exeDir, std::string* why, std::vector<std::string>* notes)
 {
     if (name.empty()) {
         if (why) *why = "empty library name";
@@ -68,17 +108,35 @@ void* OpenLibrary(const std::string& name, const std::string& exeDir, std::strin
         if (IsRegularFile(beside)) return Open(beside, why);
     }
 
-    void* handle = Open(name, why);
-    if (!handle) return nullptr;
-    const std::string loaded = LoadedPath(handle);
-    char cwd[PATH_MAX];
-    const std::string here = getcwd(cwd, sizeof cwd) ? RealPath(cwd) : std::string();
-    const std::string from = DirectoryOf(RealPath(loaded));
-    const bool relative = loaded.empty() || loaded[0] != '/';
-    if (relative || (!here.empty() && from == here && from != exeDir)) {
-        dlclose(handle);
-        if (why) *why = "refused " + (loaded.empty() ? name : loaded) + ": found only in the working directory";
-        return nullptr;
+    std::vector<std::string> dirs;
+    for (const std::string& entry : LibraryPathEntries()) {
+        if (entry.empty() || entry[0] != '/') {
+            Note(notes, "skipped LD_LIBRARY_PATH entry \"" + entry +
+                            "\": not an absolute directory, it would be taken from the working directory");
+        } else {
+            dirs.push_back(entry);
+        }
     }
-    return handle;
+    for (const std::string& dir : LoaderDirectories()) {
+        // The loader's list repeats LD_LIBRARY_PATH as it was at start-up.
+        if (!dir.empty() && dir[0] == '/' && std::find(dirs.begin(), dirs.end(), dir) == dirs.end()) dirs.push_back(dir);
+    }
+
+    const std::string here = WorkingDirectory();
+    for (const std::string& dir : dirs) {
+        const std::string candidate = dir + "/" + name;
+        if (!IsRegularFile(candidate)) continue;
+        const std::string file = RealPath(candidate);
+        if (file.empty()) continue;
+        const std::string from = DirectoryOf(file);
+        if (from == here && from != exeDir) {
+            Note(notes, "skipped " + candidate + ": it lies in the working directory");
+            continue;
+        }
+        return Open(file, why);
+    }
+    if (why) {
+        *why = name + " not found beside the executable, in an absolute LD_LIBRARY_PATH directory or in the loader's directories";
+    }
+    return nullptr;
 }

@@ -2,6 +2,8 @@
 #include "stderr_output.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <ctime>
 #include <mutex>
 
 #include <unistd.h>
@@ -24,4 +26,13 @@ void WriteToStderr(const std::string& message)
         data += written;
         left -= static_cast<size_t>(written);
     }
+}
+
+std::string MonotonicStamp()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    char text[40];
+    snprintf(text, sizeof text, "%lld.%09ld", static_cast<long long>(now.tv_sec), now.tv_nsec);
+    return text;
 }

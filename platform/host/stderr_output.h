@@ -6,3 +6,6 @@
 // Writes the message with a single write where the kernel allows it, retrying only the rest of a
 // short write, under a process-wide lock so that threads never interleave their lines.
 void WriteToStderr(const std::string& message);
+
+// Now on CLOCK_MONOTONIC, the clock of the simulated layer's trace, as "<seconds>.<nanoseconds>".
+std::string MonotonicStamp();

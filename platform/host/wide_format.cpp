@@ -6,6 +6,9 @@
 
 namespace {
 
+// Widest field and longest precision honoured; a conversion asking for more is printed as written.
+const int kMaxField = 4096;
+
 struct FormatFlags {
     bool left = false, zero = false, plus = false, space = false, alt = false;
     int width = 0;
@@ -63,10 +66,21 @@ void FormatInteger(std::u16string& out, char16_t conv, uint32_t raw, FormatFlags
     }
     if (flags.precision >= 0) {
         if (flags.precision == 0 && raw == 0) digits.clear();
-        while (digits.size() < static_cast<size_t>(flags.precision)) digits.insert(digits.begin(), u'0');
+        const size_t precision = static_cast<size_t>(flags.precision);
+        if (digits.size() < precision) digits.insert(0, precision - digits.size(), u'0');
         flags.zero = false;
     }
     Pad(out, sign + digits, flags, sign.size());
+}
+
+// Reads a decimal count; past kMaxField it stops growing, so no format can overflow it.
+int ReadCount(const char16_t*& p)
+{
+    int n = 0;
+    for (; *p >= u'0' && *p <= u'9'; ++p) {
+        if (n <= kMaxField) n = n * 10 + (*p - u'0');
+    }
+    return n;
 }
 
 }  // namespace
@@ -99,7 +113,7 @@ std::u16string FormatWide(const char16_t* format, va_list args)
             widthFromArgs = true;
             ++p;
         } else {
-            while (*p >= u'0' && *p <= u'9') flags.width = flags.width * 10 + (*p++ - u'0');
+            flags.width = ReadCount(p);
         }
         if (*p == u'.') {
             ++p;
@@ -108,7 +122,7 @@ std::u16string FormatWide(const char16_t* format, va_list args)
                 precisionFromArgs = true;
                 ++p;
             } else {
-                while (*p >= u'0' && *p <= u'9') flags.precision = flags.precision * 10 + (*p++ - u'0');
+                flags.precision = ReadCount(p);
             }
         }
         // On the phone int and long are both 32 bits; the length letters change nothing.
@@ -117,40 +131,64 @@ std::u16string FormatWide(const char16_t* format, va_list args)
         const char16_t conv = *p;
         const bool supported = conv != 0 && std::u16string_view(u"diuxXocsSp").find(conv) != std::u16string_view::npos;
         if (supported && widthFromArgs) {
-            flags.width = va_arg(ap, int);
-            if (flags.width < 0) {
-                flags.left = true;
-                flags.width = -flags.width;
-            }
+            const int width = va_arg(ap, int);
+            flags.left = flags.left || width < 0;
+            flags.width = width >= 0 ? width : width < -kMaxField ? kMaxField + 1 : -width;
         }
         if (supported && precisionFromArgs) {
             flags.precision = va_arg(ap, int);
             if (flags.precision < 0) flags.precision = -1;
         }
+        if (!supported) {
+            // Unknown or truncated conversion: shown as written, no argument consumed.
+            if (conv == u'%') {
+                out += u'%';
+            } else {
+                out.append(start, conv ? p + 1 : p);
+                if (!conv) break;
+            }
+            ++p;
+            continue;
+        }
+        // Every supported conversion takes one argument; it is read even when the conversion is
+        // refused, so that the ones after it still get theirs.
+        uint32_t integer = 0;
+        const void* pointer = nullptr;
+        if (std::u16string_view(u"sSp").find(conv) == std::u16string_view::npos) {
+            integer = static_cast<uint32_t>(va_arg(ap, int));
+        } else {
+            pointer = va_arg(ap, const void*);
+        }
+        if (flags.width > kMaxField || flags.precision > kMaxField) {
+            out.append(start, p + 1);
+            ++p;
+            continue;
+        }
         switch (conv) {
-        case u'd': case u'i': case u'u': case u'x': case u'X': case u'o':
-            FormatInteger(out, conv, static_cast<uint32_t>(va_arg(ap, int)), flags);
-            break;
         case u'c':
-            Pad(out, std::u16string(1, static_cast<char16_t>(va_arg(ap, int))), flags, 0);
+            Pad(out, std::u16string(1, static_cast<char16_t>(integer)), flags, 0);
             break;
         case u's': {
-            const char16_t* s = va_arg(ap, const char16_t*);
+            const char16_t* s = static_cast<const char16_t*>(pointer);
             std::u16string body = s ? std::u16string(s) : std::u16string(u"(null)");
-            if (flags.precision >= 0 && body.size() > static_cast<size_t>(flags.precision)) body.resize(flags.precision);
+            if (flags.precision >= 0 && body.size() > static_cast<size_t>(flags.precision)) {
+                body.resize(static_cast<size_t>(flags.precision));
+            }
             Pad(out, body, flags, 0);
             break;
         }
         case u'S': {
-            const char* s = va_arg(ap, const char*);
+            const char* s = static_cast<const char*>(pointer);
             std::u16string body;
             for (const char* c = s ? s : "(null)"; *c; ++c) body += static_cast<char16_t>(static_cast<unsigned char>(*c));
-            if (flags.precision >= 0 && body.size() > static_cast<size_t>(flags.precision)) body.resize(flags.precision);
+            if (flags.precision >= 0 && body.size() > static_cast<size_t>(flags.precision)) {
+                body.resize(static_cast<size_t>(flags.precision));
+            }
             Pad(out, body, flags, 0);
             break;
         }
         case u'p': {
-            const uintptr_t v = reinterpret_cast<uintptr_t>(va_arg(ap, void*));
+            const uintptr_t v = reinterpret_cast<uintptr_t>(pointer);
             std::u16string body = u"0x";
             for (int shift = static_cast<int>(sizeof(v) * 8) - 4; shift >= 0; shift -= 4) {
                 body += u"0123456789abcdef"[(v >> shift) & 0xF];
@@ -158,16 +196,8 @@ std::u16string FormatWide(const char16_t* format, va_list args)
             Pad(out, body, flags, 0);
             break;
         }
-        case u'%':
-            out += u'%';
-            break;
         default:
-            // Unknown or truncated conversion: shown as written, no argument consumed.
-            out.append(start, conv ? p + 1 : p);
-            if (!conv) {
-                va_end(ap);
-                return out;
-            }
+            FormatInteger(out, conv, integer, flags);
             break;
         }
         ++p;

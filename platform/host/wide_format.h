@@ -7,5 +7,6 @@
 // Supports flags (-0+ #), width and precision (digits or *), the length letters h, l and ll
 // (integers are 32-bit, as on the phone), and %d %i %u %x %X %o %c %s (UTF-16 string), %S (8-bit
 // string), %p and %%. Any other conversion is copied to the output literally and consumes no
-// argument, so an unexpected format never reads the argument list blindly.
+// argument, so an unexpected format never reads the argument list blindly. A width or precision
+// beyond 4096 is not honoured: that conversion is copied literally too, but consumes its arguments.
 std::u16string FormatWide(const char16_t* format, va_list args);

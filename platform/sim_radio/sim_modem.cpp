@@ -44,7 +44,7 @@ bool MakeParentDirectories(const std::string& path, std::string* why)
 
 bool ReadTimeZoneUpdate(const std::string& stateFile, int* value, std::string* why)
 {
-    FILE* f = fopen(stateFile.c_str(), "r");
+    FILE* f = fopen(stateFile.c_str(), "re");
     if (!f) {
         if (errno == ENOENT) {
             *value = 1;  // a new phone has the network time-zone update on
@@ -71,7 +71,7 @@ bool WriteTimeZoneUpdate(const std::string& stateFile, int value, std::string* w
 {
     if (!MakeParentDirectories(stateFile, why)) return false;
     const std::string temp = stateFile + ".new." + std::to_string(getpid());
-    FILE* f = fopen(temp.c_str(), "w");
+    FILE* f = fopen(temp.c_str(), "we");
     if (!f) {
         *why = "cannot write " + temp + ": " + strerror(errno);
         return false;

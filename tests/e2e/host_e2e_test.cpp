@@ -1,6 +1,7 @@
 // Runs the real host executable beside the simulated ril.dll for every scenario of the shared table.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -93,11 +94,18 @@ TEST_P(HostRun, BehavesAsTheScenarioSays)
         EXPECT_EQ("[ OK ]", boxes[i].buttons);
     }
 
+    // Timed inside the program, from its start to its load request: neither the process start-up
+    // nor the load itself may hide a wait that is a millisecond short.
+    const double started = HostStamp(result.stderrText, "started");
+    const double loading = HostStamp(result.stderrText, "LoadLibraryW(ril.dll)");
+    ASSERT_GE(started, result.startedAt) << result.stderrText;
+    EXPECT_GE(loading - started, kStartupDelaySeconds) << result.stderrText;
+
     const std::vector<TraceEvent> trace = ReadTrace((dir / "trace.log").string());
     const std::vector<TraceEvent> loads = Select(trace, "load", "");
     ASSERT_EQ(s.library == LibraryState::Absent ? 0u : 1u, loads.size());
     if (!loads.empty()) {
-        EXPECT_GE(loads[0].time - result.startedAt, kStartupDelaySeconds);
+        EXPECT_GE(loads[0].time, loading);
     }
 
     std::vector<std::string> calls;
@@ -157,10 +165,98 @@ TEST(HostLoader, LibraryInTheWorkingDirectoryIsNotPickedUp)
     ASSERT_EQ(1u, boxes.size()) << run.stderrText;
     EXPECT_EQ("Clockward: Load ril.dll fail!!", boxes[0].text);
     EXPECT_NE(std::string::npos, run.stderrText.find("working directory")) << run.stderrText;
-    // The copy was loaded only to be refused: no radio call was made through it.
-    for (const TraceEvent& e : ReadTrace((dir / "trace.log").string())) {
-        EXPECT_NE("call", e.kind);
+    // The copy was never even loaded: its constructor would have written the trace's load line.
+    EXPECT_TRUE(ReadTrace((dir / "trace.log").string()).empty());
+}
+
+struct PlantedCase {
+    const char* name;
+    std::string libraryPath;  // "@cwd" and "@elsewhere" stand for those absolute directories
+    bool loadsFromElsewhere;
+    const char* note;  // what the host: line says it skipped
+};
+
+void PrintTo(const PlantedCase& c, std::ostream* os) { *os << c.name; }
+
+class PlantedLibrary : public ::testing::TestWithParam<PlantedCase> {};
+
+// A ril.dll lies in the working directory and in ./sub; the program lies elsewhere, without one.
+// Whatever the library path says, nothing from the working directory or below it is ever loaded:
+// the planted copy would leave a mark the moment it was. An absolute directory is still searched.
+TEST_P(PlantedLibrary, NothingReachedThroughTheWorkingDirectoryIsLoaded)
+{
+    const PlantedCase& c = GetParam();
+    const TempDir dir(std::string("e2e-planted-") + c.name);
+    ASSERT_FALSE(dir.path().empty());
+    for (const char* sub : {"program", "cwd/sub", "elsewhere"}) fs::create_directories(dir / sub);
+    fs::copy_file(CLOCKWARD_EXE, dir / "program" / "clockward");
+    for (const char* copy : {"cwd/ril.dll", "cwd/sub/ril.dll", "elsewhere/ril.dll"}) fs::copy_file(PLANTED_RIL_PATH, dir / copy);
+    auto expand = [&](std::string text) {
+        for (const auto& [token, path] : {std::pair{"@cwd", dir / "cwd"}, std::pair{"@elsewhere", dir / "elsewhere"}}) {
+            const size_t at = text.find(token);
+            if (at != std::string::npos) text.replace(at, std::strlen(token), path.string());
+        }
+        return text;
+    };
+    const std::string libraryPath = expand(c.libraryPath);
+
+    const ProcessResult run = RunProcess({(dir / "program" / "clockward").string()}, {"LD_LIBRARY_PATH=" + libraryPath},
+                                         (dir / "cwd").string());
+    EXPECT_EQ(0, run.exitCode) << run.stderrText;
+    // The planted file has no radio entry points, so the binding fails either way.
+    ASSERT_EQ(1u, Boxes(run.stderrText).size()) << run.stderrText;
+    const std::string mark = ReadWholeFile(dir / "cwd" / "planted.mark");
+    EXPECT_EQ(c.loadsFromElsewhere ? fs::canonical(dir / "elsewhere" / "ril.dll").string() : std::string(), mark);
+    EXPECT_NE(std::string::npos, run.stderrText.find("host: LoadLibraryW(ril.dll): skipped " + expand(c.note)))
+        << run.stderrText;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, PlantedLibrary,
+    ::testing::Values(PlantedCase{"Dot", ".", false, "LD_LIBRARY_PATH entry \".\""},
+                      PlantedCase{"EmptyEntries", ":", false, "LD_LIBRARY_PATH entry \"\""},
+                      PlantedCase{"Sub", "sub", false, "LD_LIBRARY_PATH entry \"sub\""},
+                      PlantedCase{"DotSub", "./sub", false, "LD_LIBRARY_PATH entry \"./sub\""},
+                      PlantedCase{"SubThenDot", "sub:.", false, "LD_LIBRARY_PATH entry \".\""},
+                      PlantedCase{"EmptyAmongAbsolute", "/nonexistent::/nonexistent", false, "LD_LIBRARY_PATH entry \"\""},
+                      PlantedCase{"WorkingDirectoryByName", "@cwd", false, "@cwd/ril.dll: it lies in the working directory"},
+                      PlantedCase{"AbsoluteAfterRelative", "sub:.:@elsewhere", true, "LD_LIBRARY_PATH entry \"sub\""}),
+    [](const ::testing::TestParamInfo<PlantedCase>& p) { return std::string(p.param.name); });
+
+struct StderrCase {
+    const char* name;
+    StderrTo to;
+};
+
+void PrintTo(const StderrCase& c, std::ostream* os) { *os << c.name; }
+
+class StandardError : public ::testing::TestWithParam<StderrCase> {};
+
+// With nowhere to write, the run still closes the radio connection and exits 0, and its lines do
+// not end up in whatever file the radio layer opened. A refused command draws a box on the main
+// thread; a notification writes a line on the layer's thread.
+TEST_P(StandardError, LostStandardErrorChangesNothingElse)
+{
+    const TempDir dir(std::string("e2e-stderr-") + GetParam().name);
+    ASSERT_FALSE(dir.path().empty());
+    LayOut(dir.path(), LibraryState::Present);
+    const ProcessResult run = RunProcess({(dir / "clockward").string()},
+                                         {"CLOCKWARD_SIM_TRACE=" + (dir / "trace.log").string(),
+                                          "CLOCKWARD_SIM_STATE_FILE=" + (dir / "aetz.state").string(),
+                                          "CLOCKWARD_SIM_REFUSE=-5", "CLOCKWARD_SIM_NOTIFY=1"},
+                                         dir.path().string(), GetParam().to);
+    EXPECT_EQ(0, run.signal);
+    EXPECT_EQ(0, run.exitCode);
+    const std::string trace = ReadWholeFile(dir / "trace.log");
+    EXPECT_EQ(1u, Select(ReadTrace((dir / "trace.log").string()), "return", "RIL_Deinitialize").size()) << trace;
+    for (const char* ours : {"###", "SendATCmd", "+---", "host:"}) {
+        EXPECT_EQ(std::string::npos, trace.find(ours)) << trace;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, StandardError,
+                         ::testing::Values(StderrCase{"Closed", StderrTo::Closed},
+                                           StderrCase{"ReaderGone", StderrTo::BrokenPipe}),
+                         [](const ::testing::TestParamInfo<StderrCase>& p) { return std::string(p.param.name); });
 
 }  // namespace

@@ -1,6 +1,7 @@
 // posix_spawn-based runner for the end-to-end tests.
 #include "process_runner.h"
 
+#include <csignal>
 #include <cstring>
 #include <ctime>
 
@@ -21,7 +22,7 @@ double MonotonicSeconds()
 }
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-                         const std::string& workDir)
+                         const std::string& workDir, StderrTo stderrTo)
 {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
@@ -42,14 +43,32 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int pipeEnds[2] = {-1, -1};
+    if (stderrTo == StderrTo::File) {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    } else if (stderrTo == StderrTo::Closed) {
+        posix_spawn_file_actions_addclose(&actions, STDERR_FILENO);
+    } else if (pipe2(pipeEnds, O_CLOEXEC) == 0) {
+        close(pipeEnds[0]);
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
+    }
     posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
+    // The test runner may have SIGPIPE ignored, and an ignored signal stays ignored across exec.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
 
     ProcessResult result;
     result.startedAt = MonotonicSeconds();
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
+    const int rc = posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (pipeEnds[1] >= 0) close(pipeEnds[1]);
     if (rc != 0) {
         result.stderrText = std::string("spawn failed: ") + std::strerror(rc);
         return result;
@@ -61,6 +80,6 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     result.stdoutText = ReadWholeFile(outPath);
-    result.stderrText = ReadWholeFile(errPath);
+    if (stderrTo == StderrTo::File) result.stderrText = ReadWholeFile(errPath);
     return result;
 }

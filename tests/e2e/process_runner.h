@@ -13,10 +13,14 @@ struct ProcessResult {
     double wallSeconds = 0;
 };
 
+// Where the program's standard error goes: a file (read back into stderrText), nowhere (closed), or
+// a pipe whose reader has already gone.
+enum class StderrTo { File, Closed, BrokenPipe };
+
 // Runs argv[0] with argv, the given extra "NAME=VALUE" entries added to a clean copy of this
 // process's environment (CLOCKWARD_SIM_* variables of the caller are removed), standard input from
-// /dev/null, in workDir.
+// /dev/null, in workDir, and with SIGPIPE at its default action as a shell would start it.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-                         const std::string& workDir);
+                         const std::string& workDir, StderrTo stderrTo = StderrTo::File);
 
 double MonotonicSeconds();

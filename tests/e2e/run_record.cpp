@@ -86,6 +86,15 @@ std::vector<TraceEvent> ReadTrace(const std::string& path)
     return events;
 }
 
+double HostStamp(const std::string& stderrText, const std::string& event)
+{
+    const std::string stamp = "host: " + event + " at ";
+    for (const std::string& line : Lines(stderrText)) {
+        if (line.compare(0, stamp.size(), stamp) == 0) return std::stod(line.substr(stamp.size()));
+    }
+    return -1;
+}
+
 std::vector<TraceEvent> Select(const std::vector<TraceEvent>& trace, const std::string& kind, const std::string& what)
 {
     std::vector<TraceEvent> out;

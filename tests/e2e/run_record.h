@@ -24,5 +24,7 @@ std::vector<std::string> DebugLines(const std::string& stderrText);
 // Every box drawn by the host's MessageBoxW, in order.
 std::vector<DrawnBox> Boxes(const std::string& stderrText);
 std::vector<TraceEvent> ReadTrace(const std::string& path);
+// The CLOCK_MONOTONIC second of the host's line "host: <event> at <seconds>"; negative if absent.
+double HostStamp(const std::string& stderrText, const std::string& event);
 // The trace events of one kind and name, in order.
 std::vector<TraceEvent> Select(const std::vector<TraceEvent>& trace, const std::string& kind, const std::string& what);

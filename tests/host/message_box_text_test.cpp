@@ -1,8 +1,16 @@
-// How the host draws a message box: caption, icon, text rows and buttons inside one frame.
+// How the host draws a message box (caption, icon, text rows and buttons inside one frame) and when it waits.
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "platform/host/message_box_text.h"
 #include "platform/host_services.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -36,5 +44,58 @@ TEST(MessageBoxText, DefaultButtonIsTheFirst)
     EXPECT_EQ(IDOK, DefaultButtonResult(MB_OKCANCEL));
     EXPECT_EQ(6, DefaultButtonResult(4));  // MB_YESNO: IDYES
 }
+
+struct WaitCase {
+    const char* name;
+    bool inputIsTerminal;
+    bool errorIsTerminal;
+    bool waits;
+};
+
+void PrintTo(const WaitCase& c, std::ostream* os) { *os << c.name; }
+
+class MessageBoxWait : public ::testing::TestWithParam<WaitCase> {};
+
+// The box waits for Enter only when a person can both see it and answer it. Enter is typed on the
+// pseudo-terminal after a delay; a box that waited returns only then.
+TEST_P(MessageBoxWait, WaitsOnlyWhenSomeoneSeesIt)
+{
+    const WaitCase& c = GetParam();
+    const TempDir dir("box");
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(0, grantpt(terminal));
+    ASSERT_EQ(0, unlockpt(terminal));
+    const int screen = open(ptsname(terminal), O_RDWR | O_NOCTTY);
+    const int file = open((dir / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int nothing = open("/dev/null", O_RDONLY);
+    ASSERT_TRUE(screen >= 0 && file >= 0 && nothing >= 0);
+    const int savedInput = dup(STDIN_FILENO);
+    const int savedError = dup(STDERR_FILENO);
+    dup2(c.inputIsTerminal ? screen : nothing, STDIN_FILENO);
+    dup2(c.errorIsTerminal ? screen : file, STDERR_FILENO);
+
+    const auto delay = std::chrono::milliseconds(500);
+    const auto start = std::chrono::steady_clock::now();
+    std::thread typist([&] {
+        std::this_thread::sleep_until(start + delay);
+        EXPECT_EQ(1, write(terminal, "\n", 1));
+    });
+    MessageBoxW(nullptr, u"text", u"ERROR", MB_OK | MB_ICONEXCLAMATION);
+    const auto took = std::chrono::steady_clock::now() - start;
+    typist.join();
+    dup2(savedInput, STDIN_FILENO);
+    dup2(savedError, STDERR_FILENO);
+    for (int fd : {savedInput, savedError, screen, file, nothing, terminal}) close(fd);
+
+    EXPECT_EQ(c.waits, took >= delay) << std::chrono::duration<double>(took).count() << " s";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MessageBoxWait,
+    ::testing::Values(WaitCase{"BothTerminals", true, true, true},
+                      WaitCase{"ErrorIntoAFile", true, false, false},
+                      WaitCase{"NoInput", false, true, false}),
+    [](const ::testing::TestParamInfo<WaitCase>& p) { return std::string(p.param.name); });
 
 }  // namespace

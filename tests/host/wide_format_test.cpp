@@ -54,4 +54,32 @@ TEST(WideFormat, UnknownConversionIsLiteralAndConsumesNothing)
     EXPECT_EQ("end %-5", Format(u"end %-5"));
 }
 
+struct FieldCase {
+    const char16_t* format;
+    int args[3];
+    std::string expected;
+};
+
+// Fields up to 4096 are honoured; anything larger, however written, is copied as written without
+// overflowing or allocating it, and still consumes its arguments.
+TEST(WideFormat, FieldSizesAreBounded)
+{
+    const FieldCase cases[] = {
+        {u"%4096d", {5}, std::string(4095, ' ') + "5"},
+        {u"%.4096x", {5}, std::string(4095, '0') + "5"},
+        {u"%*d|", {-4096, 5}, "5" + std::string(4095, ' ') + "|"},
+        {u"%4097d %d", {5, 7}, "%4097d 7"},
+        {u"%4294967306d %d", {5, 7}, "%4294967306d 7"},
+        {u"%999999999d %d", {5, 7}, "%999999999d 7"},
+        {u"%.4097d %d", {5, 7}, "%.4097d 7"},
+        {u"%-.99999999999999999999i %d", {5, 7}, "%-.99999999999999999999i 7"},
+        {u"%*d %d", {4097, 5, 7}, "%*d 7"},
+        {u"%*d %d", {INT32_MIN, 5, 7}, "%*d 7"},
+        {u"%.*u %d", {INT32_MAX, 5, 7}, "%.*u 7"},
+    };
+    for (const FieldCase& c : cases) {
+        EXPECT_EQ(c.expected, Format(c.format, c.args[0], c.args[1], c.args[2])) << Utf16ToUtf8(c.format);
+    }
+}
+
 }  // namespace

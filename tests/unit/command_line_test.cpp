@@ -8,23 +8,63 @@
 
 namespace {
 
-// Runs BuildArgv with storage and argv surrounded by guard values that must survive.
+const size_t kGuards = 4;
+const WCHAR kGuardUnit = 0xBEEF;
+WCHAR* const kGuardSlot = reinterpret_cast<WCHAR*>(0x1);
+
+// Runs BuildArgv with storage and argv each between kGuards guard values that must survive.
 std::vector<std::u16string> SplitWithGuards(const char16_t* program, const char16_t* cmdLine, size_t capacity, int maxArgs)
 {
-    const WCHAR guard = 0xBEEF;
-    std::vector<WCHAR> storage(capacity + 2, guard);
-    std::vector<WCHAR*> argv(static_cast<size_t>(maxArgs) + 3, reinterpret_cast<WCHAR*>(0x1));
-    const int argc = BuildArgv(program, cmdLine, storage.data() + 1, capacity, argv.data() + 1, maxArgs);
-    EXPECT_EQ(guard, storage.front());
-    EXPECT_EQ(guard, storage.back());
-    EXPECT_EQ(reinterpret_cast<WCHAR*>(0x1), argv.front());
-    EXPECT_EQ(reinterpret_cast<WCHAR*>(0x1), argv[static_cast<size_t>(maxArgs) + 2]);
+    const size_t slots = static_cast<size_t>(maxArgs) + 1;
+    std::vector<WCHAR> storage(capacity + 2 * kGuards, kGuardUnit);
+    std::vector<WCHAR*> argv(slots + 2 * kGuards, kGuardSlot);
+    const int argc = BuildArgv(program, cmdLine, storage.data() + kGuards, capacity, argv.data() + kGuards, maxArgs);
+    for (size_t i = 0; i < kGuards; ++i) {
+        EXPECT_EQ(kGuardUnit, storage[i]);
+        EXPECT_EQ(kGuardUnit, storage[kGuards + capacity + i]) << "written past the storage at " << i;
+        EXPECT_EQ(kGuardSlot, argv[i]);
+        EXPECT_EQ(kGuardSlot, argv[kGuards + slots + i]) << "written past argv at " << i;
+    }
     EXPECT_LE(argc, maxArgs);
-    EXPECT_EQ(nullptr, argv[static_cast<size_t>(argc) + 1]);
+    EXPECT_EQ(nullptr, argv[kGuards + static_cast<size_t>(argc)]);
     std::vector<std::u16string> args;
-    for (int i = 0; i < argc; ++i) args.emplace_back(argv[static_cast<size_t>(i) + 1]);
+    for (int i = 0; i < argc; ++i) args.emplace_back(argv[kGuards + static_cast<size_t>(i)]);
     return args;
 }
+
+const std::u16string kProgram = u"\\Windows\\clockward.exe";  // 22 units
+
+// The device start-up's own sizes: 512 units of text, 32 arguments, module names of up to 260 units.
+const size_t kDeviceText = 512;
+const int kDeviceArgs = 32;
+const std::u16string kLongModule(260, u'M');
+
+std::u16string Number(int i)
+{
+    const std::string digits = std::to_string(i);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+// " 1 2 ... count" as a command line.
+std::u16string Numbers(int count)
+{
+    std::u16string line;
+    for (int i = 1; i <= count; ++i) line += u" " + Number(i);
+    return line;
+}
+
+std::vector<std::u16string> ProgramAndNumbers(const std::u16string& program, int count)
+{
+    std::vector<std::u16string> args = {program};
+    for (int i = 1; i <= count; ++i) args.push_back(Number(i));
+    return args;
+}
+
+const std::u16string kFortyNumbers = Numbers(40);
+const std::u16string kThirtyOneNumbers = Numbers(31);
+// After the 260-unit name and its terminator, 250 units and a terminator fill the text exactly.
+const std::u16string kFillingArgument(250, u'a');
+const std::u16string kOverlongLine = kFillingArgument + u"bc x";
 
 struct SplitCase {
     const char* name;
@@ -32,16 +72,15 @@ struct SplitCase {
     size_t capacity;
     int maxArgs;
     std::vector<std::u16string> expected;
+    std::u16string program = kProgram;
 };
-
-const std::u16string kProgram = u"\\Windows\\clockward.exe";  // 22 units
 
 class CommandLine : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(CommandLine, SplitsAndCutsWithoutOverrun)
 {
     const SplitCase& c = GetParam();
-    EXPECT_EQ(c.expected, SplitWithGuards(kProgram.c_str(), c.cmdLine, c.capacity, c.maxArgs));
+    EXPECT_EQ(c.expected, SplitWithGuards(c.program.c_str(), c.cmdLine, c.capacity, c.maxArgs));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -58,7 +97,15 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"ArgumentCut", u"abcdefgh ij", 28, 8, {kProgram, u"abcd"}},
         SplitCase{"StorageFullAfterProgram", u"abc", 23, 8, {kProgram}},
         SplitCase{"ProgramCut", u"abc", 5, 8, {u"\\Win"}},
-        SplitCase{"OneUnit", u"abc", 1, 8, {u""}}),
+        SplitCase{"OneUnit", u"abc", 1, 8, {u""}},
+        // At the device's sizes, every buffer filled to its last unit or slot.
+        SplitCase{"DeviceAllArgumentSlots", kThirtyOneNumbers.c_str(), kDeviceText, kDeviceArgs, ProgramAndNumbers(kProgram, 31)},
+        SplitCase{"DeviceMoreArgumentsThanSlots", kFortyNumbers.c_str(), kDeviceText, kDeviceArgs, ProgramAndNumbers(kProgram, 31)},
+        SplitCase{"DeviceLongModuleName", kFortyNumbers.c_str(), kDeviceText, kDeviceArgs, ProgramAndNumbers(kLongModule, 31), kLongModule},
+        SplitCase{"DeviceTextFilledExactly", kFillingArgument.c_str(), kDeviceText, kDeviceArgs, {kLongModule, kFillingArgument}, kLongModule},
+        SplitCase{"DeviceTextOverflowing", kOverlongLine.c_str(), kDeviceText, kDeviceArgs, {kLongModule, kFillingArgument}, kLongModule},
+        SplitCase{"DeviceModuleNameFillsText", u"x", kDeviceText, kDeviceArgs, {std::u16string(511, u'M')}, std::u16string(511, u'M')},
+        SplitCase{"DeviceModuleNameBeyondText", u"x", kDeviceText, kDeviceArgs, {std::u16string(511, u'M')}, std::u16string(600, u'M')}),
     [](const ::testing::TestParamInfo<SplitCase>& p) { return std::string(p.param.name); });
 
 }  // namespace
