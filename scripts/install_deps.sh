@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and tests need, only when something is missing.
-# Usage: install_deps.sh host|fuzz|device   (device: everything the whole test suite needs)
+# Usage: install_deps.sh host|fuzz|device|all
+#   device: the image and the installer cabinet; all: everything the whole test suite needs.
 set -euo pipefail
 
 want=(cmake ninja-build g++ libgtest-dev)
+# clang with its libFuzzer runtime builds the asan preset's fuzz targets.
+fuzz=(clang-14 libclang-rt-14-dev)
+device=(gcc-arm-none-eabi binutils-arm-none-eabi python3-pefile osslsigncode openssl gcab cabextract)
 case "${1:-host}" in
-    # clang with its libFuzzer runtime builds the asan preset's fuzz targets.
-    fuzz) want+=(clang-14 libclang-rt-14-dev) ;;
-    device) want+=(clang-14 libclang-rt-14-dev
-                   gcc-arm-none-eabi binutils-arm-none-eabi python3-pefile libunicorn-dev osslsigncode openssl
-                   gcab cabextract) ;;
+    host) ;;
+    fuzz) want+=("${fuzz[@]}") ;;
+    device) want+=("${device[@]}") ;;
+    all) want+=("${fuzz[@]}" "${device[@]}" libunicorn-dev) ;;
+    *) echo "install_deps.sh: unknown set $1 (host, fuzz, device or all)" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install_deps.sh device
+bash scripts/install_deps.sh all
 cmake --preset device >/dev/null
 cmake --build --preset device >/dev/null
 dir=build/device

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install_deps.sh device
+bash scripts/install_deps.sh all
 
 for preset in host asan tsan device; do
     echo "==== $preset build"

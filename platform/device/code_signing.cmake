@@ -48,6 +48,15 @@ else()
     message(STATUS "Signing with a throwaway test certificate (${TEST_SIGNING_DIR})")
 endif()
 set(CLOCKWARD_SIGNING_AVAILABLE ON)
+# Reproducible builds: SOURCE_DATE_EPOCH, read when configuring like the image's time stamp, is the signing time.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    list(APPEND SIGN_WITH --time $ENV{SOURCE_DATE_EPOCH})
+endif()
+# A password file named when configuring is handed over; otherwise the build's own environment is read.
+set(SIGN_ENVIRONMENT)
+if(CLOCKWARD_SIGN_PASSWORD_FILE)
+    set(SIGN_ENVIRONMENT ${CMAKE_COMMAND} -E env CLOCKWARD_SIGN_PASSWORD_FILE=${CLOCKWARD_SIGN_PASSWORD_FILE})
+endif()
 
 # Adds a build step that writes signed, the Authenticode-signed copy of unsigned. Further arguments
 # name files built from signed: they are removed first, so that a failed signing leaves none of
@@ -59,8 +68,7 @@ function(clockward_sign unsigned signed what)
     endif()
     add_custom_command(OUTPUT ${signed}
         ${remove_stale}
-        COMMAND ${CMAKE_COMMAND} -E env CLOCKWARD_SIGN_PASSWORD_FILE=${CLOCKWARD_SIGN_PASSWORD_FILE}
-                bash ${SIGN_SCRIPT} ${unsigned} ${signed} ${SIGN_WITH}
+        COMMAND ${SIGN_ENVIRONMENT} bash ${SIGN_SCRIPT} ${unsigned} ${signed} ${SIGN_WITH}
         DEPENDS ${unsigned} ${SIGN_DEPENDS} ${SIGN_SCRIPT}
         COMMENT "Signing ${what} (Authenticode, SHA-1)"
         VERBATIM)

@@ -2,8 +2,9 @@
 # Signs a PE image or a cabinet with an Authenticode SHA-1 signature, the only digest Windows
 # Mobile 6 validates. Writes OUT whole or not at all, and says in one line why it could not.
 #
-# Usage: sign_authenticode.sh IN OUT --pfx FILE
-#        sign_authenticode.sh IN OUT --cert FILE --key FILE [--ac EXTRA_CERTS]
+# Usage: sign_authenticode.sh IN OUT --pfx FILE [--time UNIX_TIME]
+#        sign_authenticode.sh IN OUT --cert FILE --key FILE [--ac EXTRA_CERTS] [--time UNIX_TIME]
+# --time fixes the signing time (reproducible builds); otherwise it is the time of signing.
 # The password of a PFX or of an encrypted key is never an argument (it would show in the process
 # list): it comes from the file named by CLOCKWARD_SIGN_PASSWORD_FILE, or from the environment
 # variable CLOCKWARD_SIGN_PASSWORD, read here at build time.
@@ -14,18 +15,21 @@ fail() { echo "sign: $*" >&2; exit 1; }
 [ $# -ge 2 ] || fail "usage: sign_authenticode.sh IN OUT (--pfx FILE | --cert FILE --key FILE [--ac FILE])"
 in=$1 out=$2
 shift 2
-pfx="" cert="" key="" extra=""
+rm -f "$out"
+pfx="" cert="" key="" extra="" when=()
 while [ $# -gt 0 ]; do
+    [ $# -ge 2 ] && [ -n "$2" ] || fail "$1 needs a value"
     case $1 in
-        --pfx) pfx=${2:-}; shift 2 ;;
-        --cert) cert=${2:-}; shift 2 ;;
-        --key) key=${2:-}; shift 2 ;;
-        --ac) extra=${2:-}; shift 2 ;;
+        --pfx) pfx=$2 ;;
+        --cert) cert=$2 ;;
+        --key) key=$2 ;;
+        --ac) extra=$2 ;;
+        --time) when=(-time "$2") ;;
         *) fail "unknown option $1" ;;
     esac
+    shift 2
 done
 
-rm -f "$out"
 [ -f "$in" ] && [ -r "$in" ] || fail "cannot read $in: nothing to sign"
 command -v osslsigncode >/dev/null || fail "osslsigncode is not installed (apt-get install osslsigncode)"
 
@@ -58,8 +62,11 @@ if [ -n "$pfx" ]; then
 elif [ -n "$cert" ] && [ -n "$key" ]; then
     [ -f "$cert" ] && [ -r "$cert" ] || fail "cannot read the certificate $cert"
     [ -f "$key" ] && [ -r "$key" ] || fail "cannot read the key $key"
-    openssl pkey -in "$key" "${passin[@]}" -noout 2>/dev/null ||
+    openssl pkey -in "$key" "${passin[@]}" -pubout -out "$work/key.pub" 2>/dev/null ||
         fail "cannot read the key $key: not a private key, or encrypted with another password"
+    openssl x509 -in "$cert" -noout -pubkey -out "$work/cert.pub" 2>/dev/null ||
+        fail "cannot read the certificate $cert: not a PEM certificate"
+    cmp -s "$work/key.pub" "$work/cert.pub" || fail "the key $key does not belong to the certificate $cert"
     cat "$cert" ${extra:+"$extra"} > "$chain"
     with=(-certs "$cert" -key "$key" ${readpass[@]+"${readpass[@]}"} ${extra:+-ac "$extra"})
 else
@@ -74,9 +81,6 @@ if grep -qiE 'sha(224|256|384|512)' <<<"$algorithms"; then
     echo "sign: warning: the certificate chain of ${pfx:-$cert} has a SHA-2 signature ($(tr '\n' ' ' <<<"$algorithms" | sed 's/ $//')); Windows Mobile 6 validates only SHA-1 and MD5 chains" >&2
 fi
 
-# Reproducible builds fix the signing time too; otherwise it is the time of signing.
-when=()
-[ -z "${SOURCE_DATE_EPOCH:-}" ] || when=(-time "$SOURCE_DATE_EPOCH")
 if ! osslsigncode sign -h sha1 -n Clockward "${with[@]}" ${when[@]+"${when[@]}"} -in "$in" -out "$partial" >"$work/log" 2>&1; then
     fail "osslsigncode could not sign $in: $(grep -v '^$' "$work/log" | tail -n 1)"
 fi

@@ -44,10 +44,11 @@ const CoredllExport kCoredll[] = {
     {"GetModuleFileNameW", 537, kGetModuleFileNameW}, {"TerminateProcess", 544, kTerminateProcess},
     {"strlen", 1068, kStrlen}, {"memcpy", 1044, kMemcpy},
 };
-const char* const kTrapNames[kTrapCount] = {
+const char* const kTrapNames[] = {
     "Sleep", "LoadLibraryW", "GetProcAddressW", "NKDbgPrintfW", "MessageBoxW", "GetModuleFileNameW",
     "TerminateProcess", "strlen", "memcpy", "RIL_Initialize", "RIL_DevSpecific", "RIL_Deinitialize",
     "the thread's exit", "the radio layer's return address"};
+static_assert(sizeof kTrapNames / sizeof kTrapNames[0] == kTrapCount, "a name for every stand-in");
 // Emulated memory that nobody has written yet holds this, so that reading it shows.
 const uint8_t kFreshMemory = 0xA5;
 const std::map<std::u16string, Trap> kRadioEntries = {
@@ -150,6 +151,11 @@ private:
         Phone* self = static_cast<Phone*>(user);
         if ((address - kTrapBase) % kTrapSlot != 0) return;  // the stand-in's own return instruction
         self->pending_ = static_cast<int>((address - kTrapBase) / kTrapSlot);
+        if (self->pending_ >= kTrapCount) {
+            self->fault_ = "jumped to " + Hex(address) + ", where the platform has no code";
+            uc_emu_stop(uc);
+            return;
+        }
         uint32_t cpsr = 0;
         uc_reg_read(uc, UC_ARM_REG_CPSR, &cpsr);
         const bool thumb = (cpsr & 0x20) != 0;
@@ -401,8 +407,9 @@ private:
         uc_context_alloc(uc_, &saved);
         uc_context_save(uc_, saved);
         const uint32_t stackArgs = args.size() > 4 ? static_cast<uint32_t>(args.size() - 4) : 0;
+        // The platform promises only 4-byte alignment: alternate calls come 8-byte aligned and not.
         uint32_t sp = RadioTop() - 4 * stackArgs;
-        if (sp % 8 == 0) sp -= 4;
+        if ((sp % 8 == 0) == (run_.callbacksMade % 2 == 1)) sp -= 4;
         for (uint32_t i = 0; i < stackArgs; ++i) uc_mem_write(uc_, sp + 4 * i, &args[4 + i], 4);
         const int regs[4] = {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3};
         for (size_t i = 0; i < 4; ++i) SetReg(regs[i], i < args.size() ? args[i] : 0);

@@ -181,7 +181,7 @@ void PrintTo(const PlantedCase& c, std::ostream* os) { *os << c.name; }
 class PlantedLibrary : public ::testing::TestWithParam<PlantedCase> {};
 
 // A ril.dll lies in the working directory and in ./sub; the program lies elsewhere, without one.
-// Whatever the library path says, nothing from the working directory or below it is ever loaded:
+// No relative or empty library path entry, and not the working directory itself, ever loads one:
 // the planted copy would leave a mark the moment it was. An absolute directory is still searched.
 TEST_P(PlantedLibrary, NothingReachedThroughTheWorkingDirectoryIsLoaded)
 {

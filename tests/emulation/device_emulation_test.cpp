@@ -301,6 +301,12 @@ const Breakage kBreakages[] = {
          Put32(b, opt + 16, U32(b, opt + 224 + 40 + 12));  // the second section's RVA
      },
      ServiceState::Arm},
+    {"BssVirtualSizeTooSmall",
+     [](std::vector<uint8_t>& b) {
+         const size_t bss = OptionalHeader(b) + 224 + 40;  // the second section's entry
+         Put32(b, bss + 8, U32(b, bss + 8) - 0x200);
+     },
+     ServiceState::Arm},
     {"WritesIntoItsCode", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xE58F0000u); },  // str r0, [pc]
      ServiceState::Arm},
     {"LoopsForever", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xEAFFFFFEu); },  // b .
