@@ -10,7 +10,7 @@ import unittest
 import xml.etree.ElementTree as ET
 
 from image_tools import SIGNED, env, read
-from test_signing import chain_signature_algorithms, verify
+from test_signing import chain_signature_algorithms, run_sign_script, verify
 
 CAB = lambda: env("CLOCKWARD_CAB")
 UNSIGNED_CAB = lambda: env("CLOCKWARD_UNSIGNED_CAB")
@@ -261,13 +261,6 @@ class BadInput(unittest.TestCase):
     def path(self, name):
         return os.path.join(self.tmp.name, name)
 
-    def sign(self, out, *options, password=None):
-        environment = {k: v for k, v in os.environ.items() if not k.startswith("CLOCKWARD_SIGN_PASSWORD")}
-        if password:
-            environment["CLOCKWARD_SIGN_PASSWORD"] = password
-        return subprocess.run(["bash", env("SIGN_SCRIPT"), UNSIGNED_CAB(), out, *options],
-                              capture_output=True, text=True, env=environment)
-
     @unittest.skipIf(CUSTOM_CERTIFICATE, "the test certificate is not built")
     def test_each_stops_with_one_line_and_no_cab(self):
         os.mkdir(self.path("a-folder.exe"))
@@ -284,8 +277,10 @@ class BadInput(unittest.TestCase):
             "empty image": (lambda out: make_cab(self.path("empty.exe"), out), "is empty"),
             "missing gcab": (lambda out: make_cab(SIGNED(), out, environment=dict(os.environ, PATH=self.no_gcab)),
                              "gcab is not installed"),
-            "wrong PFX password": (lambda out: self.sign(out, "--pfx", pfx, password="wrong"), "wrong password"),
-            "unreadable key": (lambda out: self.sign(out, "--cert", self.cert, "--key", garbage), "cannot read the key"),
+            "wrong PFX password": (lambda out: run_sign_script([UNSIGNED_CAB(), out, "--pfx", pfx],
+                                                               {"CLOCKWARD_SIGN_PASSWORD": "wrong"}), "wrong password"),
+            "unreadable key": (lambda out: run_sign_script([UNSIGNED_CAB(), out, "--cert", self.cert, "--key", garbage]),
+                               "cannot read the key"),
         }
         for name, (run, message) in cases.items():
             with self.subTest(name):
