@@ -1,4 +1,4 @@
-"""Where the device image tests find the built files and the binutils they use (from the environment CTest sets)."""
+"""Where the device image tests find the built files and the binutils they use (from the environment CTest sets), and how they configure a scratch build."""
 import os
 
 
@@ -7,6 +7,12 @@ def env(name):
     if not value:
         raise RuntimeError(f"{name} is not set: run these tests through CTest in the device build")
     return value
+
+
+def configure_command(build_dir, *options):
+    """The command that configures a scratch device build of these sources in build_dir."""
+    return ["cmake", "-S", env("SOURCE_DIR"), "-B", build_dir, "-G", "Ninja",
+            f"-DCMAKE_TOOLCHAIN_FILE={env('TOOLCHAIN_FILE')}", "-DCMAKE_BUILD_TYPE=MinSizeRel", *options]
 
 
 def read(path):

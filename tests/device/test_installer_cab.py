@@ -9,7 +9,7 @@ import tempfile
 import unittest
 import xml.etree.ElementTree as ET
 
-from image_tools import SIGNED, env, read
+from image_tools import SIGNED, configure_command, env, read
 from test_signing import chain_signature_algorithms, run_sign_script, verify
 
 CAB = lambda: env("CLOCKWARD_CAB")
@@ -298,9 +298,7 @@ class BadInput(unittest.TestCase):
         build, key = self.path("build"), self.path("signer.key")
         shutil.copy(self.key, key)
         environment = dict(os.environ, CLOCKWARD_SIGN_CERT=self.cert, CLOCKWARD_SIGN_KEY=key)
-        subprocess.run(["cmake", "-S", env("SOURCE_DIR"), "-B", build, "-G", "Ninja",
-                        f"-DCMAKE_TOOLCHAIN_FILE={env('TOOLCHAIN_FILE')}", "-DCMAKE_BUILD_TYPE=MinSizeRel"],
-                       check=True, capture_output=True, env=environment)
+        subprocess.run(configure_command(build), check=True, capture_output=True, env=environment)
 
         def no_gcab():
             os.utime(os.path.join(build, "clockward-signed.exe"))

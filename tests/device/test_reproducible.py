@@ -6,15 +6,13 @@ import tempfile
 import time
 import unittest
 
-from image_tools import UNSIGNED, env, read
+from image_tools import UNSIGNED, configure_command, env, read
 
 OUTPUTS = ["clockward.exe", "clockward-signed.exe", "clockward-unsigned.cab", "clockward.cab"]
 
 
 def clean_build(build_dir, environment):
-    for command in (["cmake", "-S", env("SOURCE_DIR"), "-B", build_dir, "-G", "Ninja",
-                     f"-DCMAKE_TOOLCHAIN_FILE={env('TOOLCHAIN_FILE')}", "-DCMAKE_BUILD_TYPE=MinSizeRel"],
-                    ["cmake", "--build", build_dir, "--target", "installer_cab"]):
+    for command in (configure_command(build_dir), ["cmake", "--build", build_dir, "--target", "installer_cab"]):
         subprocess.run(command, check=True, capture_output=True, env=environment)
     return {name: read(os.path.join(build_dir, name)) for name in OUTPUTS}
 

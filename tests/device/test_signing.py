@@ -7,7 +7,7 @@ import tempfile
 import unittest
 
 import pe_image_checks as checks
-from image_tools import SIGNED, UNSIGNED, env, read
+from image_tools import SIGNED, UNSIGNED, configure_command, env, read
 
 SECURITY = checks.DIRECTORY_SECURITY
 
@@ -188,9 +188,7 @@ class SigningStep(unittest.TestCase):
 
     def test_password_reaches_the_build_only_at_build_time(self):
         with tempfile.TemporaryDirectory() as build:
-            configure = ["cmake", "-S", env("SOURCE_DIR"), "-B", build, "-G", "Ninja",
-                         f"-DCMAKE_TOOLCHAIN_FILE={env('TOOLCHAIN_FILE')}", "-DCMAKE_BUILD_TYPE=MinSizeRel",
-                         f"-DCLOCKWARD_SIGN_PFX={self.pfx}"]
+            configure = configure_command(build, f"-DCLOCKWARD_SIGN_PFX={self.pfx}")
             clean = {k: v for k, v in os.environ.items() if not k.startswith("CLOCKWARD_SIGN")}
             refused = subprocess.run(configure + ["-DCLOCKWARD_SIGN_PFX_PASSWORD=in-the-cache"], capture_output=True,
                                      text=True, env=clean)
