@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-#include "platform/host_services.h"
+#include "platform/core_services.h"
 #include "radio/radio_state.h"
 
 // Both buffers hold the text, its carriage return and its terminator in 260 bytes; commands of 258

@@ -1,7 +1,7 @@
 // Loads the radio layer once and resolves its entry points afresh on every call.
 #include "radio/ril_binding.h"
 
-#include "platform/host_services.h"
+#include "platform/core_services.h"
 #include "radio/radio_state.h"
 
 // GetProcAddressW returns a generic entry; the radio layer's header says what each one really is.

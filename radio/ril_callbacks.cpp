@@ -1,7 +1,7 @@
 // Logs the results and notifications the radio layer delivers; a result counts only for our command.
 #include "radio/ril_callbacks.h"
 
-#include "platform/host_services.h"
+#include "platform/core_services.h"
 #include "radio/radio_state.h"
 
 void RILFunc(DWORD dwCode, HRESULT hrCmdID, const void* lpData, DWORD cbData, DWORD dwParam)

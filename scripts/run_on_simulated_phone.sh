@@ -16,9 +16,9 @@ trace="$PWD/$phone/trace.log"
 rm -f "$trace"
 
 echo "== simulated phone: switching the network time-zone update on for the demonstration"
-"$bin/sim-modem" 'AT*AETZ=1'
+"$bin/sim_phone" 'AT*AETZ=1'
 echo "== before:"
-"$bin/sim-modem" 'AT*AETZ?'
+"$bin/sim_phone" 'AT*AETZ?'
 
 echo "== running clockward (it waits 5 seconds first; debug output follows)"
 start=$(date +%s.%N)
@@ -30,7 +30,7 @@ end=$(date +%s.%N)
 echo "== clockward exited with $status after $(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }') s"
 
 echo "== after:"
-"$bin/sim-modem" 'AT*AETZ?'
+"$bin/sim_phone" 'AT*AETZ?'
 echo "== radio layer trace ($trace):"
 cat "$trace"
 exit "$status"

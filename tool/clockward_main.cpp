@@ -1,5 +1,5 @@
 // The program's whole run: wait, bind the radio layer, send the one AT command, close, exit 0.
-#include "platform/host_services.h"
+#include "platform/core_services.h"
 #include "platform/program_entry.h"
 #include "radio/at_command_sender.h"
 #include "radio/radio_state.h"

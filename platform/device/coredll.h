@@ -1,4 +1,4 @@
-// coredll services that only the device start-up uses (the program's own five are in host_services.h).
+// coredll services that only the device start-up uses (the program's own five are in core_services.h).
 #pragma once
 
 #include "platform/platform_types.h"

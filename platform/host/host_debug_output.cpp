@@ -1,5 +1,5 @@
 // NKDbgPrintfW on the host: formats the UTF-16 line and writes it as UTF-8 to standard error.
-#include "platform/host_services.h"
+#include "platform/core_services.h"
 
 #include <cstdarg>
 

@@ -1,5 +1,5 @@
 // LoadLibraryW and GetProcAddressW on the host, over the dynamic loader.
-#include "platform/host_services.h"
+#include "platform/core_services.h"
 
 #include <dlfcn.h>
 

@@ -1,5 +1,5 @@
 // MessageBoxW on the host: the box is drawn on standard error and, when someone can see it, waits for Enter.
-#include "platform/host_services.h"
+#include "platform/core_services.h"
 
 #include <cerrno>
 

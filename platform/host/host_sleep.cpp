@@ -1,5 +1,5 @@
 // Sleep on the host: a real wait that resumes after signals until the whole time has passed.
-#include "platform/host_services.h"
+#include "platform/core_services.h"
 
 #include <cerrno>
 #include <ctime>

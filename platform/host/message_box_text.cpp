@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/host_services.h"
+#include "platform/core_services.h"
 
 namespace {
 

@@ -31,8 +31,8 @@ std::string Hex(const std::vector<uint8_t>& bytes)
 void LayOut(const fs::path& dir, LibraryState library)
 {
     fs::copy_file(CLOCKWARD_EXE, dir / "clockward");
-    if (library == LibraryState::Present) fs::copy_file(SIM_RIL_PATH, dir / "ril.dll");
-    if (library == LibraryState::MissingDevSpecific) fs::copy_file(SIM_RIL_NO_DEVSPECIFIC_PATH, dir / "ril.dll");
+    if (library == LibraryState::Present) fs::copy_file(SIM_PHONE_RIL_PATH, dir / "ril.dll");
+    if (library == LibraryState::MissingDevSpecific) fs::copy_file(SIM_PHONE_RIL_WITHOUT_DEVSPECIFIC_PATH, dir / "ril.dll");
 }
 
 std::vector<std::string> SwitchesFor(const Scenario& s, const fs::path& dir)
@@ -52,7 +52,7 @@ std::vector<std::string> SwitchesFor(const Scenario& s, const fs::path& dir)
 // The simulated phone's setting, asked through its own console.
 std::string PhoneSetting(const fs::path& dir)
 {
-    const ProcessResult r = RunProcess({SIM_MODEM_EXE, "AT*AETZ?"},
+    const ProcessResult r = RunProcess({SIM_PHONE_EXE, "AT*AETZ?"},
                                        {"CLOCKWARD_SIM_STATE_FILE=" + (dir / "aetz.state").string()}, dir.string());
     return r.stdoutText;
 }
@@ -155,7 +155,7 @@ TEST(HostLoader, LibraryInTheWorkingDirectoryIsNotPickedUp)
     fs::create_directories(dir / "program");
     fs::create_directories(dir / "cwd");
     fs::copy_file(CLOCKWARD_EXE, dir / "program" / "clockward");
-    fs::copy_file(SIM_RIL_PATH, dir / "cwd" / "ril.dll");
+    fs::copy_file(SIM_PHONE_RIL_PATH, dir / "cwd" / "ril.dll");
     // Even with a relative entry in the loader's path, which makes the loader itself look in "."
     const ProcessResult run = RunProcess({(dir / "program" / "clockward").string()},
                                          {"LD_LIBRARY_PATH=.", "CLOCKWARD_SIM_TRACE=" + (dir / "trace.log").string()},

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <tuple>
 
-#include "platform/emulated_phone/emulated_phone.h"
+#include "rigs/emulated_phone/emulated_phone.h"
 #include "platform/host/utf_convert.h"
 #include "scenarios/scenario_table.h"
 

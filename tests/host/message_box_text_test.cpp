@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "platform/host/message_box_text.h"
-#include "platform/host_services.h"
+#include "platform/core_services.h"
 #include "support/temp_dir.h"
 
 namespace {

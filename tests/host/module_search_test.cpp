@@ -24,7 +24,7 @@ protected:
 
 TEST_F(ModuleSearch, FindsTheLibraryBesideTheExecutable)
 {
-    fs::copy_file(SIM_RIL_PATH, root / "exe" / "ril.dll");
+    fs::copy_file(SIM_PHONE_RIL_PATH, root / "exe" / "ril.dll");
     std::string why;
     void* lib = OpenLibrary("ril.dll", (root / "exe").string(), &why);
     ASSERT_NE(nullptr, lib) << why;

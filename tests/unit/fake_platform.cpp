@@ -6,7 +6,7 @@
 
 #include "platform/host/utf_convert.h"
 #include "platform/host/wide_format.h"
-#include "platform/host_services.h"
+#include "platform/core_services.h"
 #include "radio/radio_state.h"
 
 namespace {

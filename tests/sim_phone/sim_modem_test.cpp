@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "platform/sim_radio/sim_modem.h"
+#include "rigs/sim_phone/sim_modem.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -1,6 +1,6 @@
 // The emulated phone: memory map, traps for coredll and radio stand-ins, and the run loop that
 // calls into the image (entry point and callbacks) and services its calls between emulation runs.
-#include "platform/emulated_phone/emulated_phone.h"
+#include "rigs/emulated_phone/emulated_phone.h"
 
 #include <cstdio>
 #include <map>

@@ -1,7 +1,7 @@
 // The simulated layer's switches: every accepted spelling, and malformed or unknown ones reported.
 #include <gtest/gtest.h>
 
-#include "platform/sim_radio/sim_switches.h"
+#include "rigs/sim_phone/sim_switches.h"
 
 namespace {
 

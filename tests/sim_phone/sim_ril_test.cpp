@@ -51,7 +51,7 @@ class SimRil : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        lib = dlopen(SIM_RIL_PATH, RTLD_NOW | RTLD_LOCAL);
+        lib = dlopen(SIM_PHONE_RIL_PATH, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(nullptr, lib) << dlerror();
         init = reinterpret_cast<PFN_RIL_INITIALIZE>(dlsym(lib, "RIL_Initialize"));
         send = reinterpret_cast<PFN_RIL_DEVSPECIFIC>(dlsym(lib, "RIL_DevSpecific"));

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/emulated_phone/emulated_phone.h"
+#include "rigs/emulated_phone/emulated_phone.h"
 
 int main(int argc, char** argv)
 {

@@ -66,7 +66,7 @@ std::string DefaultStateFile()
 #ifdef SIM_DEFAULT_STATE_FILE
     return SIM_DEFAULT_STATE_FILE;
 #else
-    return "sim-phone/aetz.state";
+    return "sim_phone/aetz.state";
 #endif
 }
 
@@ -245,7 +245,7 @@ extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RI
     return finish(kS_OK, c->handle);
 }
 
-#ifndef SIM_RIL_WITHOUT_DEVSPECIFIC
+#ifndef SIM_PHONE_WITHOUT_DEVSPECIFIC
 extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSize)
 {
     TraceLine("call RIL_DevSpecific handle=" + Pointer(hRil) + " size=" + std::to_string(dwSize) + " bytes=" +

@@ -1,6 +1,6 @@
-// sim-modem: sends one AT command line to the simulated phone through its ril.dll and prints the answer.
+// sim_phone: sends one AT command line to the simulated phone through its ril.dll and prints the answer.
 //
-// Used to look at and prepare the simulated phone: "sim-modem AT*AETZ?" shows the time-zone update
+// Used to look at and prepare the simulated phone: "sim_phone AT*AETZ?" shows the time-zone update
 // setting. Exit code 0 for OK, 1 for ERROR, 2 when the command could not be handed over.
 #include <cstdio>
 #include <cstring>
@@ -55,7 +55,7 @@ Entry Resolve(void* lib, const char* name)
 int main(int argc, char** argv)
 {
     if (argc != 2 || std::strlen(argv[1]) > 257 || std::strpbrk(argv[1], "\r\n")) {
-        std::fprintf(stderr, "usage: sim-modem AT-COMMAND   (one line, at most 257 characters)\n");
+        std::fprintf(stderr, "usage: sim_phone AT-COMMAND   (one line, at most 257 characters)\n");
         return 2;
     }
     std::string why;
@@ -64,14 +64,14 @@ int main(int argc, char** argv)
     auto send = lib ? Resolve<PFN_RIL_DEVSPECIFIC>(lib, "RIL_DevSpecific") : nullptr;
     auto close = lib ? Resolve<PFN_RIL_DEINITIALIZE>(lib, "RIL_Deinitialize") : nullptr;
     if (!init || !send || !close) {
-        std::fprintf(stderr, "sim-modem: no usable ril.dll beside this program%s%s\n", why.empty() ? "" : ": ", why.c_str());
+        std::fprintf(stderr, "sim_phone: no usable ril.dll beside this program%s%s\n", why.empty() ? "" : ": ", why.c_str());
         return 2;
     }
 
     HRIL ril = nullptr;
     HRESULT hr = init(1, OnResult, nullptr, 0, 0, &ril);
     if (hr < 0) {
-        std::fprintf(stderr, "sim-modem: RIL_Initialize failed (0x%08x)\n", static_cast<unsigned>(hr));
+        std::fprintf(stderr, "sim_phone: RIL_Initialize failed (0x%08x)\n", static_cast<unsigned>(hr));
         return 2;
     }
     const std::string text = argv[1];
@@ -84,7 +84,7 @@ int main(int argc, char** argv)
     hr = send(ril, block.data(), static_cast<DWORD>(block.size()));
     close(ril);  // the layer delivers a pending answer before it lets go
     if (hr < 0) {
-        std::fprintf(stderr, "sim-modem: RIL_DevSpecific refused the command (0x%08x)\n", static_cast<unsigned>(hr));
+        std::fprintf(stderr, "sim_phone: RIL_DevSpecific refused the command (0x%08x)\n", static_cast<unsigned>(hr));
         return status;
     }
     std::lock_guard<std::mutex> hold(g_lock);
@@ -93,6 +93,6 @@ int main(int argc, char** argv)
         std::printf("%s -> %s\n", text.c_str(), OneLine(a.response).c_str());
         return a.code == RIL_RESULT_OK ? 0 : 1;
     }
-    std::fprintf(stderr, "sim-modem: no answer came back for %s\n", text.c_str());
+    std::fprintf(stderr, "sim_phone: no answer came back for %s\n", text.c_str());
     return status;
 }

@@ -1,5 +1,5 @@
 // A small PE32 loader for the emulator: the phone loader's own reading of headers, sections and imports.
-#include "platform/emulated_phone/pe_loader.h"
+#include "rigs/emulated_phone/pe_loader.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,7 +8,7 @@
 
 #include <unicorn/unicorn.h>
 
-#include "platform/emulated_phone/pe_loader.h"
+#include "rigs/emulated_phone/pe_loader.h"
 
 // The state the stand-in services (the platform's own code) run in: the image must interwork with both.
 enum class ServiceState { Arm, Thumb };
