@@ -5,12 +5,8 @@ if(NOT CLOCKWARD_SIGNING_AVAILABLE)
     return()
 endif()
 
-# Member dates, like the image's time stamp: SOURCE_DATE_EPOCH when given, otherwise fixed.
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
-    set(CAB_MEMBER_TIME $ENV{SOURCE_DATE_EPOCH})
-else()
-    set(CAB_MEMBER_TIME 0)
-endif()
+# Member dates, like the image's time stamp.
+set(CAB_MEMBER_TIME ${BUILD_TIME_STAMP})
 
 set(INSTALLER_DIR ${CMAKE_CURRENT_LIST_DIR})
 # clockward-unsigned.cab and clockward.cab are named where the image is signed, which removes them

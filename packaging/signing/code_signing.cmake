@@ -49,8 +49,8 @@ else()
 endif()
 set(CLOCKWARD_SIGNING_AVAILABLE ON)
 # Reproducible builds: SOURCE_DATE_EPOCH, read when configuring like the image's time stamp, is the signing time.
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
-    list(APPEND SIGN_WITH --time $ENV{SOURCE_DATE_EPOCH})
+if(BUILD_TIME_STAMP_GIVEN)
+    list(APPEND SIGN_WITH --time ${BUILD_TIME_STAMP})
 endif()
 # A password file named when configuring is handed over; otherwise the build's own environment is read.
 set(SIGN_ENVIRONMENT)

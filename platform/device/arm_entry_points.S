@@ -22,8 +22,8 @@
     arm_entry_point WinMainCRTStartup, DeviceStartup
     @ The linker sends the logic's references to RILFunc and RILNotify here (--wrap), and
     @ __real_ to the Thumb functions themselves.
-    arm_entry_point __wrap__Z7RILFuncmlPKvmm, __real__Z7RILFuncmlPKvmm
-    arm_entry_point __wrap__Z9RILNotifymPKvmm, __real__Z9RILNotifymPKvmm
+    arm_entry_point __wrap_RILFunc, __real_RILFunc
+    arm_entry_point __wrap_RILNotify, __real_RILNotify
 
     @ r0-r3 are the arguments, ip the Thumb target. The first stack argument (RILFunc's dwParam)
     @ is copied below the realigned stack pointer, where the target looks for it.

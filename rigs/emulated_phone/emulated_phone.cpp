@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "platform/hresult_codes.h"
 #include "platform/host/utf_convert.h"
 
 namespace {
@@ -22,8 +23,8 @@ const uint32_t kNotifyDataAt = kScratchBase + 0x2000;
 const uint32_t kNever = 0xFFFFFFF0;  // an "until" address no code reaches
 const uint32_t kRilModule = 0x7A000000;
 const uint32_t kPseudoProcess = 0x42;
-const uint32_t kE_FAIL = 0x80004005u;
-const uint32_t kE_HANDLE = 0x80070006u;
+const uint32_t kE_FAIL = static_cast<uint32_t>(E_FAIL);
+const uint32_t kE_HANDLE = static_cast<uint32_t>(E_HANDLE);
 const uint32_t kCallbackSentinel = 0xC0DE0000u;
 
 enum Trap {

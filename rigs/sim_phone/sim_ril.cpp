@@ -5,6 +5,7 @@
 // modem finishes the command it was given); with CLOCKWARD_SIM_AT_DEINIT=drop they are discarded.
 // Either way the worker has ended when RIL_Deinitialize returns, so no callback comes after it.
 #include "platform/ril_api.h"
+#include "platform/hresult_codes.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -25,10 +26,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const HRESULT kE_FAIL = static_cast<HRESULT>(0x80004005u);
-const HRESULT kE_INVALIDARG = static_cast<HRESULT>(0x80070057u);
-const HRESULT kE_HANDLE = static_cast<HRESULT>(0x80070006u);
-const HRESULT kS_OK = 0;
 const DWORD kDevSpecificATCommand = 1;
 const DWORD kMaxBlockSize = 64 * 1024;
 // A radio-state notification: what a real layer sends when the radio comes up.
@@ -211,16 +208,16 @@ extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RI
         TraceLine("return RIL_Initialize hr=" + Result(hr) + " handle=" + (written ? Pointer(written) : std::string("unwritten")));
         return hr;
     };
-    if (dwIndex != 1 || !pfnResult || !lphRil) return finish(kE_INVALIDARG, nullptr);
+    if (dwIndex != 1 || !pfnResult || !lphRil) return finish(E_INVALIDARG, nullptr);
 
     bool valid = false;
     const SimSwitches switches = CurrentSwitches(&valid);
-    if (!valid) return finish(kE_INVALIDARG, nullptr);
-    if (switches.init == InitBehaviour::FailWithoutHandle) return finish(kE_FAIL, nullptr);
+    if (!valid) return finish(E_INVALIDARG, nullptr);
+    if (switches.init == InitBehaviour::FailWithoutHandle) return finish(E_FAIL, nullptr);
     if (switches.init == InitBehaviour::FailWithHandle) {
         // A handle that was never opened: any use of it is refused.
         *lphRil = NextHandle();
-        return finish(kE_FAIL, *lphRil);
+        return finish(E_FAIL, *lphRil);
     }
 
     auto c = std::make_shared<Connection>();
@@ -242,7 +239,7 @@ extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RI
         g_connections[c->handle] = c;
     }
     *lphRil = c->handle;
-    return finish(kS_OK, c->handle);
+    return finish(S_OK, c->handle);
 }
 
 #ifndef SIM_PHONE_WITHOUT_DEVSPECIFIC
@@ -255,9 +252,9 @@ extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSiz
         return hr;
     };
     std::shared_ptr<Connection> c = hRil ? Find(hRil) : nullptr;
-    if (!c) return finish(kE_HANDLE);
+    if (!c) return finish(E_HANDLE);
     std::string line;
-    if (!WellFormedBlock(lpbParams, dwSize, &line)) return finish(kE_INVALIDARG);
+    if (!WellFormedBlock(lpbParams, dwSize, &line)) return finish(E_INVALIDARG);
     if (c->switches.refuseDevSpecific < 0) return finish(c->switches.refuseDevSpecific);
 
     const HRESULT id = NextCommandId();
@@ -283,15 +280,15 @@ extern "C" HRESULT RIL_Deinitialize(HRIL hRil)
 {
     TraceLine("call RIL_Deinitialize handle=" + Pointer(hRil));
     std::shared_ptr<Connection> c;
-    HRESULT refusal = kS_OK;
+    HRESULT refusal = S_OK;
     {
         // Looked up and removed in one step, so that only one caller ever joins the worker.
         std::lock_guard<std::mutex> hold(g_registryLock);
         auto it = hRil ? g_connections.find(hRil) : g_connections.end();
         if (it == g_connections.end()) {
-            refusal = kE_HANDLE;
+            refusal = E_HANDLE;
         } else if (std::this_thread::get_id() == it->second->worker.get_id()) {
-            refusal = kE_FAIL;  // a callback closing its own connection would join its own thread
+            refusal = E_FAIL;  // a callback closing its own connection would join its own thread
         } else {
             c = it->second;
             g_connections.erase(it);
@@ -307,6 +304,6 @@ extern "C" HRESULT RIL_Deinitialize(HRIL hRil)
         c->changed.notify_all();
     }
     c->worker.join();
-    TraceLine("return RIL_Deinitialize hr=" + Result(kS_OK));
-    return kS_OK;
+    TraceLine("return RIL_Deinitialize hr=" + Result(S_OK));
+    return S_OK;
 }

@@ -1,4 +1,5 @@
 // One table of whole-program scenarios; the host end-to-end tests and the device emulation both run it.
+#include "platform/hresult_codes.h"
 #include "scenario_table.h"
 
 const std::vector<uint8_t> kDisableNitzBlock = {0x01, 0x00, 0x00, 0x00, 0x41, 0x54, 0x2A, 0x41,
@@ -29,7 +30,7 @@ const std::vector<Scenario>& Scenarios()
         {"InitializeFailsWithoutHandle", LibraryState::Present, InitOutcome::FailsWithoutHandle, 0, ModemReply::Ok,
          ResultArrival::AfterReturn, 0, {}, kAllCalls, true,
          {"SendATCmd send command error(" + std::to_string(kUnopenedHandleRefusal) + ")\r\n"}, {kSendBox}},
-        {"CommandRefused", LibraryState::Present, InitOutcome::Succeeds, static_cast<int32_t>(0x80004005u), ModemReply::Ok,
+        {"CommandRefused", LibraryState::Present, InitOutcome::Succeeds, E_FAIL, ModemReply::Ok,
          ResultArrival::AfterReturn, 0, {}, kAllCalls, false, {"SendATCmd send command error(-2147467259)\r\n"}, {kSendBox}},
         {"ModemAnswersError", LibraryState::Present, InitOutcome::Succeeds, 0, ModemReply::Error,
          ResultArrival::AfterReturn, 0, {}, kAllCalls, false, {kEnter, kResultError}, {}},

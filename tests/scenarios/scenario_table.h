@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/hresult_codes.h"
+
 // The host end-to-end tests run the real executable beside the simulated ril.dll; the device
 // emulation runs clockward.exe's ARM code over stand-ins. Both take the outcome from this table.
 // Where they observe it differently, it is said once, here:
@@ -24,7 +26,7 @@ enum class ResultArrival { AfterReturn, BeforeReturn };
 enum class ModemReply { Ok, Error };
 
 // What a radio layer answers when RIL_DevSpecific gets a handle it never opened (E_HANDLE).
-const int32_t kUnopenedHandleRefusal = static_cast<int32_t>(0x80070006u);
+const int32_t kUnopenedHandleRefusal = E_HANDLE;
 // The block that carries "AT*AETZ=0".
 extern const std::vector<uint8_t> kDisableNitzBlock;
 

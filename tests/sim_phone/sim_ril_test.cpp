@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include "platform/hresult_codes.h"
 #include "platform/ril_api.h"
 #include "support/command_block.h"
 #include "support/temp_dir.h"
@@ -223,7 +224,7 @@ TEST_F(SimRil, InitializeFailureSwitchesAndRefusal)
     unsetenv("CLOCKWARD_SIM_INIT");
     setenv("CLOCKWARD_SIM_REFUSE", "-2147467259", 1);
     h = Open();
-    EXPECT_EQ(static_cast<HRESULT>(0x80004005u), Send(h, CommandBlock("AT")));
+    EXPECT_EQ(E_FAIL, Send(h, CommandBlock("AT")));
     EXPECT_EQ(0, deinit(h));
 
     setenv("CLOCKWARD_SIM_REFUSE", "bogus", 1);

@@ -1,6 +1,7 @@
 // The simulated layer's switches: every accepted spelling, and malformed or unknown ones reported.
 #include <gtest/gtest.h>
 
+#include "platform/hresult_codes.h"
 #include "rigs/sim_phone/sim_switches.h"
 
 namespace {
@@ -32,7 +33,7 @@ TEST(SimSwitches, AcceptedValues)
                                   "CLOCKWARD_SIM_TRACE=/t"});
     EXPECT_TRUE(r.problems.empty());
     EXPECT_EQ(InitBehaviour::FailWithHandle, r.switches.init);
-    EXPECT_EQ(static_cast<HRESULT>(0x80004005u), r.switches.refuseDevSpecific);
+    EXPECT_EQ(E_FAIL, r.switches.refuseDevSpecific);
     EXPECT_TRUE(r.switches.modemAnswersError);
     EXPECT_EQ(ResultTiming::BeforeReturn, r.switches.timing);
     EXPECT_EQ(60000u, r.switches.delayMs);

@@ -1,6 +1,7 @@
 // wmain over the fake platform: the order of calls, their arguments, and every failure path.
 #include <gtest/gtest.h>
 
+#include "platform/hresult_codes.h"
 #include "fake_platform.h"
 #include "platform/program_entry.h"
 #include "radio/radio_state.h"
@@ -90,9 +91,9 @@ INSTANTIATE_TEST_SUITE_P(Paths, MainBindFailure,
 
 TEST_F(MainSequence, FailedInitializeWithoutHandleStillSendsWithHandleZeroAndCloses)
 {
-    Fake().initResult = static_cast<HRESULT>(0x80004005u);
+    Fake().initResult = E_FAIL;
     Fake().initWritesHandle = false;
-    Fake().devSpecificResult = static_cast<HRESULT>(0x80070006u);
+    Fake().devSpecificResult = E_HANDLE;
 
     EXPECT_EQ(0, RunMain());
 

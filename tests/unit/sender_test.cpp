@@ -1,6 +1,7 @@
 // SendATCmd over the fake platform: the exact block, the length limit and what each result leads to.
 #include <gtest/gtest.h>
 
+#include "platform/hresult_codes.h"
 #include "fake_platform.h"
 #include "radio/at_command_sender.h"
 #include "radio/radio_state.h"
@@ -103,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
     Results, SenderResult,
     ::testing::Values(ResultCase{0, nullptr}, ResultCase{1, nullptr}, ResultCase{0x7FFFFFFF, nullptr},
                       ResultCase{-1, "SendATCmd send command error(-1)\r\n"},
-                      ResultCase{static_cast<HRESULT>(0x80004005u), "SendATCmd send command error(-2147467259)\r\n"},
+                      ResultCase{E_FAIL, "SendATCmd send command error(-2147467259)\r\n"},
                       ResultCase{static_cast<HRESULT>(0x80000000u), "SendATCmd send command error(-2147483648)\r\n"}));
 
 }  // namespace

@@ -291,7 +291,7 @@ def code_problems(code, code_va, arm, thumb, objdump):
 
 
 # The ARM entry points the platform calls, and the Thumb functions behind them.
-CALLBACKS = {"__wrap__Z7RILFuncmlPKvmm": "_Z7RILFuncmlPKvmm", "__wrap__Z9RILNotifymPKvmm": "_Z9RILNotifymPKvmm"}
+CALLBACKS = {"__wrap_RILFunc": "RILFunc", "__wrap_RILNotify": "RILNotify"}
 
 
 def text_code_problems(pe, data, elf, nm, objdump):

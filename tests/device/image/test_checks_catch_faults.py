@@ -107,8 +107,8 @@ class BrokenImages(unittest.TestCase):
             return struct.pack("<HH", 0xF000 | (delta >> 12) & 0x7FF, 0xF800 | (delta >> 1) & 0x7FF)
 
         entry = checks.IMAGE_BASE + self.pe.OPTIONAL_HEADER.AddressOfEntryPoint
-        rilfunc = symbols["_Z7RILFuncmlPKvmm"][0]
-        wrapped = symbols["__wrap__Z7RILFuncmlPKvmm"][0]
+        rilfunc = symbols["RILFunc"][0]
+        wrapped = symbols["__wrap_RILFunc"][0]
         arm_b = (symbols["Sleep"][0] - (entry + 12)) >> 2 & 0xFFFFFF
         cases = {
             "Thumb-2 32-bit encoding": (rilfunc, struct.pack("<HH", 0xF8D1, 0x0000)),  # ldr.w r0, [r1]
