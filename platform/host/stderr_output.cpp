@@ -19,10 +19,10 @@ void WriteToStderr(const std::string& message)
     size_t left = message.size();
     while (left > 0) {
         const ssize_t written = write(STDERR_FILENO, data, left);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return;  // nowhere left to report a failing standard error
-        }
+        if (written < 0 && errno == EINTR) continue;
+        // Nowhere left to report a failing standard error; a write that moves nothing would be
+        // retried for ever.
+        if (written <= 0) return;
         data += written;
         left -= static_cast<size_t>(written);
     }
