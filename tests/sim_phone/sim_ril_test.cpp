@@ -98,10 +98,10 @@ TEST_F(SimRil, InitializeRefusesBadArgumentsAndWritesNoHandle)
 {
     const HRIL sentinel = reinterpret_cast<HRIL>(0x7777);
     HRIL h = sentinel;
-    EXPECT_LT(init(0, OnResult, OnNotify, 0, 0, &h), 0);
-    EXPECT_LT(init(2, OnResult, OnNotify, 0, 0, &h), 0);
-    EXPECT_LT(init(1, nullptr, OnNotify, 0, 0, &h), 0);
-    EXPECT_LT(init(1, OnResult, OnNotify, 0, 0, nullptr), 0);
+    EXPECT_EQ(E_INVALIDARG, init(0, OnResult, OnNotify, 0, 0, &h));
+    EXPECT_EQ(E_INVALIDARG, init(2, OnResult, OnNotify, 0, 0, &h));
+    EXPECT_EQ(E_INVALIDARG, init(1, nullptr, OnNotify, 0, 0, &h));
+    EXPECT_EQ(E_INVALIDARG, init(1, OnResult, OnNotify, 0, 0, nullptr));
     EXPECT_EQ(sentinel, h);
 }
 
@@ -122,12 +122,12 @@ TEST_F(SimRil, HandlesAreFreshAndIdentifiersPositiveAndNew)
 TEST_F(SimRil, DevSpecificRefusesUnknownHandles)
 {
     const std::vector<BYTE> block = CommandBlock("AT");
-    EXPECT_LT(Send(nullptr, block), 0);
-    EXPECT_LT(Send(reinterpret_cast<HRIL>(0x1234), block), 0);
+    EXPECT_EQ(E_HANDLE, Send(nullptr, block));
+    EXPECT_EQ(E_HANDLE, Send(reinterpret_cast<HRIL>(0x1234), block));
     HRIL h = Open();
     ASSERT_EQ(0, deinit(h));
-    EXPECT_LT(Send(h, block), 0);  // closed handles are unknown too
-    EXPECT_LT(deinit(h), 0);
+    EXPECT_EQ(E_HANDLE, Send(h, block));  // closed handles are unknown too
+    EXPECT_EQ(E_HANDLE, deinit(h));
 }
 
 TEST_F(SimRil, DevSpecificRefusesMalformedBlocks)
@@ -144,12 +144,12 @@ TEST_F(SimRil, DevSpecificRefusesMalformedBlocks)
         {1, 0, 0, 0, 'A', 0, 'T', '\r', 0},            // zero inside the text
     };
     for (const auto& block : malformed) {
-        EXPECT_LT(send(h, block.empty() ? nullptr : block.data(), static_cast<DWORD>(block.size())), 0)
+        EXPECT_EQ(E_INVALIDARG, send(h, block.empty() ? nullptr : block.data(), static_cast<DWORD>(block.size())))
             << block.size() << " bytes";
     }
     // A size that does not match the text: the terminator is not where the size says.
     std::vector<BYTE> good = CommandBlock("AT*AETZ=0");
-    EXPECT_LT(send(h, good.data(), static_cast<DWORD>(good.size() - 1)), 0);
+    EXPECT_EQ(E_INVALIDARG, send(h, good.data(), static_cast<DWORD>(good.size() - 1)));
     EXPECT_GT(send(h, good.data(), static_cast<DWORD>(good.size())), 0);
     EXPECT_EQ(0, deinit(h));
 }
@@ -213,13 +213,13 @@ TEST_F(SimRil, InitializeFailureSwitchesAndRefusal)
 {
     HRIL h = reinterpret_cast<HRIL>(0x7777);
     setenv("CLOCKWARD_SIM_INIT", "fail", 1);
-    EXPECT_LT(init(1, OnResult, OnNotify, 0, 0, &h), 0);
+    EXPECT_EQ(E_FAIL, init(1, OnResult, OnNotify, 0, 0, &h));
     EXPECT_EQ(reinterpret_cast<HRIL>(0x7777), h);
 
     setenv("CLOCKWARD_SIM_INIT", "fail-with-handle", 1);
-    EXPECT_LT(init(1, OnResult, OnNotify, 0, 0, &h), 0);
+    EXPECT_EQ(E_FAIL, init(1, OnResult, OnNotify, 0, 0, &h));
     EXPECT_NE(reinterpret_cast<HRIL>(0x7777), h);
-    EXPECT_LT(Send(h, CommandBlock("AT")), 0);  // written, but never opened
+    EXPECT_EQ(E_HANDLE, Send(h, CommandBlock("AT")));  // written, but never opened
 
     unsetenv("CLOCKWARD_SIM_INIT");
     setenv("CLOCKWARD_SIM_REFUSE", "-2147467259", 1);
@@ -229,7 +229,7 @@ TEST_F(SimRil, InitializeFailureSwitchesAndRefusal)
 
     setenv("CLOCKWARD_SIM_REFUSE", "bogus", 1);
     h = reinterpret_cast<HRIL>(0x7777);
-    EXPECT_LT(init(1, OnResult, OnNotify, 0, 0, &h), 0);  // a bad switch stops the layer from starting
+    EXPECT_EQ(E_INVALIDARG, init(1, OnResult, OnNotify, 0, 0, &h));  // a bad switch stops the layer from starting
     EXPECT_EQ(reinterpret_cast<HRIL>(0x7777), h);
 }
 
