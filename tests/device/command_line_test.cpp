@@ -74,6 +74,7 @@ struct SplitCase {
     std::vector<std::u16string> expected;
     std::u16string program = kProgram;
 };
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
 
 class CommandLine : public ::testing::TestWithParam<SplitCase> {};
 

@@ -9,6 +9,7 @@ struct RoundTrip {
     std::u16string wide;
     std::string utf8;
 };
+void PrintTo(const RoundTrip& c, std::ostream* os) { *os << '"' << c.utf8 << '"'; }
 
 class Utf : public ::testing::TestWithParam<RoundTrip> {};
 

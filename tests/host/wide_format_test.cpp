@@ -27,7 +27,7 @@ TEST(WideFormat, ProgramLines)
 
 TEST(WideFormat, IntegerConversions)
 {
-    EXPECT_EQ("-2147483648 0 2147483647", Format(u"%d %i %d", INT32_MIN, 0, INT32_MAX));
+    EXPECT_EQ("-2147483648 -7 2147483647", Format(u"%d %i %d", INT32_MIN, -7, INT32_MAX));
     EXPECT_EQ("4294967295 ffffffff FFFFFFFF 17", Format(u"%u %x %X %o", -1, -1, -1, 15));
     EXPECT_EQ("[   42] [42   ] [00042] [-0042] [+7] [0x1f]", Format(u"[%5d] [%-5d] [%05d] [%05d] [%+d] [%#x]", 42, 42, 42, -42, 7, 31));
     EXPECT_EQ("[  007]", Format(u"[%5.3d]", 7));

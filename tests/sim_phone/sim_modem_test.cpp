@@ -31,6 +31,7 @@ struct CommandCase {
     bool ok;
     const char* response;
 };
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << '"' << c.line << '"'; }
 
 class SimModemCommand : public SimModem, public ::testing::WithParamInterface<CommandCase> {};
 

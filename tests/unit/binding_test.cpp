@@ -18,6 +18,7 @@ struct MissingEntryCase {
     const char* missing;
     bool initBound, deinitBound, devSpecificBound;
 };
+void PrintTo(const MissingEntryCase& c, std::ostream* os) { *os << "missing " << c.missing; }
 
 class BindingWithMissingEntry : public Binding, public ::testing::WithParamInterface<MissingEntryCase> {};
 

@@ -28,6 +28,10 @@ struct ResultCase {
     HRESULT cmdId;      // what the result carries
     bool matches;
 };
+void PrintTo(const ResultCase& c, std::ostream* os)
+{
+    *os << "stored " << c.lastCmdId << ", result code " << c.code << " for " << c.cmdId;
+}
 
 class ResultCallback : public Callbacks, public ::testing::WithParamInterface<ResultCase> {};
 
@@ -55,14 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ResultCase{0, RIL_RESULT_OK, 1, false},
                       // The code is printed in signed decimal.
                       ResultCase{7, 0xFFFFFFFFu, 7, true},
+                      ResultCase{9, 0x80000000u, 9, true},
                       ResultCase{-5, RIL_RESULT_OK, -5, true}));
-
-TEST_F(Callbacks, ResultCodeIsPrintedSigned)
-{
-    StoreLastCmdID(9);
-    RILFunc(0x80000000u, 9, nullptr, 0, 0);
-    EXPECT_EQ((std::vector<std::string>{kEnter, "### CSend_SSDlg::RILFunc(-2147483648)###\r\n"}), Fake().debugLines);
-}
 
 TEST_F(Callbacks, NotifyWritesOneLineWhateverItsArguments)
 {

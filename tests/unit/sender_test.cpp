@@ -35,6 +35,7 @@ struct LengthCase {
     size_t length;
     DWORD expectedSize;
 };
+void PrintTo(const LengthCase& c, std::ostream* os) { *os << c.length << " bytes of text"; }
 
 class SenderLength : public Sender, public ::testing::WithParamInterface<LengthCase> {};
 
@@ -74,6 +75,7 @@ struct ResultCase {
     HRESULT result;
     const char* line;  // nullptr: accepted, no line and no box
 };
+void PrintTo(const ResultCase& c, std::ostream* os) { *os << "result " << c.result; }
 
 class SenderResult : public Sender, public ::testing::WithParamInterface<ResultCase> {};
 
