@@ -220,6 +220,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PlantedCase{"SubThenDot", "sub:.", false, "LD_LIBRARY_PATH entry \".\""},
                       PlantedCase{"EmptyAmongAbsolute", "/nonexistent::/nonexistent", false, "LD_LIBRARY_PATH entry \"\""},
                       PlantedCase{"WorkingDirectoryByName", "@cwd", false, "@cwd/ril.dll: it lies in the working directory"},
+                      PlantedCase{"WorkingDirectoryWithDot", "@cwd/.", false, "@cwd/./ril.dll: it lies in the working directory"},
+                      PlantedCase{"WorkingDirectoryThroughParent", "@cwd/sub/..", false, "@cwd/sub/../ril.dll: it lies in the working directory"},
                       PlantedCase{"AbsoluteAfterRelative", "sub:.:@elsewhere", true, "LD_LIBRARY_PATH entry \"sub\""}),
     [](const ::testing::TestParamInfo<PlantedCase>& p) { return std::string(p.param.name); });
 
