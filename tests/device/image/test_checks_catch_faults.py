@@ -23,34 +23,43 @@ class BrokenImages(unittest.TestCase):
         struct.pack_into(fmt, data, offset, value)
         return data, checks.parse(data)
 
+    def assertReason(self, problems, reason):
+        self.assertTrue(any(reason in p for p in problems), f"expected {reason!r} among {problems}")
+
     def test_wrong_header_fields_are_caught(self):
+        # name: (offset, format, value, the reason the check must give)
         cases = {
-            "Machine x86": (self.coff + 0, "<H", 0x014C),
-            "DLL flag": (self.coff + 18, "<H", 0x210F),
-            "console subsystem": (self.opt + 68, "<H", 3),
-            "subsystem 4.20": (self.opt + 48, "<I", 4 | 20 << 16),
-            "image base": (self.opt + 28, "<I", 0x400000),
-            "entry point in .data": (self.opt + 16, "<I", self.pe.sections[1].VirtualAddress),
-            "entry point in Thumb": (self.opt + 16, "<I", self.pe.OPTIONAL_HEADER.AddressOfEntryPoint + 1),
-            "relocation directory": (self.opt + 96 + 5 * 8, "<I", 0x2000),
+            "Machine x86": (self.coff + 0, "<H", 0x014C, "Machine is 0x14c"),
+            "DLL flag": (self.coff + 18, "<H", 0x210F, "mark the image as a DLL"),
+            "console subsystem": (self.opt + 68, "<H", 3, "Subsystem is 0x3"),
+            "subsystem 4.20": (self.opt + 48, "<I", 4 | 20 << 16, "older than 5.02"),
+            "image base": (self.opt + 28, "<I", 0x400000, "ImageBase is 0x400000"),
+            "entry point in .data": (self.opt + 16, "<I", self.pe.sections[1].VirtualAddress, "not inside an executable section"),
+            "entry point in Thumb": (self.opt + 16, "<I", self.pe.OPTIONAL_HEADER.AddressOfEntryPoint + 1, "not ARM code"),
+            "relocation directory": (self.opt + 96 + 5 * 8, "<I", 0x2000, "data directory 5"),
+            "stack reserve 4 KB": (self.opt + 72, "<I", 0x1000, "SizeOfStackReserve is 0x1000"),
+            "no uninitialized data": (self.opt + 12, "<I", 0, "SizeOfUninitializedData is 0x0"),
+            "OS version 4": (self.opt + 40, "<H", 4, "MajorOperatingSystemVersion is 0x4"),
+            "heap commit": (self.opt + 84, "<I", 0x2000, "SizeOfHeapCommit is 0x2000"),
+            "DLL characteristics": (self.opt + 70, "<H", 0x40, "DllCharacteristics is 0x40"),
         }
-        for name, (offset, fmt, value) in cases.items():
+        for name, (offset, fmt, value, reason) in cases.items():
             with self.subTest(name):
                 _, pe = self.patched(offset, fmt, value)
-                self.assertNotEqual([], checks.header_problems(pe))
+                self.assertReason(checks.header_problems(pe) + checks.written_field_problems(pe), reason)
 
     def test_bad_sections_are_caught(self):
         first = self.pe.sections[0].get_file_offset()
         cases = {
-            "raw data past the file": (first + 16, "<I", 0x10000),
-            "unaligned raw pointer": (first + 20, "<I", 0x201),
-            "SizeOfImage": (self.opt + 56, "<I", 0x2000),
-            "virtual size too small": (first + 8, "<I", 0x10),
+            "raw data past the file": (first + 16, "<I", 0x10000, "past the file"),
+            "unaligned raw pointer": (first + 20, "<I", 0x201, "raw data not file-aligned"),
+            "SizeOfImage": (self.opt + 56, "<I", 0x2000, "SizeOfImage 0x2000"),
+            "virtual size too small": (first + 8, "<I", 0x10, "more raw data"),
         }
-        for name, (offset, fmt, value) in cases.items():
+        for name, (offset, fmt, value, reason) in cases.items():
             with self.subTest(name):
                 data, pe = self.patched(offset, fmt, value)
-                self.assertNotEqual([], checks.section_problems(pe, len(data)))
+                self.assertReason(checks.section_problems(pe, len(data)), reason)
 
     def test_stray_section_is_caught(self):
         data = bytearray(self.good)
@@ -61,7 +70,7 @@ class BrokenImages(unittest.TestCase):
         data[table + 80: table + 120] = stray
         struct.pack_into("<H", data, self.coff + 2, 3)
         struct.pack_into("<I", data, self.opt + 56, 0x4000)
-        self.assertNotEqual([], checks.section_problems(checks.parse(data), len(data)))
+        self.assertReason(checks.section_problems(checks.parse(data), len(data)), "b'.stray'")
 
     def test_import_of_the_radio_layer_is_caught(self):
         data = bytearray(self.good)
@@ -73,7 +82,8 @@ class BrokenImages(unittest.TestCase):
     def test_changed_byte_is_caught_against_the_linked_program(self):
         data = bytearray(self.good)
         data[self.pe.sections[0].PointerToRawData + 0x40] ^= 0x01
-        self.assertNotEqual([], checks.elf_match_problems(checks.parse(data), data, ELF(), READELF(), OBJCOPY()))
+        self.assertReason(checks.elf_match_problems(checks.parse(data), data, ELF(), READELF(), OBJCOPY()),
+                          ".text: the file's bytes differ from the linked program's")
 
     def test_foreign_instructions_are_caught(self):
         text = self.pe.sections[0]
@@ -93,7 +103,8 @@ class BrokenImages(unittest.TestCase):
                 data = bytearray(self.good)
                 struct.pack_into("<I", data, entry_offset, word)
                 problems = checks.text_code_problems(checks.parse(data), data, ELF(), NM(), OBJDUMP())
-                self.assertNotEqual([], problems)
+                # Found where it was put, not somewhere else.
+                self.assertReason(problems, f"{checks.IMAGE_BASE + self.pe.OPTIONAL_HEADER.AddressOfEntryPoint:x}: ")
 
     def test_thumb_rules_are_enforced(self):
         symbols = checks.elf_symbols(ELF(), NM())
@@ -110,23 +121,26 @@ class BrokenImages(unittest.TestCase):
         rilfunc = symbols["RILFunc"][0]
         wrapped = symbols["__wrap_RILFunc"][0]
         arm_b = (symbols["Sleep"][0] - (entry + 12)) >> 2 & 0xFFFFFF
+        # name: (where, the patch, what the problem at that address must say)
         cases = {
-            "Thumb-2 32-bit encoding": (rilfunc, struct.pack("<HH", 0xF8D1, 0x0000)),  # ldr.w r0, [r1]
-            "Thumb blx register": (rilfunc, struct.pack("<H", 0x4798)),
-            "Thumb pop {pc}": (rilfunc, struct.pack("<H", 0xBD10)),
-            "Thumb mov pc, lr": (rilfunc, struct.pack("<H", 0x46F7)),
-            "Thumb add pc, r3": (rilfunc, struct.pack("<H", 0x449F)),
-            "Thumb bl into ARM code": (rilfunc, thumb_bl(rilfunc, entry)),
-            "ARM b into Thumb code": (entry + 4, struct.pack("<I", 0xEA000000 | arm_b)),
+            "Thumb-2 32-bit encoding": (rilfunc, struct.pack("<HH", 0xF8D1, 0x0000), ""),  # ldr.w r0, [r1]
+            "Thumb blx register": (rilfunc, struct.pack("<H", 0x4798), "blx"),
+            "Thumb pop {pc}": (rilfunc, struct.pack("<H", 0xBD10), "pop"),
+            "Thumb mov pc, lr": (rilfunc, struct.pack("<H", 0x46F7), "mov"),
+            "Thumb add pc, r3": (rilfunc, struct.pack("<H", 0x449F), "add"),
+            "Thumb bl into ARM code": (rilfunc, thumb_bl(rilfunc, entry), "which is not Thumb code"),
+            "ARM b into Thumb code": (entry + 4, struct.pack("<I", 0xEA000000 | arm_b), "which is not ARM code"),
         }
-        for name, (address, patch) in cases.items():
+        for name, (address, patch, reason) in cases.items():
             with self.subTest(name):
                 data = bytearray(self.good)
                 data[offset(address): offset(address) + len(patch)] = patch
-                self.assertNotEqual([], checks.text_code_problems(checks.parse(data), data, ELF(), NM(), OBJDUMP()))
+                problems = checks.text_code_problems(checks.parse(data), data, ELF(), NM(), OBJDUMP())
+                self.assertTrue(any(p.startswith(f"{address:x}: ") and reason in p for p in problems),
+                                f"expected {reason!r} at {address:x} among {problems}")
         with self.subTest("entry point in Thumb code"):
             data, pe = self.patched(self.opt + 16, "<I", rilfunc - checks.IMAGE_BASE)
-            self.assertTrue(any("entry point" in p for p in checks.text_code_problems(pe, data, ELF(), NM(), OBJDUMP())))
+            self.assertReason(checks.text_code_problems(pe, data, ELF(), NM(), OBJDUMP()), "the entry point")
         with self.subTest("callback handed over in Thumb state"):
             data = bytearray(self.good)
             literals = [i for i in range(text.PointerToRawData, text.PointerToRawData + text.SizeOfRawData, 4)

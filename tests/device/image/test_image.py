@@ -17,6 +17,7 @@ class UnsignedImage(unittest.TestCase):
 
     def test_headers(self):
         self.assertEqual([], checks.header_problems(self.pe))
+        self.assertEqual([], checks.written_field_problems(self.pe))
 
     def test_sections_and_sizes(self):
         self.assertEqual([], checks.section_problems(self.pe, len(self.data)))
