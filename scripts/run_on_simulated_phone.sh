@@ -9,7 +9,7 @@ cmake --preset host >/dev/null
 cmake --build --preset host >/dev/null
 
 bin=build/host/bin
-phone=build/host/sim-phone
+phone=build/host/sim_phone
 mkdir -p "$phone"
 export CLOCKWARD_SIM_STATE_FILE="$PWD/$phone/aetz.state"
 trace="$PWD/$phone/trace.log"

@@ -7,5 +7,5 @@
 // short write, under a process-wide lock so that threads never interleave their lines.
 void WriteToStderr(const std::string& message);
 
-// Now on CLOCK_MONOTONIC, the clock of the simulated layer's trace, as "<seconds>.<nanoseconds>".
+// Now on CLOCK_MONOTONIC, the clock of the simulated phone's trace, as "<seconds>.<nanoseconds>".
 std::string MonotonicStamp();

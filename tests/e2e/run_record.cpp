@@ -1,4 +1,4 @@
-// Parsers for the host run's standard error and the simulated layer's trace file.
+// Parsers for the host run's standard error and the simulated phone's trace file.
 #include "run_record.h"
 
 #include <fstream>

@@ -119,7 +119,7 @@ TEST_F(CallbackRace, FreeRunningResultsRaceTheStoreWithoutTearingLines)
 
 TEST_F(CallbackRace, ResultsFromAnUnsynchronisedThreadWhileSending)
 {
-    // The simulated layer's own locks order most deliveries after the store; here a second thread
+    // The simulated phone's own locks order most deliveries after the store; here a second thread
     // delivers results with no lock shared with the sender, so only the identifier's atomicity
     // keeps ThreadSanitizer quiet.
     setenv("CLOCKWARD_SIM_STATE_FILE", (phone / "aetz.state").c_str(), 1);

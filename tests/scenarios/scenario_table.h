@@ -14,7 +14,7 @@
 //   outcome                   host run                                  device emulation
 //   debug lines               standard error, UTF-8                     NKDbgPrintfW, formatted by the harness
 //   boxes                     drawn on standard error, parsed back      MessageBoxW's owner, text, caption, style
-//   radio calls               the simulated layer's trace file          the radio stand-in's record
+//   radio calls               the simulated phone's trace file          the radio stand-in's record
 //   exit code 0               process exit status                       TerminateProcess(0x42, 0)
 //   result "after return"     held until RIL_Deinitialize (at-deinit)    delivered on entry to RIL_Deinitialize
 //   result "before return"    delivered inside RIL_DevSpecific           delivered inside RIL_DevSpecific

@@ -1,4 +1,4 @@
-// The simulated layer's switches: every accepted spelling, and malformed or unknown ones reported.
+// The simulated phone's switches: every accepted spelling, and malformed or unknown ones reported.
 #include <gtest/gtest.h>
 
 #include "platform/hresult_codes.h"
