@@ -357,7 +357,8 @@ class BadInput(unittest.TestCase):
         for name, breakage in {"gcab missing": no_gcab, "image signing fails": image_signing_fails}.items():
             with self.subTest(name):
                 shutil.copy(self.key, key)
-                subprocess.run(["cmake", "--build", build, "--target", "installer_cab"], check=True, capture_output=True)
+                subprocess.run(["cmake", "--build", build, "--target", "installer_cab", "hand_copy"], check=True,
+                               capture_output=True)
                 self.assertTrue(os.path.exists(os.path.join(build, "clockward.cab")))
                 environment, message = breakage()
                 result = subprocess.run(["cmake", "--build", build, "--target", "installer_cab"], capture_output=True,
@@ -365,6 +366,8 @@ class BadInput(unittest.TestCase):
                 self.assertNotEqual(0, result.returncode)
                 self.assertEqual(1, len(re.findall(message, result.stdout, re.M)), result.stdout)
                 self.assertEqual([], [f for f in os.listdir(build) if f.endswith(".cab")])
+                # The hand copy is the signed image's too: gone when the image could not be signed.
+                self.assertEqual(name == "gcab missing", os.path.exists(os.path.join(build, "phone-copy", "clockward.exe")))
 
 if __name__ == "__main__":
     unittest.main()
