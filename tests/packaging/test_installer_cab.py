@@ -5,6 +5,7 @@ import re
 import shutil
 import struct
 import subprocess
+import sys
 import tempfile
 import unittest
 import xml.etree.ElementTree as ET
@@ -253,6 +254,67 @@ class SignedCab(unittest.TestCase):
             with self.subTest(name):
                 self.assertGreater(offset, 0)
                 self.assertNotEqual(0, self.verify_changed(offset).returncode)
+
+
+def extract_with(tool, cab, into):
+    """The members as one reader extracts them."""
+    command = {"cabextract": ["cabextract", "-q", "-d", into, cab], "gcab": ["gcab", "-x", "-C", into, cab],
+               "7z": ["7z", "x", f"-o{into}", cab]}[tool]
+    subprocess.run(command, check=True, capture_output=True)
+    return {name: bytes(read(os.path.join(into, name))) for name in os.listdir(into)}
+
+
+class OwnCabinetWriter(unittest.TestCase):
+    """The writer the folder reserve needs: against gcab without it, and read by cabextract and 7z with it."""
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        with tempfile.TemporaryDirectory() as into:
+            members = extract(UNSIGNED_CAB(), into)
+        # A member past one 32 KB data block, ending off a 4-byte boundary for the checksum's tail.
+        members["BIG.002"] = bytes(range(256)) * 160 + b"abc"
+        cls.members = {name: bytes(data) for name, data in members.items()}
+        cls.files = []
+        for name in ["CLOCKWRD.000", "BIG.002", "CLOCKWRD.001", "_setup.xml"]:
+            cls.files.append(os.path.join(cls.tmp.name, name))
+            with open(cls.files[-1], "wb") as f:
+                f.write(cls.members[name])
+            os.utime(cls.files[-1], (315532800, 315532800))  # gcab dates members by their files
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tmp.cleanup()
+
+    def write(self, name, *options):
+        out = os.path.join(self.tmp.name, name)
+        subprocess.run([sys.executable, env("CABINET_WRITER"), out, "315532800", *options, *self.files], check=True)
+        return out
+
+    def test_without_reserve_it_is_gcabs_cabinet_and_reads_alike(self):
+        ours, theirs = self.write("ours.cab"), os.path.join(self.tmp.name, "gcab.cab")
+        subprocess.run(["gcab", "--create", "--nopath", theirs, *self.files], check=True, env=dict(os.environ, TZ="UTC"))
+        self.assertEqual(read(theirs).hex(), read(ours).hex())
+        for tool in ("cabextract", "gcab", "7z"):
+            with self.subTest(tool), tempfile.TemporaryDirectory() as into:
+                self.assertEqual(self.members, extract_with(tool, ours, into))
+
+    def test_with_the_folder_reserve_cabextract_and_7z_read_it(self):
+        cab = read(self.write("reserve.cab", "--folder-reserve", "Network Time Off", "Clockward"))
+        flags, header_reserve, folder_reserve = struct.unpack_from("<H4xHB", cab, 30)
+        self.assertEqual((0x0004, 0, 52), (flags, header_reserve, folder_reserve))
+        # Folder entry at 40: its 8 bytes, then 0, APPNAME at 28 (20 bytes), PROVIDER at 48 (12 bytes).
+        self.assertEqual(u32(0) + u32(28) + u32(20) + u32(48) + u32(12) + b"Network Time Off\0\0\0\0Clockward\0\0\0",
+                         bytes(cab[48:100]))
+        path = os.path.join(self.tmp.name, "reserve.cab")
+        for tool in ("cabextract", "7z"):
+            with self.subTest(tool), tempfile.TemporaryDirectory() as into:
+                self.assertEqual(self.members, extract_with(tool, path, into))
+        subprocess.run(["cabextract", "-t", path], check=True, capture_output=True)
+        cab[-1] ^= 1  # a changed data byte fails its block's checksum
+        with open(path, "wb") as f:
+            f.write(cab)
+        result = subprocess.run(["cabextract", "-t", path], capture_output=True, text=True)
+        self.assertIn("checksum error", (result.stdout + result.stderr).lower())
 
 
 def path_without(tool):
