@@ -3,22 +3,49 @@
 # Usage: make_test_certificate.sh OUTPUT_DIR   (writes ca.pem, ca.key, signer.pem, signer.key)
 # These certificates are trusted by nothing; a phone needs a privileged certificate of its own.
 # Both certificates are signed with SHA-1: Windows Mobile 6 cannot check a SHA-2 signature.
+# Their validity is fixed, from 2000-01-01 (before any clock a reset phone falls back to) to the
+# end of 2049 (the last date a certificate writes as UTCTime), so it does not depend on the build's time.
 set -euo pipefail
 out=$1
 mkdir -p "$out"
 cd "$out"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
-openssl req -x509 -newkey rsa:2048 -nodes -sha1 -days 3650 \
-    -subj "/CN=Clockward Test CA (untrusted)" \
-    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
-    -keyout ca.key -out ca.pem 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -sha1 -subj "/CN=Clockward Test Code Signing" \
-    -keyout signer.key -out signer.csr 2>/dev/null
-cat > signer.ext <<'EXT'
-basicConstraints=critical,CA:FALSE
-keyUsage=critical,digitalSignature
-extendedKeyUsage=codeSigning
-EXT
-openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -CAcreateserial -sha1 -days 3650 \
-    -extfile signer.ext -out signer.pem 2>/dev/null
-rm -f signer.csr signer.ext
+# `openssl ca` is the openssl command that takes a start date; it wants a small database.
+touch "$work/index.txt"
+cat > "$work/ca.cnf" <<CNF
+[ca]
+default_ca = test_ca
+[test_ca]
+database = $work/index.txt
+new_certs_dir = $work
+serial = $work/serial
+default_md = sha1
+policy = any_name
+unique_subject = no
+email_in_dn = no
+[any_name]
+commonName = supplied
+[root]
+basicConstraints = critical,CA:TRUE
+keyUsage = critical,keyCertSign,cRLSign
+subjectKeyIdentifier = hash
+[signer]
+basicConstraints = critical,CA:FALSE
+keyUsage = critical,digitalSignature
+extendedKeyUsage = codeSigning
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+CNF
+validity=(-startdate 20000101000000Z -enddate 20491231235959Z)
+# A random serial for each certificate, so two test CAs never share issuer and serial.
+issue() { openssl rand -hex 16 > "$work/serial"; openssl ca -batch -notext -config "$work/ca.cnf" "${validity[@]}" "$@" 2>"$work/log" ||
+              { cat "$work/log" >&2; exit 1; }; }
+
+openssl req -new -newkey rsa:2048 -nodes -subj "/CN=Clockward Test CA (untrusted)" \
+    -keyout ca.key -out "$work/ca.csr" 2>/dev/null
+issue -selfsign -keyfile ca.key -extensions root -in "$work/ca.csr" -out ca.pem
+openssl req -new -newkey rsa:2048 -nodes -subj "/CN=Clockward Test Code Signing" \
+    -keyout signer.key -out "$work/signer.csr" 2>/dev/null
+issue -cert ca.pem -keyfile ca.key -extensions signer -in "$work/signer.csr" -out signer.pem

@@ -73,12 +73,13 @@ else
     fail "give --pfx, or --cert with --key"
 fi
 
-# The phone cannot check a SHA-2 signature anywhere in the chain; the user's chain is used as given.
+# The phone checks only RSA signatures over SHA-1 or MD5 (PKCS#1 v1.5); a SHA-2 or RSASSA-PSS
+# signature anywhere in the chain fails there. The user's chain is used as given, with a warning.
 algorithms=$(openssl crl2pkcs7 -nocrl -certfile "$chain" 2>/dev/null | openssl pkcs7 -print_certs -text -noout 2>/dev/null |
-             sed -n 's/^ *Signature Algorithm: *//p' | sort -u)
+             sed -n 's/^ *Signature Algorithm: *\([^ ]*\) *$/\1/p' | sort -u)
 [ -n "$algorithms" ] || fail "no certificate found in ${pfx:-$cert}"
-if grep -qiE 'sha(224|256|384|512)' <<<"$algorithms"; then
-    echo "sign: warning: the certificate chain of ${pfx:-$cert} has a SHA-2 signature ($(tr '\n' ' ' <<<"$algorithms" | sed 's/ $//')); Windows Mobile 6 validates only SHA-1 and MD5 chains" >&2
+if grep -qvxE 'sha1WithRSAEncryption|md5WithRSAEncryption' <<<"$algorithms"; then
+    echo "sign: warning: the certificate chain of ${pfx:-$cert} has a signature other than SHA-1 or MD5 with RSA ($(tr '\n' ' ' <<<"$algorithms" | sed 's/ $//')); Windows Mobile 6 validates only those" >&2
 fi
 
 if ! osslsigncode sign -h sha1 -n Clockward "${with[@]}" ${when[@]+"${when[@]}"} -in "$in" -out "$partial" >"$work/log" 2>&1; then

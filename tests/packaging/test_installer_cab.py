@@ -5,6 +5,7 @@ import re
 import shutil
 import struct
 import subprocess
+import sys
 import tempfile
 import unittest
 import xml.etree.ElementTree as ET
@@ -16,7 +17,7 @@ CAB = lambda: env("CLOCKWARD_CAB")
 UNSIGNED_CAB = lambda: env("CLOCKWARD_UNSIGNED_CAB")
 CUSTOM_CERTIFICATE = os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1"
 
-MEMBERS = ["CLOCKWRD.000", "CLOCKWRD.002", "CLOCKWRD.001", "_setup.xml"]
+MEMBERS = ["CLOCKWRD.000", "CLOCKWRD.001", "_setup.xml"]
 # What the %CEn% folders are on an English Windows Mobile 6 phone.
 CE_FOLDERS = {"%CE1%": "\\Program Files", "%CE4%": "\\Windows\\StartUp"}
 PROGRAM = "\\Program Files\\Clockward\\clockward.exe"
@@ -30,44 +31,84 @@ def u32(value):
     return struct.pack("<I", value)
 
 
-# The .000 header laid out by hand from the documented format: offsets and lengths counted, not computed.
+# The .000 header as the SDK's tool lays it out, by hand: offsets and lengths counted, not computed.
 EXPECTED_HEADER = b"".join([
-    b"MSCE", u32(0), u32(232), u32(0), u32(1),       # signature, -, file length, -, always 1
+    b"MSCE", u32(0), u32(212), u32(0), u32(1),       # signature, -, file length, -, always 1
     u32(0),                                          # architecture: any
-    u32(5), u32(2), u32(0), u32(0),                  # CE version: minimum 5.2, no maximum
-    u32(0), u32(0),                                  # build: no minimum, no maximum
-    u16(3), u16(2), u16(2), u16(0), u16(0), u16(0),  # counts: strings, dirs, files, hives, keys, links
-    u32(128), u32(162), u32(180), u32(0), u32(0), u32(0),  # offsets of those sections
-    u16(100), u16(10), u16(110), u16(18), u16(0), u16(0),  # APPNAME, PROVIDER, UNSUPPORTED: offset, length
+    u32(5), u32(2), u32(6), u32(99),                 # CE version: minimum 5.2, maximum 6.99
+    u32(0), u32(0xE0000000),                         # build range
+    u16(2), u16(1), u16(1), u16(0), u16(0), u16(1),  # counts: strings, dirs, files, hives, keys, links
+    u32(132), u32(160), u32(170), u32(198), u32(198), u32(198),  # offsets; empty ones where they would start
+    u16(100), u16(20), u16(120), u16(12), u16(132), u16(0),  # APPNAME, PROVIDER, UNSUPPORTED: offset, length
     u32(0),
-    b"Clockward\0",                                  # 100: APPNAME
-    b"Clockward project\0",                          # 110: PROVIDER
-    u16(1), u16(6), b"%CE1%\0",                      # 128: strings
-    u16(2), u16(10), b"Clockward\0",
-    u16(3), u16(6), b"%CE4%\0",
-    u16(1), u16(6), u16(1), u16(2), u16(0),          # 162: dir 1 = %CE1%\Clockward
-    u16(2), u16(4), u16(3), u16(0),                  # dir 2 = %CE4%
-    u16(1), u16(1), u16(1), u32(0), u16(14), b"clockward.exe\0",  # 180: file 1 in dir 1
-    u16(2), u16(2), u16(2), u32(0), u16(14), b"Clockward.lnk\0",  # file 2 in dir 2
+    b"Network Time Off\0\0\0\0",                    # 100: APPNAME, padded to 4
+    b"Clockward\0\0\0",                              # 120: PROVIDER
+    u16(1), u16(8), b"%CE1%\0\0\0",                   # 132: strings
+    u16(2), u16(12), b"Clockward\0\0\0",
+    u16(1), u16(6), u16(1), u16(2), u16(0),          # 160: dir 1 = %CE1%\Clockward
+    u16(1), u16(1), u16(1), u32(0x40000000), u16(16), b"clockward.exe\0\0\0",  # 170: file 1, NoDateCheck
+    u16(1), u16(0), u16(4), u16(1), u16(1), u16(2), u16(2),  # 198: link 1 in %CE4% to file 1, named string 2
 ])
+
+# _setup.xml as the SDK's tool writes it, by hand.
+EXPECTED_SETUP_XML = "\r\n".join([
+    '<wap-provisioningdoc>',
+    '  <characteristic type="Install">',
+    '    <parm name="InstallPhase" value="install" />',
+    '    <parm name="OSVersionMin" value="5.2" />',
+    '    <parm name="OSVersionMax" value="6.99" />',
+    '    <parm name="BuildNumberMin" value="0" />',
+    '    <parm name="BuildNumberMax" value="-536870912" />',
+    '    <parm name="AppName" value="Clockward Network Time Off" />',
+    '    <parm name="InstallDir" value="%CE1%\\Clockward" translation="install" />',
+    '    <parm name="NumDirs" value="1" />',
+    '    <parm name="NumFiles" value="1" />',
+    '    <parm name="NumRegKeys" value="0" />',
+    '    <parm name="NumRegVals" value="0" />',
+    '    <parm name="NumShortcuts" value="1" />',
+    '  </characteristic>',
+    '  <characteristic type="FileOperation">',
+    '    <characteristic type="%InstallDir%" translation="install">',
+    '      <characteristic type="MakeDir" />',
+    '      <characteristic type="clockward.exe" translation="install">',
+    '        <characteristic type="Extract">',
+    '          <parm name="Source" value="CLOCKWRD.001" />',
+    '          <parm name="NoDateCheck" />',
+    '        </characteristic>',
+    '      </characteristic>',
+    '    </characteristic>',
+    '    <characteristic type="%CE4%" translation="install">',
+    '      <characteristic type="Clockward.lnk" translation="install">',
+    '        <characteristic type="Shortcut">',
+    '          <parm name="Source" value="%InstallDir%\\clockward.exe" translation="install" />',
+    '        </characteristic>',
+    '      </characteristic>',
+    '    </characteristic>',
+    '  </characteristic>',
+    '  <characteristic type="Registry" />',
+    '</wap-provisioningdoc>',
+    '']).encode("ascii")
 
 
 def decode_header(data):
-    """A small .000 reader: names, version, and every directory, file and link with paths resolved."""
+    """A small .000 reader: names, versions, and every directory, file and link with paths resolved."""
     def text(at, length):
         raw = bytes(data[at: at + length])
-        if not raw.endswith(b"\0"):
-            raise ValueError(f"string at {at} is not terminated")
-        return raw[:-1].decode("ascii")
+        if length % 4 or not raw.endswith(b"\0"):
+            raise ValueError(f"string at {at} is not terminated and padded to 4")
+        return raw.rstrip(b"\0").decode("ascii")
 
-    def id_path(at, length):
+    def id_path(at, length, terminated=True):
         ids = struct.unpack_from(f"<{length // 2}H", data, at)
-        if ids[-1] != 0:
-            raise ValueError(f"string id list at {at} is not terminated")
-        return "\\".join(strings[i] for i in ids[:-1])
+        if terminated:
+            if ids[-1] != 0:
+                raise ValueError(f"string id list at {at} is not terminated")
+            ids = ids[:-1]
+        return "\\".join(strings[i] for i in ids)
 
     signature, length = struct.unpack_from("<4s4xI", data, 0)
-    min_version = struct.unpack_from("<II", data, 24)
+    versions = struct.unpack_from("<4I", data, 24)
+    builds = struct.unpack_from("<2I", data, 40)
     n_strings, n_dirs, n_files, n_hives, n_keys, n_links = struct.unpack_from("<6H", data, 48)
     at_strings, at_dirs, at_files, _, _, at_links = struct.unpack_from("<6I", data, 60)
     app_at, app_len, provider_at, provider_len = struct.unpack_from("<4H", data, 84)
@@ -90,9 +131,11 @@ def decode_header(data):
     at = at_links
     for _ in range(n_links):
         lid, _, base, target, kind, size = struct.unpack_from("<6H", data, at)
-        links.append({"id": lid, "base": base, "target": target, "type": kind, "name": id_path(at + 12, size)})
+        links.append({"id": lid, "base": base, "target": target, "type": kind,
+                      "name": id_path(at + 12, size, terminated=False)})
         at += 12 + size
-    return {"signature": signature, "length": length, "min version": min_version, "registry": (n_hives, n_keys),
+    return {"signature": signature, "length": length, "min version": versions[:2], "max version": versions[2:],
+            "builds": builds, "registry": (n_hives, n_keys),
             "app": text(app_at, app_len), "provider": text(provider_at, provider_len),
             "dirs": dirs, "files": files, "links": links}
 
@@ -120,22 +163,22 @@ class Contents(unittest.TestCase):
             cls.unsigned_members = extract(UNSIGNED_CAB(), unsigned)
         cls.header = decode_header(cls.members["CLOCKWRD.000"])
 
-    def test_header_matches_the_documented_layout(self):
+    def test_descriptions_match_the_sdk_tools_layout(self):
         self.assertEqual(EXPECTED_HEADER.hex(" ", 2), bytes(self.members["CLOCKWRD.000"]).hex(" ", 2))
+        self.assertEqual(EXPECTED_SETUP_XML.decode(), bytes(self.members["_setup.xml"]).decode())
 
-    def test_header_installs_the_program_and_its_startup_shortcut(self):
+    def test_header_installs_the_program_and_the_installer_makes_its_startup_shortcut(self):
         h = self.header
         self.assertEqual((b"MSCE", len(self.members["CLOCKWRD.000"])), (h["signature"], h["length"]))
-        self.assertEqual(((5, 2), "Clockward", (0, 0)), (h["min version"], h["app"], h["registry"]))
-        self.assertTrue(h["provider"])
-        self.assertEqual({1: "%CE1%\\Clockward", 2: "%CE4%"}, h["dirs"])
-        installed = {fid: on_phone(f["dir"]) + "\\" + f["name"] for fid, f in h["files"].items()}
-        self.assertEqual({1: PROGRAM, 2: "\\Windows\\StartUp\\Clockward.lnk"}, installed)
-        for fid, f in h["files"].items():
-            self.assertEqual((fid, 0), (f["id again"], f["flags"]))
-            self.assertIn(f"CLOCKWRD.{fid:03d}", self.members)
-        # The shortcut is a file of ours; a link record would make the installer write a second one.
-        self.assertEqual([], h["links"])
+        # Windows Mobile 6 (CE 5.2) lies inside the limits.
+        self.assertLessEqual(h["min version"], (5, 2))
+        self.assertGreaterEqual(h["max version"], (5, 2))
+        self.assertEqual(((0, 0xE0000000), (0, 0)), (h["builds"], h["registry"]))
+        self.assertEqual({1: "%CE1%\\Clockward"}, h["dirs"])
+        self.assertEqual({1: {"dir": "%CE1%\\Clockward", "name": "clockward.exe", "id again": 1,
+                              "flags": 0x40000000}}, h["files"])
+        self.assertEqual(PROGRAM, on_phone(h["files"][1]["dir"]) + "\\" + h["files"][1]["name"])
+        self.assertEqual([{"id": 1, "base": 4, "target": 1, "type": 1, "name": "Clockward"}], h["links"])
 
     def test_members_in_order_and_the_program_byte_for_byte(self):
         self.assertEqual(MEMBERS, [name for name, _ in member_list(CAB())])
@@ -153,25 +196,27 @@ class Contents(unittest.TestCase):
         doc = ET.fromstring(self.members["_setup.xml"])
         install = {p.get("name"): p.get("value") for p in doc.find("characteristic[@type='Install']").iter("parm")}
         h = self.header
-        program = h["files"][1]
-        self.assertEqual({"InstallPhase": "install", "AppName": h["app"], "InstallDir": program["dir"],
-                          "OSVersionMin": "%d.%d" % h["min version"], "NumDirs": str(len(h["dirs"])),
+        self.assertEqual({"InstallPhase": "install", "AppName": f"{h['provider']} {h['app']}",
+                          "InstallDir": h["dirs"][1], "OSVersionMin": "%d.%d" % h["min version"],
+                          "OSVersionMax": "%d.%d" % h["max version"], "BuildNumberMin": str(h["builds"][0]),
+                          "BuildNumberMax": str(h["builds"][1] - (1 << 32)), "NumDirs": str(len(h["dirs"])),
                           "NumFiles": str(len(h["files"])), "NumRegKeys": "0", "NumRegVals": "0",
                           "NumShortcuts": str(len(h["links"]))}, install)
-        extracted, made = set(), set()
-        for folder in doc.find("characteristic[@type='FileOperation']"):
-            self.assertEqual("install", folder.get("translation"))
-            for entry in folder:
-                if entry.get("type") == "MakeDir":
-                    made.add(folder.get("type"))
-                    continue
-                self.assertEqual(["Extract"], [c.get("type") for c in entry], entry.get("type"))
-                extracted.add((folder.get("type"), entry.get("type"), entry.find("characteristic/parm[@name='Source']").get("value")))
-        self.assertEqual({(f["dir"], f["name"], f"CLOCKWRD.{fid:03d}") for fid, f in h["files"].items()}, extracted)
-        self.assertEqual(set(h["dirs"].values()), made)
+        self.assertLessEqual(len(install["AppName"]), 70)
+        operations = doc.find("characteristic[@type='FileOperation']")
+        sources = {(folder.get("type"), entry.get("type"), op.get("type"), parm.get("value"))
+                   for folder in operations for entry in folder for op in entry
+                   for parm in op.iter("parm") if parm.get("name") == "Source"}
+        self.assertEqual({("%InstallDir%", "clockward.exe", "Extract", "CLOCKWRD.001"),
+                          ("%CE4%", "Clockward.lnk", "Shortcut", "%InstallDir%\\clockward.exe")}, sources)
 
-    def test_shortcut_text_names_the_program_quoted_with_its_length(self):
-        text = self.members["CLOCKWRD.002"].decode("ascii")
+
+class HandCopy(unittest.TestCase):
+    def test_the_signed_program_and_a_startup_shortcut_naming_it(self):
+        folder = env("CLOCKWARD_HAND_COPY_DIR")
+        self.assertEqual(["Clockward.lnk", "clockward.exe"], sorted(os.listdir(folder)))
+        self.assertEqual(read(SIGNED()), read(os.path.join(folder, "clockward.exe")))
+        text = read(os.path.join(folder, "Clockward.lnk")).decode("ascii")
         match = re.fullmatch(r"(\d+)#(.*)", text, re.S)
         self.assertIsNotNone(match, text)
         self.assertEqual(len(match[2]), int(match[1]))
@@ -209,6 +254,67 @@ class SignedCab(unittest.TestCase):
             with self.subTest(name):
                 self.assertGreater(offset, 0)
                 self.assertNotEqual(0, self.verify_changed(offset).returncode)
+
+
+def extract_with(tool, cab, into):
+    """The members as one reader extracts them."""
+    command = {"cabextract": ["cabextract", "-q", "-d", into, cab], "gcab": ["gcab", "-x", "-C", into, cab],
+               "7z": ["7z", "x", f"-o{into}", cab]}[tool]
+    subprocess.run(command, check=True, capture_output=True)
+    return {name: bytes(read(os.path.join(into, name))) for name in os.listdir(into)}
+
+
+class OwnCabinetWriter(unittest.TestCase):
+    """The writer the folder reserve needs: against gcab without it, and read by cabextract and 7z with it."""
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        with tempfile.TemporaryDirectory() as into:
+            members = extract(UNSIGNED_CAB(), into)
+        # A member past one 32 KB data block, ending off a 4-byte boundary for the checksum's tail.
+        members["BIG.002"] = bytes(range(256)) * 160 + b"abc"
+        cls.members = {name: bytes(data) for name, data in members.items()}
+        cls.files = []
+        for name in ["CLOCKWRD.000", "BIG.002", "CLOCKWRD.001", "_setup.xml"]:
+            cls.files.append(os.path.join(cls.tmp.name, name))
+            with open(cls.files[-1], "wb") as f:
+                f.write(cls.members[name])
+            os.utime(cls.files[-1], (315532800, 315532800))  # gcab dates members by their files
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tmp.cleanup()
+
+    def write(self, name, *options):
+        out = os.path.join(self.tmp.name, name)
+        subprocess.run([sys.executable, env("CABINET_WRITER"), out, "315532800", *options, *self.files], check=True)
+        return out
+
+    def test_without_reserve_it_is_gcabs_cabinet_and_reads_alike(self):
+        ours, theirs = self.write("ours.cab"), os.path.join(self.tmp.name, "gcab.cab")
+        subprocess.run(["gcab", "--create", "--nopath", theirs, *self.files], check=True, env=dict(os.environ, TZ="UTC"))
+        self.assertEqual(read(theirs).hex(), read(ours).hex())
+        for tool in ("cabextract", "gcab", "7z"):
+            with self.subTest(tool), tempfile.TemporaryDirectory() as into:
+                self.assertEqual(self.members, extract_with(tool, ours, into))
+
+    def test_with_the_folder_reserve_cabextract_and_7z_read_it(self):
+        cab = read(self.write("reserve.cab", "--folder-reserve", "Network Time Off", "Clockward"))
+        flags, header_reserve, folder_reserve = struct.unpack_from("<H4xHB", cab, 30)
+        self.assertEqual((0x0004, 0, 52), (flags, header_reserve, folder_reserve))
+        # Folder entry at 40: its 8 bytes, then 0, APPNAME at 28 (20 bytes), PROVIDER at 48 (12 bytes).
+        self.assertEqual(u32(0) + u32(28) + u32(20) + u32(48) + u32(12) + b"Network Time Off\0\0\0\0Clockward\0\0\0",
+                         bytes(cab[48:100]))
+        path = os.path.join(self.tmp.name, "reserve.cab")
+        for tool in ("cabextract", "7z"):
+            with self.subTest(tool), tempfile.TemporaryDirectory() as into:
+                self.assertEqual(self.members, extract_with(tool, path, into))
+        subprocess.run(["cabextract", "-t", path], check=True, capture_output=True)
+        cab[-1] ^= 1  # a changed data byte fails its block's checksum
+        with open(path, "wb") as f:
+            f.write(cab)
+        result = subprocess.run(["cabextract", "-t", path], capture_output=True, text=True)
+        self.assertIn("checksum error", (result.stdout + result.stderr).lower())
 
 
 def path_without(tool):
@@ -313,7 +419,8 @@ class BadInput(unittest.TestCase):
         for name, breakage in {"gcab missing": no_gcab, "image signing fails": image_signing_fails}.items():
             with self.subTest(name):
                 shutil.copy(self.key, key)
-                subprocess.run(["cmake", "--build", build, "--target", "installer_cab"], check=True, capture_output=True)
+                subprocess.run(["cmake", "--build", build, "--target", "installer_cab", "hand_copy"], check=True,
+                               capture_output=True)
                 self.assertTrue(os.path.exists(os.path.join(build, "clockward.cab")))
                 environment, message = breakage()
                 result = subprocess.run(["cmake", "--build", build, "--target", "installer_cab"], capture_output=True,
@@ -321,6 +428,8 @@ class BadInput(unittest.TestCase):
                 self.assertNotEqual(0, result.returncode)
                 self.assertEqual(1, len(re.findall(message, result.stdout, re.M)), result.stdout)
                 self.assertEqual([], [f for f in os.listdir(build) if f.endswith(".cab")])
+                # The hand copy is the signed image's too: gone when the image could not be signed.
+                self.assertEqual(name == "gcab missing", os.path.exists(os.path.join(build, "phone-copy", "clockward.exe")))
 
 if __name__ == "__main__":
     unittest.main()

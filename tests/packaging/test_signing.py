@@ -1,10 +1,15 @@
 """The signed image: its Authenticode signature verifies, a changed byte breaks it, and it is still the same image;
 and the signing step itself: SHA-1 throughout, passwords kept off command lines, clear errors and no half-written file."""
+import datetime
 import os
+import re
 import stat
 import subprocess
 import tempfile
 import unittest
+
+from cryptography import x509
+from cryptography.x509.oid import ExtendedKeyUsageOID
 
 import pe_image_checks as checks
 from image_tools import SIGNED, UNSIGNED, configure_command, env, read
@@ -28,6 +33,19 @@ def chain_signature_algorithms(path):
         text = subprocess.run(["openssl", "pkcs7", "-in", pem, "-print_certs", "-text", "-noout"],
                               check=True, capture_output=True, text=True).stdout
     return [line.split(":", 1)[1].strip() for line in text.splitlines() if line.strip().startswith("Signature Algorithm:")]
+
+
+def signer_certificate(path):
+    """The certificate the file's Authenticode signature names as its signer (cryptography's x509 object)."""
+    from cryptography.hazmat.primitives.serialization import pkcs7
+    listing = verify(path).stdout
+    serial = re.search(r"Signer's certificate:.*?Serial : ([0-9A-F]+)", listing, re.S)[1]
+    with tempfile.TemporaryDirectory() as tmp:
+        pem = os.path.join(tmp, "signature.pem")
+        subprocess.run([env("OSSLSIGNCODE"), "extract-signature", "-pem", "-in", path, "-out", pem], check=True,
+                       capture_output=True)
+        certificates = pkcs7.load_pem_pkcs7_certificates(bytes(read(pem)))
+    return next(c for c in certificates if c.serial_number == int(serial, 16))
 
 
 def headers_without_signing_fields(pe, data):
@@ -155,13 +173,35 @@ class SigningStep(unittest.TestCase):
         result = run_sign_script([UNSIGNED(), out, "--pfx", self.pfx], {"CLOCKWARD_SIGN_PASSWORD_FILE": password_file})
         self.assertEqual(0, result.returncode, result.stderr)
 
-    def test_sha2_chain_is_used_with_one_warning_line(self):
-        out = self.out("sha2.exe")
-        result = run_sign_script([UNSIGNED(), out, "--cert", self.sha2_cert, "--key", self.sha2_key])
-        self.assertEqual(0, result.returncode, result.stderr)
-        self.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
-        self.assertRegex(result.stderr, r"^sign: warning: .*SHA-2")
-        self.assertIn("sha256WithRSAEncryption", chain_signature_algorithms(out))
+    def test_a_chain_the_phone_cannot_check_is_used_with_one_warning_line(self):
+        cases = {  # openssl req options of a self-signed certificate: the algorithm the warning must name
+            "SHA-256": (["-sha256"], "sha256WithRSAEncryption"),
+            "SHA-384": (["-sha384"], "sha384WithRSAEncryption"),
+            "RSASSA-PSS over SHA-256": (["-sha256", "-sigopt", "rsa_padding_mode:pss"], "rsassaPss"),
+        }
+        for name, (options, algorithm) in cases.items():
+            with self.subTest(name):
+                cert, key, out = self.out("chain.pem"), self.out("chain.key"), self.out("chain.exe")
+                subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", *options, "-days", "2",
+                                "-subj", "/CN=unfit signer", "-keyout", key, "-out", cert], check=True, capture_output=True)
+                result = run_sign_script([UNSIGNED(), out, "--cert", cert, "--key", key])
+                self.assertEqual(0, result.returncode, result.stderr)
+                self.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
+                self.assertRegex(result.stderr, rf"^sign: warning: .*other than SHA-1 or MD5 with RSA \({algorithm}\)")
+                self.assertIn(algorithm, chain_signature_algorithms(out))
+        result = run_sign_script([UNSIGNED(), self.out("sha1.exe"), "--pfx", self.pfx],
+                                 {"CLOCKWARD_SIGN_PASSWORD": self.PASSWORD})
+        self.assertEqual(("", 0), (result.stderr, result.returncode))
+
+    def test_test_certificates_code_signing_and_valid_from_2000(self):
+        signer = signer_certificate(SIGNED())
+        self.assertEqual(signer.subject, signer_certificate(env("CLOCKWARD_CAB")).subject)
+        usages = [list(e.value) for e in signer.extensions if isinstance(e.value, x509.ExtendedKeyUsage)]
+        self.assertEqual([[ExtendedKeyUsageOID.CODE_SIGNING]], usages, "the signer is not for code signing alone")
+        # Fixed, so a phone whose clock fell back to its factory date accepts them, and no build time shows.
+        for certificate in (signer, x509.load_pem_x509_certificate(bytes(read(env("TEST_CA"))))):
+            self.assertEqual((datetime.datetime(2000, 1, 1), datetime.datetime(2049, 12, 31, 23, 59, 59)),
+                             (certificate.not_valid_before, certificate.not_valid_after), certificate.subject)
 
     def test_bad_input_stops_with_one_line_and_no_output(self):
         cases = {

@@ -1,0 +1,90 @@
+"""Writes an uncompressed Microsoft cabinet of one folder, optionally with the per-folder reserve that
+signed Windows Mobile cabinets carry (osslsigncode and gcab write none).
+
+Usage: cabinet_writer.py OUT MEMBER_TIME [--folder-reserve APP_NAME PROVIDER] FILE...
+Members keep their base names, in the order given, each dated MEMBER_TIME (seconds since 1970, UTC).
+"""
+import os
+import struct
+import sys
+import time
+
+RESERVE_PRESENT = 0x0004
+ARCHIVE = 0x20
+HEADER_SIZE = 36
+BLOCK_SIZE = 32768  # the most a CFDATA block holds
+
+
+def checksum(data, seed=0):
+    """The cabinet checksum: 32-bit little-endian words XORed, the last 1-3 bytes taken high byte first."""
+    whole = len(data) // 4 * 4
+    for (word,) in struct.iter_unpack("<I", data[:whole]):
+        seed ^= word
+    tail = 0
+    for byte in data[whole:]:
+        tail = (tail << 8) | byte
+    return seed ^ tail
+
+
+def dos_date_time(seconds):
+    t = time.gmtime(seconds)
+    if not 1980 <= t.tm_year <= 2107:
+        raise ValueError(f"a cabinet date lies in 1980..2107, not {t.tm_year}")
+    return (((t.tm_year - 1980) << 9) | (t.tm_mon << 5) | t.tm_mday,
+            (t.tm_hour << 11) | (t.tm_min << 5) | (t.tm_sec // 2))
+
+
+def padded(text):
+    raw = text.encode("ascii") + b"\0"
+    return raw + b"\0" * (-len(raw) % 4)
+
+
+def folder_reserve(app_name, provider):
+    """Five 32-bit words (0, then APPNAME's and PROVIDER's offset and length, counted from the folder
+    entry), then the two strings padded to 4."""
+    app, prov = padded(app_name), padded(provider)
+    app_at = 8 + 20
+    words = struct.pack("<5I", 0, app_at, len(app), app_at + len(app), len(prov))
+    return words + app + prov
+
+
+def cabinet(members, member_time, reserve=b""):
+    """members: (name, data) pairs. The cabinet's bytes."""
+    date, clock = dos_date_time(member_time)
+    blob = b"".join(data for _, data in members)
+    blocks = [blob[i: i + BLOCK_SIZE] for i in range(0, len(blob), BLOCK_SIZE)] or [b""]
+    header_reserve = struct.pack("<HBB", 0, len(reserve), 0) if reserve else b""
+    folders_at = HEADER_SIZE + len(header_reserve)
+    files_at = folders_at + 8 + len(reserve)
+    entries, offset = b"", 0
+    for name, data in members:
+        entries += struct.pack("<IIHHHH", len(data), offset, 0, date, clock, ARCHIVE) + name.encode("ascii") + b"\0"
+        offset += len(data)
+    data_at = files_at + len(entries)
+    data_section = b""
+    for block in blocks:
+        sizes = struct.pack("<HH", len(block), len(block))
+        data_section += struct.pack("<I", checksum(sizes, checksum(block))) + sizes + block
+    fixed = struct.pack("<4sIIIIIBBHHHHH", b"MSCF", 0, data_at + len(data_section), 0, files_at, 0, 3, 1,
+                        1, len(members), RESERVE_PRESENT if reserve else 0, 0, 0)
+    folder = struct.pack("<IHH", data_at, len(blocks), 0) + reserve
+    return fixed + header_reserve + folder + entries + data_section
+
+
+def main(argv):
+    out, member_time, rest = argv[0], int(argv[1]), argv[2:]
+    reserve = b""
+    if rest[:1] == ["--folder-reserve"]:
+        reserve, rest = folder_reserve(rest[1], rest[2]), rest[3:]
+    members = []
+    for path in rest:
+        with open(path, "rb") as f:
+            members.append((os.path.basename(path), f.read()))
+    with open(out, "wb") as f:
+        f.write(cabinet(members, member_time, reserve))
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 4:
+        sys.exit("usage: cabinet_writer.py OUT MEMBER_TIME [--folder-reserve APP_NAME PROVIDER] FILE...")
+    main(sys.argv[1:])

@@ -1,0 +1,62 @@
+"""Writes _setup.xml, the installation as the XML-based installer of Windows Mobile 5 and 6 reads
+it (a provisioning document), from the installer table, in the SDK tool's parm order and with CRLF."""
+import xml.etree.ElementTree as ET
+
+import installer_table as table
+from ce_folders import ce_name
+
+INSTALL_DIR = "%InstallDir%"
+
+
+def characteristic(parent, kind, translate=False):
+    element = ET.SubElement(parent, "characteristic", type=kind)
+    if translate:
+        element.set("translation", "install")
+    return element
+
+
+def parm(parent, name, value=None, translate=False):
+    element = ET.SubElement(parent, "parm", name=name)
+    if value is not None:
+        element.set("value", str(value))
+    if translate:
+        element.set("translation", "install")
+
+
+def version(major_minor):
+    return "%d.%d" % major_minor
+
+
+def setup_xml():
+    doc = ET.Element("wap-provisioningdoc")
+    install = characteristic(doc, "Install")
+    parm(install, "InstallPhase", "install")
+    parm(install, "OSVersionMin", version(table.OS_VERSION_MIN))
+    parm(install, "OSVersionMax", version(table.OS_VERSION_MAX))
+    parm(install, "BuildNumberMin", table.BUILD_NUMBER_MIN)
+    # Written as a signed 32-bit number, as the SDK's tool does.
+    parm(install, "BuildNumberMax", table.BUILD_NUMBER_MAX - (1 << 32 if table.BUILD_NUMBER_MAX >> 31 else 0))
+    parm(install, "AppName", table.display_name())
+    parm(install, "InstallDir", "\\".join(table.INSTALL_DIR), translate=True)
+    parm(install, "NumDirs", 1)
+    parm(install, "NumFiles", len(table.FILES))
+    parm(install, "NumRegKeys", 0)
+    parm(install, "NumRegVals", 0)
+    parm(install, "NumShortcuts", len(table.SHORTCUTS))
+
+    operations = characteristic(doc, "FileOperation")
+    program_dir = characteristic(operations, INSTALL_DIR, translate=True)
+    characteristic(program_dir, "MakeDir")
+    for f in table.FILES:
+        extract = characteristic(characteristic(program_dir, f.name, translate=True), "Extract")
+        parm(extract, "Source", table.member_name(f.id))
+        if f.no_date_check:
+            parm(extract, "NoDateCheck")
+    for s in table.SHORTCUTS:
+        folder = characteristic(operations, ce_name(s.ce_folder), translate=True)
+        shortcut = characteristic(characteristic(folder, s.name + ".lnk", translate=True), "Shortcut")
+        parm(shortcut, "Source", f"{INSTALL_DIR}\\{s.target.name}", translate=True)
+    characteristic(doc, "Registry")
+    ET.indent(doc)
+    text = ET.tostring(doc, encoding="unicode") + "\n"
+    return text.replace("\n", "\r\n").encode("ascii")
