@@ -1,5 +1,5 @@
 // Runs the device image's ARM code from its entry point in a CPU emulator, over stand-ins for
-// coredll and the radio layer, and records what it did.
+// coredll and the radio layer (the simulated phone's modem behind it), and records what it did.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +38,8 @@ struct PhoneSetup {
     ServiceState services = ServiceState::Arm;
     ExtraCallbacks extra;
     uint64_t instructionBudget = 200000;
+    // The simulated modem's state file: the command the image sends is carried out on it.
+    std::string modemStateFile;
     // Where the image keeps its argument vector (from its symbols), to read it back at the first
     // Sleep, once the start-up has built it; 0 for not at all.
     uint32_t argvAddress = 0;

@@ -18,6 +18,7 @@
 
 #include <unistd.h>
 
+#include "at_command_block.h"
 #include "sim_modem.h"
 #include "sim_switches.h"
 #include "sim_trace.h"
@@ -26,8 +27,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const DWORD kDevSpecificATCommand = 1;
-const DWORD kMaxBlockSize = 64 * 1024;
 // A radio-state notification: what a real layer sends when the radio comes up.
 const DWORD kRadioPresentNotification = RIL_NCLASS_RADIOSTATE | 0x00000001u;
 
@@ -153,20 +152,6 @@ void WorkerLoop(Connection* c)
     }
 }
 
-// Checks the device-specific AT command block: code 1, text, carriage return, terminating zero.
-[[maybe_unused]] bool WellFormedBlock(const BYTE* block, DWORD size, std::string* line)
-{
-    if (!block || size < 6 || size > kMaxBlockSize) return false;
-    const DWORD code = block[0] | (block[1] << 8) | (block[2] << 16) | (static_cast<DWORD>(block[3]) << 24);
-    if (code != kDevSpecificATCommand) return false;
-    if (block[size - 2] != '\r' || block[size - 1] != 0) return false;
-    for (DWORD i = 4; i < size - 2; ++i) {
-        if (block[i] == '\r' || block[i] == 0) return false;
-    }
-    line->assign(reinterpret_cast<const char*>(block + 4), size - 6);
-    return true;
-}
-
 [[maybe_unused]] HRESULT NextCommandId()
 {
     std::lock_guard<std::mutex> hold(g_registryLock);
@@ -246,7 +231,7 @@ extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RI
 extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSize)
 {
     TraceLine("call RIL_DevSpecific handle=" + Pointer(hRil) + " size=" + std::to_string(dwSize) + " bytes=" +
-              (lpbParams && dwSize <= kMaxBlockSize ? HexBytes(lpbParams, dwSize) : std::string("unreadable")));
+              (lpbParams && dwSize <= kMaxCommandBlockSize ? HexBytes(lpbParams, dwSize) : std::string("unreadable")));
     auto finish = [](HRESULT hr) {
         TraceLine("return RIL_DevSpecific hr=" + Result(hr));
         return hr;

@@ -27,24 +27,26 @@ enum class ModemReply { Ok, Error };
 
 // What a radio layer answers when RIL_DevSpecific gets a handle it never opened (E_HANDLE).
 const int32_t kUnopenedHandleRefusal = E_HANDLE;
-// The block that carries "AT*AETZ=0".
-extern const std::vector<uint8_t> kDisableNitzBlock;
 
+// One row: what the phone does (defaults: everything works) and what the program must do.
 struct Scenario {
     const char* name;
     // What the phone does.
-    LibraryState library;
-    InitOutcome init;
-    int32_t refusal;  // 0: RIL_DevSpecific accepts; negative: refuses with this value
-    ModemReply modem;
-    ResultArrival arrival;
-    unsigned notifications;             // delivered while the connection is open, before the result
-    std::vector<std::string> arguments;  // after the program name
+    LibraryState library = LibraryState::Present;
+    InitOutcome init = InitOutcome::Succeeds;
+    int32_t refusal = 0;  // 0: RIL_DevSpecific accepts; negative: refuses with this value
+    ModemReply modem = ModemReply::Ok;
+    ResultArrival arrival = ResultArrival::AfterReturn;
+    unsigned notifications = 0;          // delivered while the connection is open, before the result
+    std::vector<std::string> arguments = {};  // after the program name
     // What the program must do.
-    std::vector<std::string> radioCalls;  // entry points called, in order
-    bool sendsWithHandleZero;
-    std::vector<std::string> debugLines;  // UTF-8, each ending in "\r\n", in order
-    std::vector<std::string> boxTexts;    // every box has no owner, caption "ERROR" and style 0x30
+    std::vector<std::string> radioCalls = {};  // entry points called, in order
+    bool sendsWithHandleZero = false;
+    std::vector<uint8_t> block = {};           // what RIL_DevSpecific is handed, when it is called
+    std::vector<std::string> debugLines = {};  // UTF-8, each ending in "\r\n", in order
+    std::vector<std::string> boxTexts = {};    // every box has no owner, caption "ERROR" and style 0x30
+    // The simulated modem's time-zone update setting after the run; it starts on (1).
+    int settingAfter = 1;
 };
 
 const std::vector<Scenario>& Scenarios();
