@@ -53,6 +53,22 @@ void CpuHarness::HookImage()
                 run_.image.imageBase + run_.image.sizeOfImage - 1);
     uc_hook_add(uc_, &hook, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(&OnBadAccess), this, 1, 0);
     uc_hook_add(uc_, &hook, UC_HOOK_INTR, reinterpret_cast<void*>(&OnInterrupt), this, 1, 0);
+    uc_hook_add(uc_, &hook, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, reinterpret_cast<void*>(&OnAccess), this, 1, 0);
+}
+
+// The CE kernel turns the CPU's alignment check on and has no fix-up, so on the phone an
+// unaligned halfword or word access ends the process; the CPU models here would do it silently.
+void CpuHarness::OnAccess(uc_engine* uc, uc_mem_type type, uint64_t address, int size, int64_t, void* user)
+{
+    const uint64_t alignment = size >= 4 ? 4 : static_cast<uint64_t>(size);
+    if (alignment < 2 || address % alignment == 0) return;
+    CpuHarness* self = static_cast<CpuHarness*>(user);
+    if (!self->fault_.empty()) return;
+    uint32_t pc = 0;
+    uc_reg_read(uc, UC_ARM_REG_PC, &pc);
+    self->fault_ = std::string("unaligned ") + std::to_string(size) + "-byte " + (type == UC_MEM_WRITE ? "write" : "read") +
+                   " at " + Hex(address) + " from pc " + Hex(pc) + ": an alignment fault on the phone";
+    uc_emu_stop(uc);
 }
 
 void CpuHarness::OnTrap(uc_engine* uc, uint64_t address, uint32_t, void* user)

@@ -64,6 +64,7 @@ private:
     static void OnImageCode(uc_engine* uc, uint64_t address, uint32_t size, void* user);
     static bool OnBadAccess(uc_engine* uc, uc_mem_type type, uint64_t address, int size, int64_t value, void* user);
     static void OnInterrupt(uc_engine* uc, uint32_t number, void* user);
+    static void OnAccess(uc_engine* uc, uc_mem_type type, uint64_t address, int size, int64_t value, void* user);
     // Runs from begin until the stand-in stopAt is reached (nullopt: until the process ends),
     // servicing every other stand-in on the way.
     bool RunUntil(uint32_t begin, std::optional<Trap> stopAt);

@@ -353,6 +353,20 @@ const Breakage kBreakages[] = {
     {"LoopsForever", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xEAFFFFFEu); },  // b .
      ServiceState::Arm,
      "instruction budget of 20000 exceeded at 0x00011000"},
+    {"UnalignedLoadInArmCode", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xE59F0001u); },  // ldr r0, [pc, #1]
+     ServiceState::Arm,
+     "unaligned 4-byte read at 0x00011009 from pc 0x00011000: an alignment fault on the phone"},
+    {"UnalignedLoadInThumbCode",
+     [](std::vector<uint8_t>& b) {
+         // The start-up's first Thumb instruction becomes ldr r0, [r2, r3]: the command line (r2,
+         // word aligned) plus SW_SHOW (r3 = 5).
+         const uint32_t startup = ImageSymbol("DeviceStartup").first & ~1u;
+         const size_t at = EntryOffset(b) + (startup - (U32(b, OptionalHeader(b) + 16) + U32(b, OptionalHeader(b) + 28)));
+         b[at] = 0xD0;
+         b[at + 1] = 0x58;
+     },
+     ServiceState::Arm,
+     "unaligned 4-byte read at 0x00b00005 from pc 0x00011128: an alignment fault on the phone"},
     {"EntryPointInHeaders",
      [](std::vector<uint8_t>& b) { Put32(b, OptionalHeader(b) + 16, 0x40); },  // the PE signature, not code
      ServiceState::Arm,
