@@ -32,3 +32,5 @@
 #define PE_SECTION_TABLE_OFFSET 248
 #define PE_DIRECTORY_IMPORT 1
 #define PE_IMPORT_BY_ORDINAL 0x80000000
+/* The CE loader takes the ordinal from all 31 bits below the flag, not just the low 16. */
+#define PE_IMPORT_ORDINAL_MASK 0x7fffffff

@@ -146,13 +146,19 @@ void CpuHarness::OnInterrupt(uc_engine* uc, uint32_t number, void* user)
     uc_emu_stop(uc);
 }
 
-bool CpuHarness::RunEntry(uint32_t entry, const uint32_t (&args)[4])
+bool CpuHarness::RunEntry(uint32_t entry, const uint32_t (&args)[4], const std::u16string& commandLine,
+                          const uint32_t (&stackWords)[3])
 {
     SetReg(UC_ARM_REG_CPSR, kUserModeArm);  // first, as the mode banks sp and lr
-    const int regs[4] = {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3};
-    for (int i = 0; i < 4; ++i) SetReg(regs[i], args[i]);
+    const uint32_t lineBytes = static_cast<uint32_t>(commandLine.size() + 1) * 2;
+    const uint32_t lineAt = (kMainStackBase + kStackSize - lineBytes) & ~3u;
+    memory_->Write(lineAt, commandLine.c_str(), lineBytes);
     // CE guarantees only 4-byte alignment: make it 4 but not 8.
-    mainTop_ = kMainStackBase + kStackSize - 4;
+    mainTop_ = lineAt - 4 * 3;
+    if (mainTop_ % 8 == 0) mainTop_ -= 4;
+    for (uint32_t i = 0; i < 3; ++i) memory_->Write(mainTop_ + 4 * i, &stackWords[i], 4);
+    const int regs[4] = {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3};
+    for (int i = 0; i < 4; ++i) SetReg(regs[i], i == 2 ? lineAt : args[i]);
     SetReg(UC_ARM_REG_SP, mainTop_);
     SetReg(UC_ARM_REG_LR, TrapAddress(Trap::ThreadExit));
     minMainSp_ = mainTop_;

@@ -18,10 +18,9 @@
 const uint32_t kMainStackBase = 0x00800000;
 const uint32_t kRadioStackBase = 0x00A00000;
 const uint32_t kStackSize = 0x10000;
-// The platform's own data the stand-ins hand to the image: command line, result and notification data.
+// The platform's own data the stand-ins hand to the image: result and notification data.
 const uint32_t kScratchBase = 0x00B00000;
 const uint32_t kScratchSize = 0x10000;
-const uint32_t kCommandLineAt = kScratchBase;
 const uint32_t kResultDataAt = kScratchBase + 0x1000;
 const uint32_t kNotifyDataAt = kScratchBase + 0x2000;
 
@@ -43,8 +42,10 @@ public:
     EmulatedMemory& memory() { return *memory_; }
     void SetService(Service service) { service_ = std::move(service); }
 
-    // Runs the entry point with r0-r3 as given on the main stack until the process ends.
-    bool RunEntry(uint32_t entry, const uint32_t (&args)[4]);
+    // Runs the entry point until the process ends, with r0-r3 as given (r2 replaced by the
+    // command line, copied to the top of the main stack) and three words on the stack.
+    bool RunEntry(uint32_t entry, const uint32_t (&args)[4], const std::u16string& commandLine,
+                  const uint32_t (&stackWords)[3]);
     // Calls a function of the image the way the radio layer's thread does: on its own stack,
     // from platform code in the stand-ins' state, and checks that it returns cleanly.
     bool CallImage(uint32_t target, const std::vector<uint32_t>& args);

@@ -9,6 +9,8 @@
 namespace {
 
 const uint32_t kSwShow = 5;
+// What the kernel passes in r0: the process handle, which is not the image base.
+const uint32_t kProcessHandle = 0x4A3F000C;
 
 bool Run(const std::vector<uint8_t>& file, const PhoneSetup& setup, PhoneRun& run, CpuHarness& cpu)
 {
@@ -32,10 +34,11 @@ bool Run(const std::vector<uint8_t>& file, const PhoneSetup& setup, PhoneRun& ru
         const bool isRadio = trap == Trap::RIL_Initialize || trap == Trap::RIL_DevSpecific || trap == Trap::RIL_Deinitialize;
         return isRadio ? radio.Service(trap) : coredll.Service(trap);
     });
-    const std::u16string& cmd = setup.phone.commandLine;
-    cpu.memory().Write(kCommandLineAt, cmd.c_str(), (cmd.size() + 1) * 2);
-    // hInstance, hPrevInstance, lpCmdLine, nCmdShow
-    if (!cpu.RunEntry(run.image.entryPoint, {run.image.imageBase, 0, kCommandLineAt, kSwShow})) return false;
+    // As coredll's thread start calls it: hInstance (the process handle), hPrevInstance 0, lpCmdLine
+    // (a copy on the new thread's stack), nCmdShow; then image base, COM descriptor RVA and size.
+    if (!cpu.RunEntry(run.image.entryPoint, {kProcessHandle, 0, 0, kSwShow}, setup.phone.commandLine,
+                      {run.image.imageBase, 0, 0}))
+        return false;
     if (!run.terminated) return cpu.Fail("the entry point returned instead of ending the process");
     return true;
 }

@@ -68,13 +68,15 @@ bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportRe
     if (!r.ok || sizeOfHeaders > file.size() || sizeOfHeaders == 0) return Fail(why, "truncated headers");
     const uint32_t newestVersion = static_cast<uint32_t>(PE_SUBSYSTEM_VERSION_MAJOR) << 16 | PE_SUBSYSTEM_VERSION_MINOR;
     if (r.U16(opt + 68) == PE_SUBSYSTEM_WINDOWS_CE_GUI && subsystemVersion > newestVersion) return Fail(why, "subsystem version newer than CE 5.02");
-    if ((characteristics & PE_FILE_RELOCS_STRIPPED) && (image->imageBase < PE_LOWEST_IMAGE_BASE || image->imageBase >= PE_HIGHEST_IMAGE_BASE))
+    if ((characteristics & PE_FILE_RELOCS_STRIPPED) && (image->imageBase < PE_LOWEST_IMAGE_BASE || image->imageBase > PE_HIGHEST_IMAGE_BASE))
         return Fail(why, "ImageBase outside 0x10000..0x400000 without relocations");
 
-    // Headers: read-only, as the loader leaves them.
-    if (uc_mem_map(uc, image->imageBase, PageUp(sizeOfHeaders), UC_PROT_READ) != UC_ERR_OK)
+    // Headers: the kernel reserves their page without committing it, so the program cannot read
+    // them; they are written for whoever inspects the emulated memory, then made inaccessible.
+    if (uc_mem_map(uc, image->imageBase, PageUp(sizeOfHeaders), UC_PROT_ALL) != UC_ERR_OK)
         return Fail(why, "cannot map the headers");
     uc_mem_write(uc, image->imageBase, file.data(), sizeOfHeaders);
+    uc_mem_protect(uc, image->imageBase, PageUp(sizeOfHeaders), UC_PROT_NONE);
 
     // The section table follows a 16-directory optional header, whatever SizeOfOptionalHeader says.
     const uint32_t table = pe + PE_SECTION_TABLE_OFFSET;
@@ -128,7 +130,7 @@ bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportRe
             if (entry == 0) break;
             ImportRef ref{dll, 0, {}};
             if (entry & PE_IMPORT_BY_ORDINAL) {
-                ref.ordinal = static_cast<uint16_t>(entry & 0xFFFF);
+                ref.ordinal = entry & PE_IMPORT_ORDINAL_MASK;
             } else {
                 ref.name = readString(image->imageBase + entry + 2);
             }

@@ -34,7 +34,7 @@ const char* TrapName(Trap trap)
     }
 }
 
-std::optional<Trap> CoredllTrap(uint16_t ordinal, const std::string& name)
+std::optional<Trap> CoredllTrap(uint32_t ordinal, const std::string& name)
 {
     for (const CoredllExport& e : kCoredll) {
         if (name.empty() ? ordinal == e.ordinal : name == e.name) return e.trap;

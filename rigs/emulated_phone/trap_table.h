@@ -27,7 +27,7 @@ const uint32_t kTrapSlot = 16;
 
 const char* TrapName(Trap trap);
 // The coredll stand-in for an import of coredll.dll by ordinal or by name; nullopt for any other.
-std::optional<Trap> CoredllTrap(uint16_t ordinal, const std::string& name);
+std::optional<Trap> CoredllTrap(uint32_t ordinal, const std::string& name);
 // The radio entry point GetProcAddressW resolves for this name; nullopt for any other.
 std::optional<Trap> RadioEntryTrap(const std::u16string& name);
 

@@ -332,7 +332,7 @@ const Breakage kBreakages[] = {
          }
      },
      ServiceState::Arm,
-     "called GetModuleFileNameW with sp 0x0080ffc4, not 8-byte aligned"},
+     "called GetModuleFileNameW with sp 0x0080ffb4, not 8-byte aligned"},
     {"EntryPointInData",
      [](std::vector<uint8_t>& b) {
          const size_t opt = OptionalHeader(b);
@@ -358,15 +358,20 @@ const Breakage kBreakages[] = {
      "unaligned 4-byte read at 0x00011009 from pc 0x00011000: an alignment fault on the phone"},
     {"UnalignedLoadInThumbCode",
      [](std::vector<uint8_t>& b) {
-         // The start-up's first Thumb instruction becomes ldr r0, [r2, r3]: the command line (r2,
-         // word aligned) plus SW_SHOW (r3 = 5).
+         // The start-up's first two Thumb instructions become subs r2, r2, r3; ldr r0, [r2]: the
+         // command line (r2, word aligned) less SW_SHOW (r3 = 5).
          const uint32_t startup = ImageSymbol("DeviceStartup").first & ~1u;
          const size_t at = EntryOffset(b) + (startup - (U32(b, OptionalHeader(b) + 16) + U32(b, OptionalHeader(b) + 28)));
-         b[at] = 0xD0;
-         b[at + 1] = 0x58;
+         const uint8_t code[] = {0xD2, 0x1A, 0x10, 0x68};
+         std::copy(std::begin(code), std::end(code), b.begin() + static_cast<std::ptrdiff_t>(at));
      },
      ServiceState::Arm,
-     "unaligned 4-byte read at 0x00b00005 from pc 0x00011128: an alignment fault on the phone"},
+     "unaligned 4-byte read at 0x0080fff7 from pc 0x0001112a: an alignment fault on the phone"},
+    // Start-up code that took r0 for the image base reads the process handle's address instead.
+    {"StartupTakesR0ForTheImageBase", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xE5900000u); },  // ldr r0, [r0]
+     ServiceState::Arm, "read of unmapped memory at 0x4a3f000c (4 bytes) from pc 0x00011000"},
+    {"ReadsItsOwnHeaders", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xE51F0FF8u); },  // ldr r0, [pc, #-0xff8]
+     ServiceState::Arm, "read of unreadable memory at 0x00010010 (4 bytes) from pc 0x00011000"},
     {"EntryPointInHeaders",
      [](std::vector<uint8_t>& b) { Put32(b, OptionalHeader(b) + 16, 0x40); },  // the PE signature, not code
      ServiceState::Arm,
@@ -409,5 +414,49 @@ TEST(DeviceLoader, RefusesAnOrdinalItDoesNotKnow)
     EXPECT_FALSE(run.ok);
     EXPECT_NE(std::string::npos, run.failure.find("unknown import coredll.dll!#9999")) << run.failure;
 }
+
+// The kernel loader's own bounds: ordinals are 31 bits wide, ImageBase may be 0x400000 itself.
+struct LoaderEdge {
+    const char* name;
+    void (*apply)(std::vector<uint8_t>& image);
+    const char* reason;
+};
+void PrintTo(const LoaderEdge& e, std::ostream* os) { *os << e.name; }
+
+void PatchTerminateProcessEntry(std::vector<uint8_t>& image, uint8_t thirdByte)
+{
+    const uint8_t terminateProcess[] = {0x20, 0x02, 0x00, 0x80};  // ordinal 544, by ordinal
+    auto at = std::search(image.begin(), image.end(), std::begin(terminateProcess), std::end(terminateProcess));
+    if (at != image.end()) at[2] = thirdByte;
+}
+
+class DeviceLoaderEdges : public ::testing::TestWithParam<LoaderEdge> {};
+
+TEST_P(DeviceLoaderEdges, LoadsOrRefusesAsTheKernelDoes)
+{
+    std::vector<uint8_t> image = Image(false);
+    GetParam().apply(image);
+    ASSERT_NE(Image(false), image);
+    const Modem modem;
+    PhoneSetup setup;
+    setup.phone = BehaviourFor(Named("Success"));
+    setup.modemStateFile = modem.stateFile();
+    setup.instructionBudget = 20000;
+    const PhoneRun run = RunOnEmulatedPhone(image, setup);
+    EXPECT_FALSE(run.ok);
+    EXPECT_EQ(GetParam().reason, run.failure);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, DeviceLoaderEdges,
+    ::testing::Values(
+        LoaderEdge{"OrdinalAbove16Bits", [](std::vector<uint8_t>& b) { PatchTerminateProcessEntry(b, 0x01); },
+                   "loader: unknown import coredll.dll!#66080"},
+        // Loaded at 0x400000, the image runs until its first absolute address, which is the linked one.
+        LoaderEdge{"ImageBaseAtTheBound", [](std::vector<uint8_t>& b) { Put32(b, OptionalHeader(b) + 28, 0x400000); },
+                   "fetch from unmapped memory at 0x00011128 (2 bytes) from pc 0x00011128"},
+        LoaderEdge{"ImageBaseAboveTheBound", [](std::vector<uint8_t>& b) { Put32(b, OptionalHeader(b) + 28, 0x401000); },
+                   "loader: ImageBase outside 0x10000..0x400000 without relocations"}),
+    [](const ::testing::TestParamInfo<LoaderEdge>& p) { return std::string(p.param.name); });
 
 }  // namespace
