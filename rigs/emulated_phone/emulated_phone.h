@@ -19,6 +19,10 @@ struct ExtraCallbacks {
     bool staleResultAfterSend = false;        // after it returned, an identifier it did not return
 };
 
+// What RIL_Deinitialize does with a result still pending: deliver it before returning, drop it
+// (the modem has carried the command out), or cancel the command before the modem has seen it.
+enum class PendingAtClose { Deliver, Drop, Cancel };
+
 // What the phone does; the defaults are a phone on which everything works.
 struct PhoneBehaviour {
     bool libraryPresent = true;
@@ -28,6 +32,7 @@ struct PhoneBehaviour {
     bool modemAnswersError = false;
     bool resultBeforeReturn = false;  // the result comes inside RIL_DevSpecific, else at RIL_Deinitialize
     unsigned notifications = 0;       // delivered once the connection is open, before the result
+    PendingAtClose atClose = PendingAtClose::Deliver;
     std::u16string commandLine;
     std::u16string moduleName = u"\\Windows\\clockward.exe";  // what GetModuleFileNameW reports
 };

@@ -76,8 +76,14 @@ bool RadioStandIn::DevSpecific(uint32_t handle, uint32_t block, uint32_t size)
         result = setup_.phone.refusal;
     } else {
         if (setup_.modemStateFile.empty()) return cpu_.Fail("the emulated phone was given no modem state file");
-        answer_ = RunModemCommand(line, setup_.modemStateFile, setup_.phone.modemAnswersError);
-        if (!answer_.problem.empty()) return cpu_.Fail("modem: " + answer_.problem);
+        // Under the cancel policy a result that is not due yet leaves the command queued, unsent.
+        const bool queuedUnsent = setup_.phone.atClose == PendingAtClose::Cancel && !setup_.phone.resultBeforeReturn;
+        if (queuedUnsent) {
+            unsentLine_ = line;
+        } else {
+            answer_ = RunModemCommand(line, setup_.modemStateFile, setup_.phone.modemAnswersError);
+            if (!answer_.problem.empty()) return cpu_.Fail("modem: " + answer_.problem);
+        }
         result = static_cast<HRESULT>(++lastId_);
         if (setup_.extra.resultWithIdZeroInsideSend && !Deliver(0)) return false;
         if (setup_.phone.resultBeforeReturn) {
@@ -96,9 +102,11 @@ bool RadioStandIn::Deinitialize(uint32_t handle)
     // The layer's thread delivers what it still had before the connection is gone.
     if (setup_.extra.staleResultAfterSend && open_ && lastId_ > 0 && !Deliver(lastId_ + 7)) return false;
     for (uint32_t id : queued_) {
+        if (setup_.phone.atClose != PendingAtClose::Deliver) break;  // dropped, or never sent
         if (!Deliver(id)) return false;
     }
     queued_.clear();
+    unsentLine_.clear();
     const bool known = open_ && handle == kEmulatedRilHandle;
     open_ = false;
     cpu_.SetReg(UC_ARM_REG_R0, static_cast<uint32_t>(known ? S_OK : E_HANDLE));

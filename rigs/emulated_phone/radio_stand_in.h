@@ -35,4 +35,5 @@ private:
     uint32_t lastId_ = 0;
     ModemAnswer answer_{};
     std::vector<uint32_t> queued_;
+    std::string unsentLine_;  // a command queued for the modem, under the cancel policy
 };

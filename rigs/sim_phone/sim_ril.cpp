@@ -2,7 +2,8 @@
 //
 // Each connection has one worker thread, on which every callback is made. Results still pending
 // when RIL_Deinitialize is called are, by default, waited for and delivered before it returns (the
-// modem finishes the command it was given); with CLOCKWARD_SIM_AT_DEINIT=drop they are discarded.
+// modem finishes the command it was given); with CLOCKWARD_SIM_AT_DEINIT=drop they are discarded;
+// with =cancel a command reaches the modem only when its result is due, so closing first cancels it.
 // Either way the worker has ended when RIL_Deinitialize returns, so no callback comes after it.
 #include "platform/ril_api.h"
 #include "platform/hresult_codes.h"
@@ -37,6 +38,8 @@ struct Event {
     std::string data;
     Clock::time_point due;  // time_point::max(): held until RIL_Deinitialize
     bool* delivered;        // set once delivered or dropped, for a caller waiting on it
+    std::string modemLine = std::string();  // a command the modem has not seen yet (cancel policy)
+    const SimSwitches* switches = nullptr;   // whose modem carries it out
 };
 
 struct Connection {
@@ -101,8 +104,16 @@ void Enqueue(Connection& c, Event event)
     c.changed.notify_all();
 }
 
-void Deliver(Connection& c, const Event& e)
+void Deliver(Connection& c, Event e)
 {
+    if (e.switches) {
+        const ModemAnswer answer = RunModemCommand(e.modemLine, e.switches->stateFile, e.switches->modemAnswersError);
+        if (!answer.problem.empty()) Report("modem: " + answer.problem);
+        TraceLine("modem " + Quoted(e.modemLine.data(), e.modemLine.size()) + " -> " +
+                  Quoted(answer.response.data(), answer.response.size()));
+        e.code = answer.ok ? RIL_RESULT_OK : RIL_RESULT_ERROR;
+        e.data = answer.response;
+    }
     if (e.isResult) {
         TraceLine("callback result handle=" + Pointer(c.handle) + " code=" + std::to_string(e.code) +
                   " id=" + HexWord(static_cast<uint32_t>(e.cmdId)) + " data=" + Quoted(e.data.data(), e.data.size()));
@@ -119,7 +130,7 @@ void WorkerLoop(Connection* c)
 {
     std::unique_lock<std::mutex> lock(c->lock);
     for (;;) {
-        if (c->closing && c->switches.pendingAtDeinit == PendingResults::Drop) {
+        if (c->closing && c->switches.pendingAtDeinit != PendingResults::Deliver) {
             for (Event& e : c->queue) {
                 TraceLine(std::string("dropped ") + (e.isResult ? "result id=" + HexWord(static_cast<uint32_t>(e.cmdId)) : "notify"));
                 if (e.delivered) *e.delivered = true;
@@ -243,9 +254,13 @@ extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSiz
     if (c->switches.refuseDevSpecific < 0) return finish(c->switches.refuseDevSpecific);
 
     const HRESULT id = NextCommandId();
-    const ModemAnswer answer = RunModemCommand(line, c->switches.stateFile, c->switches.modemAnswersError);
-    if (!answer.problem.empty()) Report("modem: " + answer.problem);
-    TraceLine("modem " + Quoted(line.data(), line.size()) + " -> " + Quoted(answer.response.data(), answer.response.size()));
+    const bool cancellable = c->switches.pendingAtDeinit == PendingResults::Cancel;
+    ModemAnswer answer{true, std::string(), std::string()};
+    if (!cancellable) {
+        answer = RunModemCommand(line, c->switches.stateFile, c->switches.modemAnswersError);
+        if (!answer.problem.empty()) Report("modem: " + answer.problem);
+        TraceLine("modem " + Quoted(line.data(), line.size()) + " -> " + Quoted(answer.response.data(), answer.response.size()));
+    }
 
     bool delivered = false;
     std::unique_lock<std::mutex> lock(c->lock);
@@ -254,7 +269,8 @@ extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSiz
     if (c->switches.timing == ResultTiming::AtDeinitialize) due = Clock::time_point::max();
     const bool waitForDelivery = c->switches.timing == ResultTiming::BeforeReturn;
     Enqueue(*c, Event{true, answer.ok ? RIL_RESULT_OK : RIL_RESULT_ERROR, id, answer.response, due,
-                      waitForDelivery ? &delivered : nullptr});
+                      waitForDelivery ? &delivered : nullptr, cancellable ? line : std::string(),
+                      cancellable ? &c->switches : nullptr});
     // The race a caller must survive: its result arrives before it has even seen the identifier.
     if (waitForDelivery) c->changed.wait(lock, [&] { return delivered; });
     return finish(id);

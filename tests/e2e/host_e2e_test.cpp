@@ -46,6 +46,8 @@ std::vector<std::string> SwitchesFor(const Scenario& s, const fs::path& dir)
     env.push_back(s.arrival == ResultArrival::BeforeReturn ? "CLOCKWARD_SIM_RESULT=before-return"
                                                            : "CLOCKWARD_SIM_RESULT=at-deinit");
     if (s.notifications) env.push_back("CLOCKWARD_SIM_NOTIFY=" + std::to_string(s.notifications));
+    if (s.atClose == AtClose::Drop) env.push_back("CLOCKWARD_SIM_AT_DEINIT=drop");
+    if (s.atClose == AtClose::Cancel) env.push_back("CLOCKWARD_SIM_AT_DEINIT=cancel");
     return env;
 }
 

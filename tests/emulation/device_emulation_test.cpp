@@ -81,6 +81,9 @@ PhoneBehaviour BehaviourFor(const Scenario& s)
     phone.modemAnswersError = s.modem == ModemReply::Error;
     phone.resultBeforeReturn = s.arrival == ResultArrival::BeforeReturn;
     phone.notifications = s.notifications;
+    phone.atClose = s.atClose == AtClose::Drop     ? PendingAtClose::Drop
+                    : s.atClose == AtClose::Cancel ? PendingAtClose::Cancel
+                                                   : PendingAtClose::Deliver;
     phone.commandLine = CommandLineFor(s);
     return phone;
 }

@@ -37,6 +37,11 @@ const std::vector<Scenario>& Scenarios()
         // The result overtakes the identifier store: it is compared with the initial zero and not counted.
         {.name = "ResultBeforeSendReturns", .arrival = ResultArrival::BeforeReturn, .radioCalls = kAllCalls,
          .block = kDisableNitzBlock, .debugLines = {kEnter}, .settingAfter = 0},
+        // Closed at once, the connection may take the pending result with it, or the command itself.
+        {.name = "ResultDroppedAtClose", .atClose = AtClose::Drop, .radioCalls = kAllCalls, .block = kDisableNitzBlock,
+         .settingAfter = 0},
+        {.name = "CancelledBeforeTheModem", .atClose = AtClose::Cancel, .radioCalls = kAllCalls,
+         .block = kDisableNitzBlock, .settingAfter = 1},
         {.name = "Notifications", .notifications = 2, .radioCalls = kAllCalls, .block = kDisableNitzBlock,
          .debugLines = {kNotify, kNotify, kEnter, kResultOk}, .settingAfter = 0},
         {.name = "ArgumentsIgnored", .arguments = {"AT*AETZ=1", "--help", "\"quoted arg\"", "\xc3\xbcnic\xc3\xb6" "de"},

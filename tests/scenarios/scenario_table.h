@@ -17,6 +17,7 @@
 //   radio calls               the simulated layer's trace file          the radio stand-in's record
 //   exit code 0               process exit status                       TerminateProcess(0x42, 0)
 //   result "after return"     held until RIL_Deinitialize (at-deinit)    delivered on entry to RIL_Deinitialize
+//   dropped / cancelled       CLOCKWARD_SIM_AT_DEINIT=drop / cancel      the stand-in's drop / cancel policy
 //   result "before return"    delivered inside RIL_DevSpecific           delivered inside RIL_DevSpecific
 //   unopened handle           refused with E_HANDLE                      refused with E_HANDLE
 //   the 5-second wait         measured: library loaded >= 5 s after start   Sleep(5000) before LoadLibraryW
@@ -24,6 +25,9 @@ enum class LibraryState { Present, Absent, MissingDevSpecific };
 enum class InitOutcome { Succeeds, FailsWithoutHandle };
 enum class ResultArrival { AfterReturn, BeforeReturn };
 enum class ModemReply { Ok, Error };
+// What RIL_Deinitialize does with the result still pending: delivers it, drops it (the modem has
+// carried the command out), or cancels the command before the modem has seen it.
+enum class AtClose { Deliver, Drop, Cancel };
 
 // What a radio layer answers when RIL_DevSpecific gets a handle it never opened (E_HANDLE).
 const int32_t kUnopenedHandleRefusal = E_HANDLE;
@@ -38,6 +42,7 @@ struct Scenario {
     ModemReply modem = ModemReply::Ok;
     ResultArrival arrival = ResultArrival::AfterReturn;
     unsigned notifications = 0;          // delivered while the connection is open, before the result
+    AtClose atClose = AtClose::Deliver;
     std::vector<std::string> arguments = {};  // after the program name
     // What the program must do.
     std::vector<std::string> radioCalls = {};  // entry points called, in order
