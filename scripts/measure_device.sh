@@ -32,5 +32,7 @@ cat $dir/platform/device/stack-usage/*.su
 
 echo "== the image in the CPU emulator: success scenario, from entry to exit (stand-in services excluded)"
 cmake --preset host >/dev/null
-cmake --build --preset host --target emulation_figures >/dev/null
-build/host/bin/emulation_figures build/host/device/clockward.exe
+cmake --build --preset host --target emulated_phone_command >/dev/null
+state=$(mktemp -d)
+build/host/bin/emulated-phone build/host/device/clockward.exe --state "$state/aetz.state" | grep -E '^(==|cost)'
+rm -rf "$state"

@@ -5,8 +5,9 @@
 
     .syntax unified
 
+#include "platform/device/pe_constants.h"
+
 #define RVA(label) ((label) - PE_IMAGE_BASE)
-#define BY_ORDINAL 0x80000000
 
     .section .rodata.coredll_import_directory, "a", %progbits
     .balign 4
@@ -50,7 +51,7 @@ coredll_call:
     @ One import: its lookup entry, its address table slot, and a thunk that enters coredll_call.
     .macro coredll_import name, ordinal
     .section .rodata.coredll_lookup_table
-    .long BY_ORDINAL | \ordinal         @ \name
+    .long PE_IMPORT_BY_ORDINAL | \ordinal         @ \name
     .section .bss.coredll_iat
     .space 4                            @ \name, written by the loader
     .section .text.coredll_thunks
@@ -65,15 +66,9 @@ coredll_call:
     .endm
 
 coredll_thunk_0:
-    coredll_import Sleep, 496
-    coredll_import LoadLibraryW, 528
-    coredll_import GetProcAddressW, 530
-    coredll_import NKDbgPrintfW, 545
-    coredll_import MessageBoxW, 858
-    coredll_import GetModuleFileNameW, 537
-    coredll_import TerminateProcess, 544
-    coredll_import strlen, 1068
-    coredll_import memcpy, 1044
+#define COREDLL_IMPORT(name, ordinal) coredll_import name, ordinal
+#include "platform/device/coredll_import_list.h"
+#undef COREDLL_IMPORT
 
     .section .rodata.coredll_lookup_table
     .long 0                             @ end of the lookup table

@@ -1,6 +1,8 @@
 @ The PE headers of clockward.exe: DOS header, PE signature, COFF header, optional header and
 @ section table. Sizes, addresses and RVAs come from symbols the linker script computes.
 
+#include "platform/device/pe_constants.h"
+
     .section .pe_headers, "a", %progbits
 
 dos_header:
@@ -12,17 +14,17 @@ pe_signature:
     .ascii  "PE\0\0"                        @ Signature
 
 coff_header:
-    .short  0x01c2                          @ Machine: IMAGE_FILE_MACHINE_THUMB (ARMv4I)
+    .short  PE_MACHINE_THUMB                @ Machine: IMAGE_FILE_MACHINE_THUMB (ARMv4I)
     .short  (section_table_end - section_table) / 40   @ NumberOfSections
     .long   PE_TIMESTAMP                    @ TimeDateStamp
     .long   0                               @ PointerToSymbolTable
     .long   0                               @ NumberOfSymbols
     .short  optional_header_end - optional_header      @ SizeOfOptionalHeader
-    .short  0x010f                          @ Characteristics: RELOCS_STRIPPED | EXECUTABLE_IMAGE |
-                                            @   LINE_NUMS_STRIPPED | LOCAL_SYMS_STRIPPED | 32BIT_MACHINE
+    .short  PE_FILE_RELOCS_STRIPPED | PE_FILE_EXECUTABLE_IMAGE | PE_FILE_LINE_NUMS_STRIPPED | PE_FILE_LOCAL_SYMS_STRIPPED | PE_FILE_32BIT_MACHINE
+                                            @ Characteristics
 
 optional_header:
-    .short  0x010b                          @ Magic: PE32
+    .short  PE_OPTIONAL_MAGIC_PE32          @ Magic: PE32
     .byte   2                               @ MajorLinkerVersion
     .byte   40                              @ MinorLinkerVersion
     .long   __pe_text_raw_size              @ SizeOfCode
@@ -38,13 +40,13 @@ optional_header:
     .short  2                               @ MinorOperatingSystemVersion
     .short  0                               @ MajorImageVersion
     .short  0                               @ MinorImageVersion
-    .short  5                               @ MajorSubsystemVersion: Windows Mobile 6 is CE 5.02
-    .short  2                               @ MinorSubsystemVersion
+    .short  PE_SUBSYSTEM_VERSION_MAJOR      @ MajorSubsystemVersion: Windows Mobile 6 is CE 5.02
+    .short  PE_SUBSYSTEM_VERSION_MINOR      @ MinorSubsystemVersion
     .long   0                               @ Win32VersionValue
     .long   __pe_size_of_image              @ SizeOfImage
     .long   __pe_size_of_headers            @ SizeOfHeaders
     .long   0                               @ CheckSum (the signing tool writes it)
-    .short  9                               @ Subsystem: IMAGE_SUBSYSTEM_WINDOWS_CE_GUI
+    .short  PE_SUBSYSTEM_WINDOWS_CE_GUI     @ Subsystem
     .short  0                               @ DllCharacteristics
     .long   0x10000                         @ SizeOfStackReserve
     .long   0x1000                          @ SizeOfStackCommit
@@ -74,7 +76,7 @@ optional_header_end:
 
 section_table:
     @ The phone's loader reads the section table at e_lfanew + 248, whatever SizeOfOptionalHeader says.
-    .if section_table - pe_signature != 248
+    .if section_table - pe_signature != PE_SECTION_TABLE_OFFSET
     .error "the section table must follow a 16-directory PE32 optional header"
     .endif
     .ascii  ".text\0\0\0"                   @ Name
@@ -86,7 +88,7 @@ section_table:
     .long   0                               @ PointerToLinenumbers
     .short  0                               @ NumberOfRelocations
     .short  0                               @ NumberOfLinenumbers
-    .long   0x60000020                      @ Characteristics: CNT_CODE | MEM_EXECUTE | MEM_READ (code, strings, import tables)
+    .long   PE_SCN_CNT_CODE | PE_SCN_MEM_EXECUTE | PE_SCN_MEM_READ   @ Characteristics (code, strings, import tables)
 
     .ascii  ".bss\0\0\0\0"                   @ Name
     .long   __pe_bss_virtual_size           @ VirtualSize (import address table, radio state, arguments)
@@ -97,5 +99,5 @@ section_table:
     .long   0                               @ PointerToLinenumbers
     .short  0                               @ NumberOfRelocations
     .short  0                               @ NumberOfLinenumbers
-    .long   0xc0000080                      @ Characteristics: CNT_UNINITIALIZED_DATA | MEM_READ | MEM_WRITE
+    .long   PE_SCN_CNT_UNINITIALIZED_DATA | PE_SCN_MEM_READ | PE_SCN_MEM_WRITE   @ Characteristics
 section_table_end:

@@ -83,14 +83,41 @@ int ReadCount(const char16_t*& p)
     return n;
 }
 
+// The host's own arguments, as NKDbgPrintfW's caller passed them.
+class VaListArguments : public FormatArguments {
+public:
+    explicit VaListArguments(va_list args) { va_copy(ap_, args); }
+    ~VaListArguments() override { va_end(ap_); }
+    uint32_t Integer() override { return static_cast<uint32_t>(va_arg(ap_, int)); }
+    std::optional<std::u16string> Wide() override
+    {
+        const char16_t* s = va_arg(ap_, const char16_t*);
+        return s ? std::optional<std::u16string>(s) : std::nullopt;
+    }
+    std::optional<std::string> Narrow() override
+    {
+        const char* s = va_arg(ap_, const char*);
+        return s ? std::optional<std::string>(s) : std::nullopt;
+    }
+    uint64_t Pointer() override { return reinterpret_cast<uintptr_t>(va_arg(ap_, const void*)); }
+    unsigned PointerBits() const override { return sizeof(void*) * 8; }
+
+private:
+    va_list ap_;
+};
+
 }  // namespace
 
 std::u16string FormatWide(const char16_t* format, va_list args)
 {
+    VaListArguments source(args);
+    return FormatWide(format, source);
+}
+
+std::u16string FormatWide(const char16_t* format, FormatArguments& args)
+{
     std::u16string out;
     if (!format) return out;
-    va_list ap;
-    va_copy(ap, args);
     for (const char16_t* p = format; *p;) {
         if (*p != u'%') {
             out += *p++;
@@ -131,12 +158,12 @@ std::u16string FormatWide(const char16_t* format, va_list args)
         const char16_t conv = *p;
         const bool supported = conv != 0 && std::u16string_view(u"diuxXocsSp").find(conv) != std::u16string_view::npos;
         if (supported && widthFromArgs) {
-            const int width = va_arg(ap, int);
+            const int width = static_cast<int>(args.Integer());
             flags.left = flags.left || width < 0;
             flags.width = width >= 0 ? width : width < -kMaxField ? kMaxField + 1 : -width;
         }
         if (supported && precisionFromArgs) {
-            flags.precision = va_arg(ap, int);
+            flags.precision = static_cast<int>(args.Integer());
             if (flags.precision < 0) flags.precision = -1;
         }
         if (!supported) {
@@ -153,11 +180,20 @@ std::u16string FormatWide(const char16_t* format, va_list args)
         // Every supported conversion takes one argument; it is read even when the conversion is
         // refused, so that the ones after it still get theirs.
         uint32_t integer = 0;
-        const void* pointer = nullptr;
-        if (std::u16string_view(u"sSp").find(conv) == std::u16string_view::npos) {
-            integer = static_cast<uint32_t>(va_arg(ap, int));
+        uint64_t pointer = 0;
+        std::optional<std::u16string> text;
+        if (conv == u's') {
+            text = args.Wide();
+        } else if (conv == u'S') {
+            const std::optional<std::string> narrow = args.Narrow();
+            if (narrow) {
+                text.emplace();
+                for (char c : *narrow) *text += static_cast<char16_t>(static_cast<unsigned char>(c));
+            }
+        } else if (conv == u'p') {
+            pointer = args.Pointer();
         } else {
-            pointer = va_arg(ap, const void*);
+            integer = args.Integer();
         }
         if (flags.width > kMaxField || flags.precision > kMaxField) {
             out.append(start, p + 1);
@@ -168,19 +204,9 @@ std::u16string FormatWide(const char16_t* format, va_list args)
         case u'c':
             Pad(out, std::u16string(1, static_cast<char16_t>(integer)), flags, 0);
             break;
-        case u's': {
-            const char16_t* s = static_cast<const char16_t*>(pointer);
-            std::u16string body = s ? std::u16string(s) : std::u16string(u"(null)");
-            if (flags.precision >= 0 && body.size() > static_cast<size_t>(flags.precision)) {
-                body.resize(static_cast<size_t>(flags.precision));
-            }
-            Pad(out, body, flags, 0);
-            break;
-        }
+        case u's':
         case u'S': {
-            const char* s = static_cast<const char*>(pointer);
-            std::u16string body;
-            for (const char* c = s ? s : "(null)"; *c; ++c) body += static_cast<char16_t>(static_cast<unsigned char>(*c));
+            std::u16string body = text ? *text : std::u16string(u"(null)");
             if (flags.precision >= 0 && body.size() > static_cast<size_t>(flags.precision)) {
                 body.resize(static_cast<size_t>(flags.precision));
             }
@@ -188,10 +214,9 @@ std::u16string FormatWide(const char16_t* format, va_list args)
             break;
         }
         case u'p': {
-            const uintptr_t v = reinterpret_cast<uintptr_t>(pointer);
             std::u16string body = u"0x";
-            for (int shift = static_cast<int>(sizeof(v) * 8) - 4; shift >= 0; shift -= 4) {
-                body += u"0123456789abcdef"[(v >> shift) & 0xF];
+            for (int shift = static_cast<int>(args.PointerBits()) - 4; shift >= 0; shift -= 4) {
+                body += u"0123456789abcdef"[(pointer >> shift) & 0xF];
             }
             Pad(out, body, flags, 0);
             break;
@@ -202,6 +227,5 @@ std::u16string FormatWide(const char16_t* format, va_list args)
         }
         ++p;
     }
-    va_end(ap);
     return out;
 }

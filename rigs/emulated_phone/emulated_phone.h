@@ -1,5 +1,5 @@
 // Runs the device image's ARM code from its entry point in a CPU emulator, over stand-ins for
-// coredll and the radio layer, and records what it did.
+// coredll and the radio layer (the simulated phone's modem behind it), and records what it did.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,10 @@ struct ExtraCallbacks {
     bool staleResultAfterSend = false;        // after it returned, an identifier it did not return
 };
 
+// What RIL_Deinitialize does with a result still pending: deliver it before returning, drop it
+// (the modem has carried the command out), or cancel the command before the modem has seen it.
+enum class PendingAtClose { Deliver, Drop, Cancel };
+
 // What the phone does; the defaults are a phone on which everything works.
 struct PhoneBehaviour {
     bool libraryPresent = true;
@@ -28,6 +32,7 @@ struct PhoneBehaviour {
     bool modemAnswersError = false;
     bool resultBeforeReturn = false;  // the result comes inside RIL_DevSpecific, else at RIL_Deinitialize
     unsigned notifications = 0;       // delivered once the connection is open, before the result
+    PendingAtClose atClose = PendingAtClose::Deliver;
     std::u16string commandLine;
     std::u16string moduleName = u"\\Windows\\clockward.exe";  // what GetModuleFileNameW reports
 };
@@ -38,6 +43,8 @@ struct PhoneSetup {
     ServiceState services = ServiceState::Arm;
     ExtraCallbacks extra;
     uint64_t instructionBudget = 200000;
+    // The simulated modem's state file: the command the image sends is carried out on it.
+    std::string modemStateFile;
     // Where the image keeps its argument vector (from its symbols), to read it back at the first
     // Sleep, once the start-up has built it; 0 for not at all.
     uint32_t argvAddress = 0;

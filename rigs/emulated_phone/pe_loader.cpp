@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/device/pe_constants.h"
+
 namespace {
 
 const uint32_t kPage = 0x1000;
@@ -50,31 +52,34 @@ bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportRe
     const uint32_t pe = r.U32(0x3C);
     if (!r.ok || r.U32(pe) != 0x00004550) return Fail(why, "no PE signature");
     const uint32_t coff = pe + 4;
-    if (r.U16(coff) != 0x01C2 && r.U16(coff) != 0x01C0) return Fail(why, "not an ARM image");
+    if (r.U16(coff) != PE_MACHINE_THUMB && r.U16(coff) != PE_MACHINE_ARM) return Fail(why, "not an ARM image");
     const uint16_t sectionCount = r.U16(coff + 2);
     const uint16_t characteristics = r.U16(coff + 18);
     const uint32_t opt = coff + 20;
-    if (r.U16(opt) != 0x10B) return Fail(why, "not PE32");
-    if (characteristics & 0x2000) return Fail(why, "a DLL, not an executable");
+    if (r.U16(opt) != PE_OPTIONAL_MAGIC_PE32) return Fail(why, "not PE32");
+    if (characteristics & PE_FILE_DLL) return Fail(why, "a DLL, not an executable");
     image->entryPoint = r.U32(opt + 16);
     image->imageBase = r.U32(opt + 28);
     image->sizeOfImage = r.U32(opt + 56);
     const uint32_t sizeOfHeaders = r.U32(opt + 60);
     const uint32_t subsystemVersion = static_cast<uint32_t>(r.U16(opt + 48)) << 16 | r.U16(opt + 50);
-    const uint32_t importRva = r.U32(opt + 96 + 8);
+    const uint32_t importRva = r.U32(opt + 96 + 8 * PE_DIRECTORY_IMPORT);
     image->entryPoint += image->imageBase;
     if (!r.ok || sizeOfHeaders > file.size() || sizeOfHeaders == 0) return Fail(why, "truncated headers");
-    if (r.U16(opt + 68) == 9 && subsystemVersion > (5u << 16 | 2)) return Fail(why, "subsystem version newer than CE 5.02");
-    if ((characteristics & 0x0001) && (image->imageBase < 0x10000 || image->imageBase >= 0x400000))
+    const uint32_t newestVersion = static_cast<uint32_t>(PE_SUBSYSTEM_VERSION_MAJOR) << 16 | PE_SUBSYSTEM_VERSION_MINOR;
+    if (r.U16(opt + 68) == PE_SUBSYSTEM_WINDOWS_CE_GUI && subsystemVersion > newestVersion) return Fail(why, "subsystem version newer than CE 5.02");
+    if ((characteristics & PE_FILE_RELOCS_STRIPPED) && (image->imageBase < PE_LOWEST_IMAGE_BASE || image->imageBase > PE_HIGHEST_IMAGE_BASE))
         return Fail(why, "ImageBase outside 0x10000..0x400000 without relocations");
 
-    // Headers: read-only, as the loader leaves them.
-    if (uc_mem_map(uc, image->imageBase, PageUp(sizeOfHeaders), UC_PROT_READ) != UC_ERR_OK)
+    // Headers: the kernel reserves their page without committing it, so the program cannot read
+    // them; they are written for whoever inspects the emulated memory, then made inaccessible.
+    if (uc_mem_map(uc, image->imageBase, PageUp(sizeOfHeaders), UC_PROT_ALL) != UC_ERR_OK)
         return Fail(why, "cannot map the headers");
     uc_mem_write(uc, image->imageBase, file.data(), sizeOfHeaders);
+    uc_mem_protect(uc, image->imageBase, PageUp(sizeOfHeaders), UC_PROT_NONE);
 
     // The section table follows a 16-directory optional header, whatever SizeOfOptionalHeader says.
-    const uint32_t table = pe + 248;
+    const uint32_t table = pe + PE_SECTION_TABLE_OFFSET;
     struct Pending {
         uint32_t va, size, prot;
     };
@@ -88,8 +93,8 @@ bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportRe
         const uint32_t flags = r.U32(s + 36);
         if (raw + static_cast<uint64_t>(rawSize) > file.size()) return Fail(why, std::string(name) + ": raw data past the file");
         uint32_t prot = UC_PROT_READ;
-        if (flags & 0x80000000u) prot |= UC_PROT_WRITE;
-        if (flags & 0x20000000u) prot |= UC_PROT_EXEC;
+        if (flags & PE_SCN_MEM_WRITE) prot |= UC_PROT_WRITE;
+        if (flags & PE_SCN_MEM_EXECUTE) prot |= UC_PROT_EXEC;
         const uint32_t va = image->imageBase + rva;
         const uint32_t size = PageUp(vsize > rawSize ? vsize : rawSize);
         if (rva % kPage || size == 0) return Fail(why, std::string(name) + ": not page aligned");
@@ -124,8 +129,8 @@ bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportRe
             if (!readMem32(image->imageBase + lookup + 4 * i, &entry)) return Fail(why, dll + ": lookup table outside the image");
             if (entry == 0) break;
             ImportRef ref{dll, 0, {}};
-            if (entry & 0x80000000u) {
-                ref.ordinal = static_cast<uint16_t>(entry & 0xFFFF);
+            if (entry & PE_IMPORT_BY_ORDINAL) {
+                ref.ordinal = entry & PE_IMPORT_ORDINAL_MASK;
             } else {
                 ref.name = readString(image->imageBase + entry + 2);
             }

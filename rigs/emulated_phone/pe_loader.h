@@ -28,7 +28,7 @@ struct LoadedImage {
 // One import as the lookup table names it: by ordinal (name empty) or by name (ordinal 0).
 struct ImportRef {
     std::string dll;
-    uint16_t ordinal;
+    uint32_t ordinal;
     std::string name;
     std::string Text() const { return dll + "!" + (name.empty() ? "#" + std::to_string(ordinal) : name); }
 };

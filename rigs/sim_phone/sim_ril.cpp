@@ -2,7 +2,8 @@
 //
 // Each connection has one worker thread, on which every callback is made. Results still pending
 // when RIL_Deinitialize is called are, by default, waited for and delivered before it returns (the
-// modem finishes the command it was given); with CLOCKWARD_SIM_AT_DEINIT=drop they are discarded.
+// modem finishes the command it was given); with CLOCKWARD_SIM_AT_DEINIT=drop they are discarded;
+// with =cancel a command reaches the modem only when its result is due, so closing first cancels it.
 // Either way the worker has ended when RIL_Deinitialize returns, so no callback comes after it.
 #include "platform/ril_api.h"
 #include "platform/hresult_codes.h"
@@ -18,6 +19,7 @@
 
 #include <unistd.h>
 
+#include "at_command_block.h"
 #include "sim_modem.h"
 #include "sim_switches.h"
 #include "sim_trace.h"
@@ -26,8 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const DWORD kDevSpecificATCommand = 1;
-const DWORD kMaxBlockSize = 64 * 1024;
 // A radio-state notification: what a real layer sends when the radio comes up.
 const DWORD kRadioPresentNotification = RIL_NCLASS_RADIOSTATE | 0x00000001u;
 
@@ -38,6 +38,8 @@ struct Event {
     std::string data;
     Clock::time_point due;  // time_point::max(): held until RIL_Deinitialize
     bool* delivered;        // set once delivered or dropped, for a caller waiting on it
+    std::string modemLine = std::string();  // a command the modem has not seen yet (cancel policy)
+    const SimSwitches* switches = nullptr;   // whose modem carries it out
 };
 
 struct Connection {
@@ -102,8 +104,16 @@ void Enqueue(Connection& c, Event event)
     c.changed.notify_all();
 }
 
-void Deliver(Connection& c, const Event& e)
+void Deliver(Connection& c, Event e)
 {
+    if (e.switches) {
+        const ModemAnswer answer = RunModemCommand(e.modemLine, e.switches->stateFile, e.switches->modemAnswersError);
+        if (!answer.problem.empty()) Report("modem: " + answer.problem);
+        TraceLine("modem " + Quoted(e.modemLine.data(), e.modemLine.size()) + " -> " +
+                  Quoted(answer.response.data(), answer.response.size()));
+        e.code = answer.ok ? RIL_RESULT_OK : RIL_RESULT_ERROR;
+        e.data = answer.response;
+    }
     if (e.isResult) {
         TraceLine("callback result handle=" + Pointer(c.handle) + " code=" + std::to_string(e.code) +
                   " id=" + HexWord(static_cast<uint32_t>(e.cmdId)) + " data=" + Quoted(e.data.data(), e.data.size()));
@@ -120,7 +130,7 @@ void WorkerLoop(Connection* c)
 {
     std::unique_lock<std::mutex> lock(c->lock);
     for (;;) {
-        if (c->closing && c->switches.pendingAtDeinit == PendingResults::Drop) {
+        if (c->closing && c->switches.pendingAtDeinit != PendingResults::Deliver) {
             for (Event& e : c->queue) {
                 TraceLine(std::string("dropped ") + (e.isResult ? "result id=" + HexWord(static_cast<uint32_t>(e.cmdId)) : "notify"));
                 if (e.delivered) *e.delivered = true;
@@ -151,20 +161,6 @@ void WorkerLoop(Connection* c)
         if (e.delivered) *e.delivered = true;
         c->changed.notify_all();
     }
-}
-
-// Checks the device-specific AT command block: code 1, text, carriage return, terminating zero.
-[[maybe_unused]] bool WellFormedBlock(const BYTE* block, DWORD size, std::string* line)
-{
-    if (!block || size < 6 || size > kMaxBlockSize) return false;
-    const DWORD code = block[0] | (block[1] << 8) | (block[2] << 16) | (static_cast<DWORD>(block[3]) << 24);
-    if (code != kDevSpecificATCommand) return false;
-    if (block[size - 2] != '\r' || block[size - 1] != 0) return false;
-    for (DWORD i = 4; i < size - 2; ++i) {
-        if (block[i] == '\r' || block[i] == 0) return false;
-    }
-    line->assign(reinterpret_cast<const char*>(block + 4), size - 6);
-    return true;
 }
 
 [[maybe_unused]] HRESULT NextCommandId()
@@ -246,7 +242,7 @@ extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RI
 extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSize)
 {
     TraceLine("call RIL_DevSpecific handle=" + Pointer(hRil) + " size=" + std::to_string(dwSize) + " bytes=" +
-              (lpbParams && dwSize <= kMaxBlockSize ? HexBytes(lpbParams, dwSize) : std::string("unreadable")));
+              (lpbParams && dwSize <= kMaxCommandBlockSize ? HexBytes(lpbParams, dwSize) : std::string("unreadable")));
     auto finish = [](HRESULT hr) {
         TraceLine("return RIL_DevSpecific hr=" + Result(hr));
         return hr;
@@ -258,9 +254,13 @@ extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSiz
     if (c->switches.refuseDevSpecific < 0) return finish(c->switches.refuseDevSpecific);
 
     const HRESULT id = NextCommandId();
-    const ModemAnswer answer = RunModemCommand(line, c->switches.stateFile, c->switches.modemAnswersError);
-    if (!answer.problem.empty()) Report("modem: " + answer.problem);
-    TraceLine("modem " + Quoted(line.data(), line.size()) + " -> " + Quoted(answer.response.data(), answer.response.size()));
+    const bool cancellable = c->switches.pendingAtDeinit == PendingResults::Cancel;
+    ModemAnswer answer{true, std::string(), std::string()};
+    if (!cancellable) {
+        answer = RunModemCommand(line, c->switches.stateFile, c->switches.modemAnswersError);
+        if (!answer.problem.empty()) Report("modem: " + answer.problem);
+        TraceLine("modem " + Quoted(line.data(), line.size()) + " -> " + Quoted(answer.response.data(), answer.response.size()));
+    }
 
     bool delivered = false;
     std::unique_lock<std::mutex> lock(c->lock);
@@ -269,7 +269,8 @@ extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSiz
     if (c->switches.timing == ResultTiming::AtDeinitialize) due = Clock::time_point::max();
     const bool waitForDelivery = c->switches.timing == ResultTiming::BeforeReturn;
     Enqueue(*c, Event{true, answer.ok ? RIL_RESULT_OK : RIL_RESULT_ERROR, id, answer.response, due,
-                      waitForDelivery ? &delivered : nullptr});
+                      waitForDelivery ? &delivered : nullptr, cancellable ? line : std::string(),
+                      cancellable ? &c->switches : nullptr});
     // The race a caller must survive: its result arrives before it has even seen the identifier.
     if (waitForDelivery) c->changed.wait(lock, [&] { return delivered; });
     return finish(id);

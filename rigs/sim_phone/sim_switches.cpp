@@ -85,7 +85,8 @@ const Choice kTimingChoices[] = {{"delayed", static_cast<int>(ResultTiming::Dela
                                  {"before-return", static_cast<int>(ResultTiming::BeforeReturn)},
                                  {"at-deinit", static_cast<int>(ResultTiming::AtDeinitialize)}};
 const Choice kPendingChoices[] = {{"deliver", static_cast<int>(PendingResults::Deliver)},
-                                  {"drop", static_cast<int>(PendingResults::Drop)}};
+                                  {"drop", static_cast<int>(PendingResults::Drop)},
+                                  {"cancel", static_cast<int>(PendingResults::Cancel)}};
 
 }  // namespace
 

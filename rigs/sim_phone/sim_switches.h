@@ -10,8 +10,9 @@ enum class InitBehaviour { Succeed, FailWithoutHandle, FailWithHandle };
 // When a command's result is delivered: after the modem's delay, from inside RIL_DevSpecific before
 // it returns (the caller has not stored the identifier yet), or only once RIL_Deinitialize is called.
 enum class ResultTiming { Delayed, BeforeReturn, AtDeinitialize };
-// What RIL_Deinitialize does with results not yet delivered: wait for and deliver them, or drop them.
-enum class PendingResults { Deliver, Drop };
+// What RIL_Deinitialize does with results not yet delivered: wait for and deliver them, or drop
+// them; or cancel the commands themselves, which then reach the modem only when their result is due.
+enum class PendingResults { Deliver, Drop, Cancel };
 
 struct SimSwitches {
     InitBehaviour init = InitBehaviour::Succeed;

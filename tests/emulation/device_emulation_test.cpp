@@ -12,6 +12,13 @@
 #include "rigs/emulated_phone/emulated_phone.h"
 #include "platform/host/utf_convert.h"
 #include "scenarios/scenario_table.h"
+#include "support/temp_dir.h"
+
+// Beside the enum, where the parameter printer looks for it.
+void PrintTo(ServiceState s, std::ostream* os)
+{
+    *os << (s == ServiceState::Arm ? "ArmServices" : "ThumbServices");
+}
 
 namespace {
 
@@ -19,6 +26,7 @@ struct CpuModel {
     const char* name;
     uc_cpu_arm model;
 };
+void PrintTo(const CpuModel& c, std::ostream* os) { *os << c.name; }
 const CpuModel kCpus[] = {{"ARMv4T_TI925T", UC_CPU_ARM_TI925T},
                           {"ARMv5TE_PXA270", UC_CPU_ARM_PXA270},
                           {"ARMv6_ARM1136", UC_CPU_ARM_1136}};
@@ -47,6 +55,22 @@ std::u16string CommandLineFor(const Scenario& scenario)
     return Utf8ToUtf16(line);
 }
 
+// The simulated modem of one run: its state file in a directory of its own, read back as the
+// setting it holds (1 while the file does not exist, as on a new phone; -1 for anything else).
+class Modem {
+public:
+    std::string stateFile() const { return (dir_ / "aetz.state").string(); }
+    int Setting() const
+    {
+        if (!std::filesystem::exists(stateFile())) return 1;
+        const std::string text = ReadWholeFile(stateFile());
+        return text == "AETZ=0\n" ? 0 : text == "AETZ=1\n" ? 1 : -1;
+    }
+
+private:
+    TempDir dir_{"emulated-modem"};
+};
+
 PhoneBehaviour BehaviourFor(const Scenario& s)
 {
     PhoneBehaviour phone;
@@ -57,6 +81,9 @@ PhoneBehaviour BehaviourFor(const Scenario& s)
     phone.modemAnswersError = s.modem == ModemReply::Error;
     phone.resultBeforeReturn = s.arrival == ResultArrival::BeforeReturn;
     phone.notifications = s.notifications;
+    phone.atClose = s.atClose == AtClose::Drop     ? PendingAtClose::Drop
+                    : s.atClose == AtClose::Cancel ? PendingAtClose::Cancel
+                                                   : PendingAtClose::Deliver;
     phone.commandLine = CommandLineFor(s);
     return phone;
 }
@@ -76,9 +103,10 @@ bool IsArmCode(const PhoneRun& run, uint32_t address)
 }
 
 // What a scenario requires of the run, on top of what it requires on the host.
-void ExpectScenarioOutcome(const Scenario& s, const PhoneRun& run)
+void ExpectScenarioOutcome(const Scenario& s, const PhoneRun& run, const Modem& modem)
 {
     ASSERT_TRUE(run.ok) << run.failure;
+    EXPECT_EQ(s.settingAfter, modem.Setting());
     EXPECT_TRUE(run.terminated);
     EXPECT_EQ(0x42u, run.terminateHandle);
     EXPECT_EQ(0u, run.exitCode);
@@ -113,8 +141,8 @@ void ExpectScenarioOutcome(const Scenario& s, const PhoneRun& run)
     const uint32_t handle = s.sendsWithHandleZero ? 0 : kEmulatedRilHandle;
     const RadioCall& send = run.radioCalls[1];
     EXPECT_EQ(handle, send.args[0]);
-    EXPECT_EQ(15u, send.args[2]);
-    EXPECT_EQ(kDisableNitzBlock, send.block);
+    EXPECT_EQ(s.block.size(), send.args[2]);
+    EXPECT_EQ(s.block, send.block);
     EXPECT_EQ(handle, run.radioCalls[2].args[0]);
 }
 
@@ -125,18 +153,19 @@ class DeviceRun : public ::testing::TestWithParam<Combination> {};
 TEST_P(DeviceRun, BehavesAsTheScenarioSays)
 {
     const auto& [scenario, cpu, services, signedImage] = GetParam();
+    const Modem modem;
     PhoneSetup setup;
     setup.phone = BehaviourFor(scenario);
+    setup.modemStateFile = modem.stateFile();
     setup.cpu = cpu.model;
     setup.services = services;
-    ExpectScenarioOutcome(scenario, RunOnEmulatedPhone(Image(signedImage), setup));
+    ExpectScenarioOutcome(scenario, RunOnEmulatedPhone(Image(signedImage), setup), modem);
 }
 
 std::string CombinationName(const ::testing::TestParamInfo<Combination>& p)
 {
     return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name + "_" +
-           (std::get<2>(p.param) == ServiceState::Arm ? "ArmServices" : "ThumbServices") +
-           (std::get<3>(p.param) ? "_Signed" : "_Unsigned");
+           ::testing::PrintToString(std::get<2>(p.param)) + (std::get<3>(p.param) ? "_Signed" : "_Unsigned");
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, DeviceRun,
@@ -157,7 +186,9 @@ class DeviceCallbacks : public ::testing::TestWithParam<CpuModel> {};
 
 TEST_P(DeviceCallbacks, IdentifierZeroInsideTheSendMatchesTheInitialZero)
 {
+    const Modem modem;
     PhoneSetup setup;
+    setup.modemStateFile = modem.stateFile();
     setup.phone = BehaviourFor(Named("Success"));
     setup.cpu = GetParam().model;
     setup.services = ServiceState::Thumb;
@@ -171,7 +202,9 @@ TEST_P(DeviceCallbacks, IdentifierZeroInsideTheSendMatchesTheInitialZero)
 
 TEST_P(DeviceCallbacks, StaleIdentifierAfterTheSendGetsOnlyTheEntryLine)
 {
+    const Modem modem;
     PhoneSetup setup;
+    setup.modemStateFile = modem.stateFile();
     setup.phone = BehaviourFor(Named("Success"));
     setup.cpu = GetParam().model;
     setup.extra.staleResultAfterSend = true;
@@ -210,6 +243,7 @@ struct ArgvEdge {
     size_t expectedArgv0Length;
     size_t expectedArgc;
 };
+void PrintTo(const ArgvEdge& e, std::ostream* os) { *os << e.name; }
 
 class DeviceStartupEdges : public ::testing::TestWithParam<ArgvEdge> {};
 
@@ -219,15 +253,17 @@ TEST_P(DeviceStartupEdges, CutsWithoutOverrunAndRunsAsUsual)
     const auto [argvAt, argvSize] = ImageSymbol("s_argv");
     ASSERT_EQ(33u * 4, argvSize) << "32 arguments and the null slot";
     Scenario scenario = Named("Success");
+    const Modem modem;
     PhoneSetup setup;
     setup.phone = BehaviourFor(scenario);
+    setup.modemStateFile = modem.stateFile();
     setup.phone.moduleName = u"\\" + std::u16string(edge.moduleNameLength - 1, u'm');
     setup.phone.commandLine.clear();
     for (int i = 1; i <= edge.arguments; ++i) setup.phone.commandLine += u" a" + Utf8ToUtf16(std::to_string(i));
     setup.argvAddress = argvAt;
     setup.argvSlots = argvSize / 4;
     const PhoneRun run = RunOnEmulatedPhone(Image(false), setup);
-    ExpectScenarioOutcome(scenario, run);
+    ExpectScenarioOutcome(scenario, run, modem);
     EXPECT_TRUE(run.argvTerminated);
     ASSERT_EQ(edge.expectedArgc, run.argv.size());
     EXPECT_EQ(setup.phone.moduleName.substr(0, edge.expectedArgv0Length), run.argv[0]);
@@ -242,12 +278,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ArgvEdge{"LongNameAndFortyArguments", 300, 40, 259, 32}),
     [](const ::testing::TestParamInfo<ArgvEdge>& p) { return std::string(p.param.name); });
 
-// The harness itself must notice broken images.
+// The harness itself must notice broken images, each for its own reason.
 struct Breakage {
     const char* name;
     void (*apply)(std::vector<uint8_t>& image);
     ServiceState services;
+    const char* reason;  // what the run's failure must say
 };
+void PrintTo(const Breakage& b, std::ostream* os) { *os << b.name; }
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at)
 {
@@ -274,7 +312,8 @@ size_t EntryOffset(const std::vector<uint8_t>& b)
 
 const Breakage kBreakages[] = {
     {"Thumb2InstructionAtEntry", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xE3000000u); },  // movw r0, #0
-     ServiceState::Arm},
+     ServiceState::Arm,
+     "emulation stopped: Invalid instruction (UC_ERR_INSN_INVALID) at 0x00011000"},
     {"ThunkMovesToPc",
      [](std::vector<uint8_t>& b) {
          // The import thunks' "mov ip, r3; pop {r2, r3}; bx ip" ends in "mov pc, ip" instead, which
@@ -287,51 +326,78 @@ const Breakage kBreakages[] = {
              }
          }
      },
-     ServiceState::Arm},
+     ServiceState::Arm,
+     "reached GetModuleFileNameW at 0x00f00050 in Thumb state: the call did not switch instruction sets"},
     {"EntryPointSkipsStackRealignment",
      [](std::vector<uint8_t>& b) {
          for (size_t i = 0; i + 4 <= b.size(); i += 4) {
              if (U32(b, i) == 0xE3CDD007u) Put32(b, i, 0xE1A00000u);  // bic sp, sp, #7 -> nop
          }
      },
-     ServiceState::Arm},
+     ServiceState::Arm,
+     "called GetModuleFileNameW with sp 0x0080ffb4, not 8-byte aligned"},
     {"EntryPointInData",
      [](std::vector<uint8_t>& b) {
          const size_t opt = OptionalHeader(b);
          Put32(b, opt + 16, U32(b, opt + 224 + 40 + 12));  // the second section's RVA
      },
-     ServiceState::Arm},
+     ServiceState::Arm,
+     "fetch from non-executable memory at 0x00012000 (4 bytes) from pc 0x00012000"},
     {"BssVirtualSizeTooSmall",
      [](std::vector<uint8_t>& b) {
          const size_t bss = OptionalHeader(b) + 224 + 40;  // the second section's entry
          Put32(b, bss + 8, U32(b, bss + 8) - 0x200);
      },
-     ServiceState::Arm},
+     ServiceState::Arm,
+     "the program wrote past .bss's VirtualSize, at 0x000124cc"},
     {"WritesIntoItsCode", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xE58F0000u); },  // str r0, [pc]
-     ServiceState::Arm},
+     ServiceState::Arm,
+     "write to the code section at 0x00011008 (4 bytes) from pc 0x00011000"},
     {"LoopsForever", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xEAFFFFFEu); },  // b .
-     ServiceState::Arm},
+     ServiceState::Arm,
+     "instruction budget of 20000 exceeded at 0x00011000"},
+    {"UnalignedLoadInArmCode", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xE59F0001u); },  // ldr r0, [pc, #1]
+     ServiceState::Arm,
+     "unaligned 4-byte read at 0x00011009 from pc 0x00011000: an alignment fault on the phone"},
+    {"UnalignedLoadInThumbCode",
+     [](std::vector<uint8_t>& b) {
+         // The start-up's first two Thumb instructions become subs r2, r2, r3; ldr r0, [r2]: the
+         // command line (r2, word aligned) less SW_SHOW (r3 = 5).
+         const uint32_t startup = ImageSymbol("DeviceStartup").first & ~1u;
+         const size_t at = EntryOffset(b) + (startup - (U32(b, OptionalHeader(b) + 16) + U32(b, OptionalHeader(b) + 28)));
+         const uint8_t code[] = {0xD2, 0x1A, 0x10, 0x68};
+         std::copy(std::begin(code), std::end(code), b.begin() + static_cast<std::ptrdiff_t>(at));
+     },
+     ServiceState::Arm,
+     "unaligned 4-byte read at 0x0080fff7 from pc 0x0001112a: an alignment fault on the phone"},
+    // Start-up code that took r0 for the image base reads the process handle's address instead.
+    {"StartupTakesR0ForTheImageBase", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xE5900000u); },  // ldr r0, [r0]
+     ServiceState::Arm, "read of unmapped memory at 0x4a3f000c (4 bytes) from pc 0x00011000"},
+    {"ReadsItsOwnHeaders", [](std::vector<uint8_t>& b) { Put32(b, EntryOffset(b), 0xE51F0FF8u); },  // ldr r0, [pc, #-0xff8]
+     ServiceState::Arm, "read of unreadable memory at 0x00010010 (4 bytes) from pc 0x00011000"},
     {"EntryPointInHeaders",
      [](std::vector<uint8_t>& b) { Put32(b, OptionalHeader(b) + 16, 0x40); },  // the PE signature, not code
-     ServiceState::Arm},
+     ServiceState::Arm,
+     "fetch from non-executable memory at 0x00010040 (4 bytes) from pc 0x00010040"},
 };
 
 class BrokenDeviceImage : public ::testing::TestWithParam<Breakage> {};
 
-TEST_P(BrokenDeviceImage, FailsTheRunOnAnArmv4tCore)
+TEST_P(BrokenDeviceImage, FailsTheRunOnAnArmv4tCoreForItsReason)
 {
     std::vector<uint8_t> image = Image(false);
     GetParam().apply(image);
     ASSERT_NE(Image(false), image);
+    const Modem modem;
     PhoneSetup setup;
     setup.phone = BehaviourFor(Named("Success"));
+    setup.modemStateFile = modem.stateFile();
     setup.cpu = UC_CPU_ARM_TI925T;
     setup.services = GetParam().services;
     setup.instructionBudget = 20000;
     const PhoneRun run = RunOnEmulatedPhone(image, setup);
     EXPECT_FALSE(run.ok);
-    EXPECT_FALSE(run.failure.empty());
-    std::cout << GetParam().name << ": " << run.failure << "\n";
+    EXPECT_EQ(GetParam().reason, run.failure);
 }
 
 INSTANTIATE_TEST_SUITE_P(Breakages, BrokenDeviceImage, ::testing::ValuesIn(kBreakages),
@@ -351,5 +417,49 @@ TEST(DeviceLoader, RefusesAnOrdinalItDoesNotKnow)
     EXPECT_FALSE(run.ok);
     EXPECT_NE(std::string::npos, run.failure.find("unknown import coredll.dll!#9999")) << run.failure;
 }
+
+// The kernel loader's own bounds: ordinals are 31 bits wide, ImageBase may be 0x400000 itself.
+struct LoaderEdge {
+    const char* name;
+    void (*apply)(std::vector<uint8_t>& image);
+    const char* reason;
+};
+void PrintTo(const LoaderEdge& e, std::ostream* os) { *os << e.name; }
+
+void PatchTerminateProcessEntry(std::vector<uint8_t>& image, uint8_t thirdByte)
+{
+    const uint8_t terminateProcess[] = {0x20, 0x02, 0x00, 0x80};  // ordinal 544, by ordinal
+    auto at = std::search(image.begin(), image.end(), std::begin(terminateProcess), std::end(terminateProcess));
+    if (at != image.end()) at[2] = thirdByte;
+}
+
+class DeviceLoaderEdges : public ::testing::TestWithParam<LoaderEdge> {};
+
+TEST_P(DeviceLoaderEdges, LoadsOrRefusesAsTheKernelDoes)
+{
+    std::vector<uint8_t> image = Image(false);
+    GetParam().apply(image);
+    ASSERT_NE(Image(false), image);
+    const Modem modem;
+    PhoneSetup setup;
+    setup.phone = BehaviourFor(Named("Success"));
+    setup.modemStateFile = modem.stateFile();
+    setup.instructionBudget = 20000;
+    const PhoneRun run = RunOnEmulatedPhone(image, setup);
+    EXPECT_FALSE(run.ok);
+    EXPECT_EQ(GetParam().reason, run.failure);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, DeviceLoaderEdges,
+    ::testing::Values(
+        LoaderEdge{"OrdinalAbove16Bits", [](std::vector<uint8_t>& b) { PatchTerminateProcessEntry(b, 0x01); },
+                   "loader: unknown import coredll.dll!#66080"},
+        // Loaded at 0x400000, the image runs until its first absolute address, which is the linked one.
+        LoaderEdge{"ImageBaseAtTheBound", [](std::vector<uint8_t>& b) { Put32(b, OptionalHeader(b) + 28, 0x400000); },
+                   "fetch from unmapped memory at 0x00011128 (2 bytes) from pc 0x00011128"},
+        LoaderEdge{"ImageBaseAboveTheBound", [](std::vector<uint8_t>& b) { Put32(b, OptionalHeader(b) + 28, 0x401000); },
+                   "loader: ImageBase outside 0x10000..0x400000 without relocations"}),
+    [](const ::testing::TestParamInfo<LoaderEdge>& p) { return std::string(p.param.name); });
 
 }  // namespace

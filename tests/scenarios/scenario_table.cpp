@@ -2,11 +2,11 @@
 #include "platform/hresult_codes.h"
 #include "scenario_table.h"
 
-const std::vector<uint8_t> kDisableNitzBlock = {0x01, 0x00, 0x00, 0x00, 0x41, 0x54, 0x2A, 0x41,
-                                                0x45, 0x54, 0x5A, 0x3D, 0x30, 0x0D, 0x00};
-
 namespace {
 
+// The block that carries "AT*AETZ=0": code 1, the text, carriage return, zero.
+const std::vector<uint8_t> kDisableNitzBlock = {0x01, 0x00, 0x00, 0x00, 0x41, 0x54, 0x2A, 0x41,
+                                                0x45, 0x54, 0x5A, 0x3D, 0x30, 0x0D, 0x00};
 const std::string kBindFail = "### Get_RIL_PFN::Get_RIL_PFN() GetProcAddress fail!! ###\r\n";
 const std::string kEnter = "### RILFunc enter ###\r\n";
 const std::string kNotify = "### RILNotify enter ###\r\n";
@@ -21,26 +21,31 @@ const std::vector<std::string> kAllCalls = {"RIL_Initialize", "RIL_DevSpecific",
 const std::vector<Scenario>& Scenarios()
 {
     static const std::vector<Scenario> table = {
-        {"Success", LibraryState::Present, InitOutcome::Succeeds, 0, ModemReply::Ok, ResultArrival::AfterReturn, 0, {},
-         kAllCalls, false, {kEnter, kResultOk}, {}},
-        {"LibraryAbsent", LibraryState::Absent, InitOutcome::Succeeds, 0, ModemReply::Ok, ResultArrival::AfterReturn, 0, {},
-         {}, false, {kBindFail}, {kLoadBox}},
-        {"EntryPointMissing", LibraryState::MissingDevSpecific, InitOutcome::Succeeds, 0, ModemReply::Ok,
-         ResultArrival::AfterReturn, 0, {}, {}, false, {kBindFail}, {kLoadBox}},
-        {"InitializeFailsWithoutHandle", LibraryState::Present, InitOutcome::FailsWithoutHandle, 0, ModemReply::Ok,
-         ResultArrival::AfterReturn, 0, {}, kAllCalls, true,
-         {"SendATCmd send command error(" + std::to_string(kUnopenedHandleRefusal) + ")\r\n"}, {kSendBox}},
-        {"CommandRefused", LibraryState::Present, InitOutcome::Succeeds, E_FAIL, ModemReply::Ok,
-         ResultArrival::AfterReturn, 0, {}, kAllCalls, false, {"SendATCmd send command error(-2147467259)\r\n"}, {kSendBox}},
-        {"ModemAnswersError", LibraryState::Present, InitOutcome::Succeeds, 0, ModemReply::Error,
-         ResultArrival::AfterReturn, 0, {}, kAllCalls, false, {kEnter, kResultError}, {}},
+        {.name = "Success", .radioCalls = kAllCalls, .block = kDisableNitzBlock, .debugLines = {kEnter, kResultOk},
+         .settingAfter = 0},
+        {.name = "LibraryAbsent", .library = LibraryState::Absent, .debugLines = {kBindFail}, .boxTexts = {kLoadBox}},
+        {.name = "EntryPointMissing", .library = LibraryState::MissingDevSpecific, .debugLines = {kBindFail},
+         .boxTexts = {kLoadBox}},
+        {.name = "InitializeFailsWithoutHandle", .init = InitOutcome::FailsWithoutHandle, .radioCalls = kAllCalls,
+         .sendsWithHandleZero = true, .block = kDisableNitzBlock,
+         .debugLines = {"SendATCmd send command error(" + std::to_string(kUnopenedHandleRefusal) + ")\r\n"},
+         .boxTexts = {kSendBox}},
+        {.name = "CommandRefused", .refusal = E_FAIL, .radioCalls = kAllCalls, .block = kDisableNitzBlock,
+         .debugLines = {"SendATCmd send command error(-2147467259)\r\n"}, .boxTexts = {kSendBox}},
+        {.name = "ModemAnswersError", .modem = ModemReply::Error, .radioCalls = kAllCalls, .block = kDisableNitzBlock,
+         .debugLines = {kEnter, kResultError}},
         // The result overtakes the identifier store: it is compared with the initial zero and not counted.
-        {"ResultBeforeSendReturns", LibraryState::Present, InitOutcome::Succeeds, 0, ModemReply::Ok,
-         ResultArrival::BeforeReturn, 0, {}, kAllCalls, false, {kEnter}, {}},
-        {"Notifications", LibraryState::Present, InitOutcome::Succeeds, 0, ModemReply::Ok, ResultArrival::AfterReturn, 2, {},
-         kAllCalls, false, {kNotify, kNotify, kEnter, kResultOk}, {}},
-        {"ArgumentsIgnored", LibraryState::Present, InitOutcome::Succeeds, 0, ModemReply::Ok, ResultArrival::AfterReturn, 0,
-         {"AT*AETZ=1", "--help", "\"quoted arg\"", "\xc3\xbcnic\xc3\xb6" "de"}, kAllCalls, false, {kEnter, kResultOk}, {}},
+        {.name = "ResultBeforeSendReturns", .arrival = ResultArrival::BeforeReturn, .radioCalls = kAllCalls,
+         .block = kDisableNitzBlock, .debugLines = {kEnter}, .settingAfter = 0},
+        // Closed at once, the connection may take the pending result with it, or the command itself.
+        {.name = "ResultDroppedAtClose", .atClose = AtClose::Drop, .radioCalls = kAllCalls, .block = kDisableNitzBlock,
+         .settingAfter = 0},
+        {.name = "CancelledBeforeTheModem", .atClose = AtClose::Cancel, .radioCalls = kAllCalls,
+         .block = kDisableNitzBlock, .settingAfter = 1},
+        {.name = "Notifications", .notifications = 2, .radioCalls = kAllCalls, .block = kDisableNitzBlock,
+         .debugLines = {kNotify, kNotify, kEnter, kResultOk}, .settingAfter = 0},
+        {.name = "ArgumentsIgnored", .arguments = {"AT*AETZ=1", "--help", "\"quoted arg\"", "\xc3\xbcnic\xc3\xb6" "de"},
+         .radioCalls = kAllCalls, .block = kDisableNitzBlock, .debugLines = {kEnter, kResultOk}, .settingAfter = 0},
     };
     return table;
 }

@@ -17,6 +17,7 @@
 //   radio calls               the simulated phone's trace file          the radio stand-in's record
 //   exit code 0               process exit status                       TerminateProcess(0x42, 0)
 //   result "after return"     held until RIL_Deinitialize (at-deinit)    delivered on entry to RIL_Deinitialize
+//   dropped / cancelled       CLOCKWARD_SIM_AT_DEINIT=drop / cancel      the stand-in's drop / cancel policy
 //   result "before return"    delivered inside RIL_DevSpecific           delivered inside RIL_DevSpecific
 //   unopened handle           refused with E_HANDLE                      refused with E_HANDLE
 //   the 5-second wait         measured: library loaded >= 5 s after start   Sleep(5000) before LoadLibraryW
@@ -24,27 +25,33 @@ enum class LibraryState { Present, Absent, MissingDevSpecific };
 enum class InitOutcome { Succeeds, FailsWithoutHandle };
 enum class ResultArrival { AfterReturn, BeforeReturn };
 enum class ModemReply { Ok, Error };
+// What RIL_Deinitialize does with the result still pending: delivers it, drops it (the modem has
+// carried the command out), or cancels the command before the modem has seen it.
+enum class AtClose { Deliver, Drop, Cancel };
 
 // What a radio layer answers when RIL_DevSpecific gets a handle it never opened (E_HANDLE).
 const int32_t kUnopenedHandleRefusal = E_HANDLE;
-// The block that carries "AT*AETZ=0".
-extern const std::vector<uint8_t> kDisableNitzBlock;
 
+// One row: what the phone does (defaults: everything works) and what the program must do.
 struct Scenario {
     const char* name;
     // What the phone does.
-    LibraryState library;
-    InitOutcome init;
-    int32_t refusal;  // 0: RIL_DevSpecific accepts; negative: refuses with this value
-    ModemReply modem;
-    ResultArrival arrival;
-    unsigned notifications;             // delivered while the connection is open, before the result
-    std::vector<std::string> arguments;  // after the program name
+    LibraryState library = LibraryState::Present;
+    InitOutcome init = InitOutcome::Succeeds;
+    int32_t refusal = 0;  // 0: RIL_DevSpecific accepts; negative: refuses with this value
+    ModemReply modem = ModemReply::Ok;
+    ResultArrival arrival = ResultArrival::AfterReturn;
+    unsigned notifications = 0;          // delivered while the connection is open, before the result
+    AtClose atClose = AtClose::Deliver;
+    std::vector<std::string> arguments = {};  // after the program name
     // What the program must do.
-    std::vector<std::string> radioCalls;  // entry points called, in order
-    bool sendsWithHandleZero;
-    std::vector<std::string> debugLines;  // UTF-8, each ending in "\r\n", in order
-    std::vector<std::string> boxTexts;    // every box has no owner, caption "ERROR" and style 0x30
+    std::vector<std::string> radioCalls = {};  // entry points called, in order
+    bool sendsWithHandleZero = false;
+    std::vector<uint8_t> block = {};           // what RIL_DevSpecific is handed, when it is called
+    std::vector<std::string> debugLines = {};  // UTF-8, each ending in "\r\n", in order
+    std::vector<std::string> boxTexts = {};    // every box has no owner, caption "ERROR" and style 0x30
+    // The simulated modem's time-zone update setting after the run; it starts on (1).
+    int settingAfter = 1;
 };
 
 const std::vector<Scenario>& Scenarios();

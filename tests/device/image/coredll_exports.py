@@ -1,17 +1,18 @@
-"""coredll.dll exports the image may import, by their fixed ordinals (CE 5 export list), with names."""
+"""coredll.dll exports the image imports, with the fixed ordinal of each (CE 5 export list): test data,
+typed here independently of the image's own import list, which the checks hold against it."""
 
-ORDINALS = {
-    496: "Sleep",
-    528: "LoadLibraryW",
-    530: "GetProcAddressW",
-    537: "GetModuleFileNameW",
-    544: "TerminateProcess",
-    545: "NKDbgPrintfW",
-    858: "MessageBoxW",
-    1044: "memcpy",
-    1068: "strlen",
-}
+# (name, ordinal), in the image's import table order.
+IMAGE_IMPORTS_BY_ORDINAL = [
+    ("Sleep", 496),
+    ("LoadLibraryW", 528),
+    ("GetProcAddressW", 530),
+    ("NKDbgPrintfW", 545),
+    ("MessageBoxW", 858),
+    ("GetModuleFileNameW", 537),
+    ("TerminateProcess", 544),
+    ("strlen", 1068),
+    ("memcpy", 1044),
+]
 
-# What the image imports, in its lookup table's order.
-IMAGE_IMPORTS = ["Sleep", "LoadLibraryW", "GetProcAddressW", "NKDbgPrintfW", "MessageBoxW",
-                 "GetModuleFileNameW", "TerminateProcess", "strlen", "memcpy"]
+ORDINALS = {ordinal: name for name, ordinal in IMAGE_IMPORTS_BY_ORDINAL}
+IMAGE_IMPORTS = [name for name, _ in IMAGE_IMPORTS_BY_ORDINAL]

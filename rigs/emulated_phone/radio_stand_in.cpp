@@ -1,0 +1,122 @@
+// The emulated radio layer: the device image's block reaches the simulated phone's modem, which
+// interprets it and keeps its setting in the run's state file; results carry the modem's answer.
+#include "rigs/emulated_phone/radio_stand_in.h"
+
+#include "platform/hresult_codes.h"
+#include "platform/ril_api.h"
+#include "rigs/sim_phone/at_command_block.h"
+
+namespace {
+
+// Blocks beyond this are not copied out of emulated memory (the modem would refuse them anyway).
+const uint32_t kLargestCopiedBlock = 4096;
+// A radio-state notification, what a real layer sends when the radio comes up.
+const uint32_t kRadioPresentNotification = RIL_NCLASS_RADIOSTATE | 0x00000001u;
+
+}  // namespace
+
+std::optional<Trap> RadioStandIn::Entry(const std::u16string& name) const
+{
+    if (setup_.phone.devSpecificMissing && name == u"RIL_DevSpecific") return std::nullopt;
+    return RadioEntryTrap(name);
+}
+
+bool RadioStandIn::Service(Trap trap)
+{
+    const uint32_t r0 = cpu_.Reg(UC_ARM_REG_R0), r1 = cpu_.Reg(UC_ARM_REG_R1), r2 = cpu_.Reg(UC_ARM_REG_R2),
+                   r3 = cpu_.Reg(UC_ARM_REG_R3);
+    switch (trap) {
+    case Trap::RIL_Initialize: return Initialize(r0, r1, r2, r3);
+    case Trap::RIL_DevSpecific: return DevSpecific(r0, r1, r2);
+    case Trap::RIL_Deinitialize: return Deinitialize(r0);
+    default: return cpu_.Fail(std::string("no radio stand-in for ") + TrapName(trap));
+    }
+}
+
+bool RadioStandIn::Initialize(uint32_t index, uint32_t resultCb, uint32_t notifyCb, uint32_t classes)
+{
+    const uint32_t param = cpu_.StackArg(0), handlePtr = cpu_.StackArg(1);
+    run_.radioCalls.push_back({"RIL_Initialize", {index, resultCb, notifyCb, classes, param, handlePtr}, {}});
+    resultCb_ = resultCb;
+    notifyCb_ = notifyCb;
+    param_ = param;
+    HRESULT result = E_FAIL;
+    if (setup_.phone.initSucceeds) {
+        const std::string refused = cpu_.memory().WriteAsImage(handlePtr, &kEmulatedRilHandle, 4, "the handle's place");
+        if (!refused.empty()) return cpu_.Fail(refused);
+        run_.writtenHandle = kEmulatedRilHandle;
+        open_ = true;
+        notificationsDue_ = setup_.phone.notifications;
+        result = S_OK;
+    }
+    cpu_.SetReg(UC_ARM_REG_R0, static_cast<uint32_t>(result));
+    return true;
+}
+
+bool RadioStandIn::DevSpecific(uint32_t handle, uint32_t block, uint32_t size)
+{
+    RadioCall call{"RIL_DevSpecific", {handle, block, size}, std::vector<uint8_t>(size <= kLargestCopiedBlock ? size : 0)};
+    if (!call.block.empty() && !cpu_.memory().ReadBytes(block, call.block.data(), size))
+        return cpu_.Fail("RIL_DevSpecific's block at " + Hex(block) + " is not readable");
+    run_.radioCalls.push_back(call);
+    // Notifications that the layer's thread delivered while the program was getting here.
+    for (; notificationsDue_ > 0; --notificationsDue_) {
+        const uint32_t state = notificationsDue_;
+        cpu_.memory().Write(kNotifyDataAt, &state, 4);
+        if (!cpu_.CallImage(notifyCb_, {kRadioPresentNotification, kNotifyDataAt, 4, param_})) return false;
+    }
+    // The same checks, in the same order, as the host's simulated ril.dll.
+    std::string line;
+    HRESULT result;
+    if (!open_ || handle != kEmulatedRilHandle) {
+        result = E_HANDLE;
+    } else if (!WellFormedBlock(call.block.empty() ? nullptr : call.block.data(), size, &line)) {
+        result = E_INVALIDARG;
+    } else if (setup_.phone.refusal < 0) {
+        result = setup_.phone.refusal;
+    } else {
+        if (setup_.modemStateFile.empty()) return cpu_.Fail("the emulated phone was given no modem state file");
+        // Under the cancel policy a result that is not due yet leaves the command queued, unsent.
+        const bool queuedUnsent = setup_.phone.atClose == PendingAtClose::Cancel && !setup_.phone.resultBeforeReturn;
+        if (queuedUnsent) {
+            unsentLine_ = line;
+        } else {
+            answer_ = RunModemCommand(line, setup_.modemStateFile, setup_.phone.modemAnswersError);
+            if (!answer_.problem.empty()) return cpu_.Fail("modem: " + answer_.problem);
+        }
+        result = static_cast<HRESULT>(++lastId_);
+        if (setup_.extra.resultWithIdZeroInsideSend && !Deliver(0)) return false;
+        if (setup_.phone.resultBeforeReturn) {
+            if (!Deliver(lastId_)) return false;
+        } else {
+            queued_.push_back(lastId_);
+        }
+    }
+    cpu_.SetReg(UC_ARM_REG_R0, static_cast<uint32_t>(result));
+    return true;
+}
+
+bool RadioStandIn::Deinitialize(uint32_t handle)
+{
+    run_.radioCalls.push_back({"RIL_Deinitialize", {handle}, {}});
+    // The layer's thread delivers what it still had before the connection is gone.
+    if (setup_.extra.staleResultAfterSend && open_ && lastId_ > 0 && !Deliver(lastId_ + 7)) return false;
+    for (uint32_t id : queued_) {
+        if (setup_.phone.atClose != PendingAtClose::Deliver) break;  // dropped, or never sent
+        if (!Deliver(id)) return false;
+    }
+    queued_.clear();
+    unsentLine_.clear();
+    const bool known = open_ && handle == kEmulatedRilHandle;
+    open_ = false;
+    cpu_.SetReg(UC_ARM_REG_R0, static_cast<uint32_t>(known ? S_OK : E_HANDLE));
+    return true;
+}
+
+bool RadioStandIn::Deliver(uint32_t id)
+{
+    const std::string& text = answer_.response;
+    cpu_.memory().Write(kResultDataAt, text.c_str(), text.size() + 1);
+    const uint32_t code = answer_.ok ? RIL_RESULT_OK : RIL_RESULT_ERROR;
+    return cpu_.CallImage(resultCb_, {code, id, kResultDataAt, static_cast<uint32_t>(text.size()), param_});
+}

@@ -1,0 +1,39 @@
+// The radio layer on the emulated phone: RIL_* over the simulated phone's block reader and modem.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "rigs/emulated_phone/cpu_harness.h"
+#include "rigs/sim_phone/sim_modem.h"
+
+// The module handle LoadLibraryW gives for ril.dll.
+const uint32_t kEmulatedRilModule = 0x7A000000;
+
+class RadioStandIn {
+public:
+    RadioStandIn(CpuHarness& cpu, const PhoneSetup& setup, PhoneRun& run) : cpu_(cpu), setup_(setup), run_(run) {}
+    // The entry point GetProcAddressW resolves for name on this phone; nullopt where it has none.
+    std::optional<Trap> Entry(const std::u16string& name) const;
+    // Services one radio trap; false when the run must stop (the reason is set).
+    bool Service(Trap trap);
+
+private:
+    bool Initialize(uint32_t index, uint32_t resultCb, uint32_t notifyCb, uint32_t classes);
+    bool DevSpecific(uint32_t handle, uint32_t block, uint32_t size);
+    bool Deinitialize(uint32_t handle);
+    // The modem's answer to the last command, as a result callback with this identifier.
+    bool Deliver(uint32_t id);
+
+    CpuHarness& cpu_;
+    const PhoneSetup& setup_;
+    PhoneRun& run_;
+    uint32_t resultCb_ = 0, notifyCb_ = 0, param_ = 0;
+    bool open_ = false;
+    unsigned notificationsDue_ = 0;
+    uint32_t lastId_ = 0;
+    ModemAnswer answer_{};
+    std::vector<uint32_t> queued_;
+    std::string unsentLine_;  // a command queued for the modem, under the cancel policy
+};

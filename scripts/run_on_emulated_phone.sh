@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The device flavour's main job: builds the signed device image and runs its ARM code on the
+# emulated phone against the simulated modem, showing the modem's network time-zone update
+# setting before and after.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install_deps.sh host
+cmake --preset host >/dev/null
+cmake --build --preset host >/dev/null
+
+bin=build/host/bin
+phone=build/host/emulated-phone
+mkdir -p "$phone"
+export CLOCKWARD_SIM_STATE_FILE="$PWD/$phone/aetz.state"
+
+echo "== simulated phone: switching the network time-zone update on for the demonstration"
+"$bin/sim_phone" 'AT*AETZ=1'
+echo "== before:"
+"$bin/sim_phone" 'AT*AETZ?'
+
+echo "== running the signed clockward.exe on the emulated phone (ARMv4T)"
+set +e
+"$bin/emulated-phone" build/host/device/clockward-signed.exe --cpu armv4t
+status=$?
+set -e
+
+echo "== after:"
+"$bin/sim_phone" 'AT*AETZ?'
+exit "$status"

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The emulated-phone command: a good image switches the modem off and prints its run per CPU
+# model; an image the loader refuses stops it with one line naming the reason and exit code 1.
+set -u
+command=$1 image=$2
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+out=$("$command" "$image" --state "$dir/aetz.state") || fail "good image exited $?: $out"
+[ "$(cat "$dir/aetz.state")" = "AETZ=0" ] || fail "the modem's setting is not off: $(cat "$dir/aetz.state")"
+for expected in "== ARMv4T (TI925T)" "== ARMv5TE (PXA270)" "== ARMv6 (ARM1136)" "call   Sleep(5000)" \
+        "debug  ### RILFunc enter ###" "debug  ### CSend_SSDlg::RILFunc(1)###" "exit   0 (TerminateProcess of 0x42)"; do
+    grep -qxF -- "$expected" <<<"$out" || fail "no line \"$expected\" in: $out"
+done
+[ "$(grep -c '^cost ' <<<"$out")" = 3 ] || fail "not one cost line per CPU model: $out"
+
+head -c 100 "$image" >"$dir/truncated.exe"
+out=$("$command" "$dir/truncated.exe" --state "$dir/aetz.state" --cpu armv6)
+status=$?
+[ "$status" = 1 ] || fail "truncated image exited $status"
+[ "$out" = "emulated-phone: ARMv6 (ARM1136): loader: truncated headers" ] || fail "unexpected report: $out"
+echo "PASS"
