@@ -242,6 +242,8 @@ struct ArgvEdge {
     int arguments;
     size_t expectedArgv0Length;
     size_t expectedArgc;
+    size_t longArgument = 0;        // instead: one argument of this many units
+    size_t expectedLongLength = 0;  // what the argument text's 512 units leave of it
 };
 void PrintTo(const ArgvEdge& e, std::ostream* os) { *os << e.name; }
 
@@ -260,6 +262,7 @@ TEST_P(DeviceStartupEdges, CutsWithoutOverrunAndRunsAsUsual)
     setup.phone.moduleName = u"\\" + std::u16string(edge.moduleNameLength - 1, u'm');
     setup.phone.commandLine.clear();
     for (int i = 1; i <= edge.arguments; ++i) setup.phone.commandLine += u" a" + Utf8ToUtf16(std::to_string(i));
+    if (edge.longArgument) setup.phone.commandLine = u" " + std::u16string(edge.longArgument, u'x');
     setup.argvAddress = argvAt;
     setup.argvSlots = argvSize / 4;
     const PhoneRun run = RunOnEmulatedPhone(Image(false), setup);
@@ -267,6 +270,10 @@ TEST_P(DeviceStartupEdges, CutsWithoutOverrunAndRunsAsUsual)
     EXPECT_TRUE(run.argvTerminated);
     ASSERT_EQ(edge.expectedArgc, run.argv.size());
     EXPECT_EQ(setup.phone.moduleName.substr(0, edge.expectedArgv0Length), run.argv[0]);
+    if (edge.longArgument) {
+        EXPECT_EQ(std::u16string(edge.expectedLongLength, u'x'), run.argv[1]);
+        return;
+    }
     for (size_t i = 1; i < run.argv.size(); ++i) EXPECT_EQ(u"a" + Utf8ToUtf16(std::to_string(i)), run.argv[i]);
 }
 
@@ -275,7 +282,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ArgvEdge{"NameOf259Fits", 259, 0, 259, 1}, ArgvEdge{"NameOf260IsCut", 260, 0, 259, 1},
                       ArgvEdge{"NameOf300IsCut", 300, 0, 259, 1}, ArgvEdge{"ThirtyOneArgumentsFit", 22, 31, 22, 32},
                       ArgvEdge{"ThirtyTwoArgumentsAreCut", 22, 32, 22, 32},
-                      ArgvEdge{"LongNameAndFortyArguments", 300, 40, 259, 32}),
+                      ArgvEdge{"LongNameAndFortyArguments", 300, 40, 259, 32},
+                      // 23 units of name and terminator, the argument, its terminator: 512 units in all.
+                      ArgvEdge{"LongArgumentIsCutAt512Units", 22, 0, 22, 2, 600, 488}),
     [](const ::testing::TestParamInfo<ArgvEdge>& p) { return std::string(p.param.name); });
 
 // The harness itself must notice broken images, each for its own reason.
