@@ -392,19 +392,25 @@ const Breakage kBreakages[] = {
 
 class BrokenDeviceImage : public ::testing::TestWithParam<Breakage> {};
 
-TEST_P(BrokenDeviceImage, FailsTheRunOnAnArmv4tCoreForItsReason)
+// Runs the success scenario on a patched image, on an ARMv4T core, for a short budget.
+PhoneRun RunPatched(void (*apply)(std::vector<uint8_t>&), ServiceState services)
 {
     std::vector<uint8_t> image = Image(false);
-    GetParam().apply(image);
-    ASSERT_NE(Image(false), image);
+    apply(image);
+    EXPECT_NE(Image(false), image) << "the patch changed nothing";
     const Modem modem;
     PhoneSetup setup;
     setup.phone = BehaviourFor(Named("Success"));
     setup.modemStateFile = modem.stateFile();
     setup.cpu = UC_CPU_ARM_TI925T;
-    setup.services = GetParam().services;
+    setup.services = services;
     setup.instructionBudget = 20000;
-    const PhoneRun run = RunOnEmulatedPhone(image, setup);
+    return RunOnEmulatedPhone(image, setup);
+}
+
+TEST_P(BrokenDeviceImage, FailsTheRunOnAnArmv4tCoreForItsReason)
+{
+    const PhoneRun run = RunPatched(GetParam().apply, GetParam().services);
     EXPECT_FALSE(run.ok);
     EXPECT_EQ(GetParam().reason, run.failure);
 }
@@ -446,15 +452,7 @@ class DeviceLoaderEdges : public ::testing::TestWithParam<LoaderEdge> {};
 
 TEST_P(DeviceLoaderEdges, LoadsOrRefusesAsTheKernelDoes)
 {
-    std::vector<uint8_t> image = Image(false);
-    GetParam().apply(image);
-    ASSERT_NE(Image(false), image);
-    const Modem modem;
-    PhoneSetup setup;
-    setup.phone = BehaviourFor(Named("Success"));
-    setup.modemStateFile = modem.stateFile();
-    setup.instructionBudget = 20000;
-    const PhoneRun run = RunOnEmulatedPhone(image, setup);
+    const PhoneRun run = RunPatched(GetParam().apply, ServiceState::Arm);
     EXPECT_FALSE(run.ok);
     EXPECT_EQ(GetParam().reason, run.failure);
 }
