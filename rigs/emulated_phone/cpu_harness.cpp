@@ -166,7 +166,7 @@ bool CpuHarness::RunEntry(uint32_t entry, const uint32_t (&args)[4], const std::
     return RunUntil(entry, std::nullopt);
 }
 
-bool CpuHarness::RunUntil(uint32_t begin, std::optional<Trap> stopAt)
+bool CpuHarness::RunUntil(uint32_t begin, std::optional<Trap> stopAt, std::optional<Trap>* cutAt)
 {
     uint32_t pc = begin;
     for (;;) {
@@ -177,6 +177,10 @@ bool CpuHarness::RunUntil(uint32_t begin, std::optional<Trap> stopAt)
         if (!pending_) return Fail("emulation stopped outside any stand-in");
         const Trap trap = *pending_;
         if (trap == stopAt) return true;
+        if (cutAt && trap != Trap::ThreadExit && trap != Trap::CallbackReturn) {
+            *cutAt = trap;
+            return true;
+        }
         if (trap == Trap::CallbackReturn) return Fail("returned to the radio layer without being called");
         if (trap == Trap::ThreadExit)
             return Fail("the entry point returned (r0 = " + Hex(Reg(UC_ARM_REG_R0)) + ") instead of ending the process");
@@ -186,16 +190,18 @@ bool CpuHarness::RunUntil(uint32_t begin, std::optional<Trap> stopAt)
     }
 }
 
-bool CpuHarness::CallImage(uint32_t target, const std::vector<uint32_t>& args)
+bool CpuHarness::CallImage(uint32_t target, const std::vector<uint32_t>& args, ImageCallOptions options)
 {
     ++run_.callbacksMade;
+    ++callbackDepth_;
     uc_context* saved = nullptr;
     uc_context_alloc(uc_, &saved);
     uc_context_save(uc_, saved);
     const uint32_t stackArgs = args.size() > 4 ? static_cast<uint32_t>(args.size() - 4) : 0;
     // The platform promises only 4-byte alignment: alternate calls come 8-byte aligned and not.
     uint32_t sp = RadioTop() - 4 * stackArgs;
-    if ((sp % 8 == 0) == (run_.callbacksMade % 2 == 1)) sp -= 4;
+    const bool eightAligned = !options.stackAlignedToFourOnly && run_.callbacksMade % 2 == 0;
+    if ((sp % 8 == 0) != eightAligned) sp -= 4;
     for (uint32_t i = 0; i < stackArgs; ++i) uc_mem_write(uc_, sp + 4 * i, &args[4 + i], 4);
     const int regs[4] = {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3};
     for (size_t i = 0; i < 4; ++i) SetReg(regs[i], i < args.size() ? args[i] : 0);
@@ -204,15 +210,19 @@ bool CpuHarness::CallImage(uint32_t target, const std::vector<uint32_t>& args)
     for (int i = 0; i < 8; ++i) SetReg(preserved[i], kCallbackSentinel + static_cast<uint32_t>(i));
     SetReg(UC_ARM_REG_SP, sp);
     SetReg(UC_ARM_REG_LR, TrapAddress(Trap::CallbackReturn));
-    bool ok = RunUntil(target, Trap::CallbackReturn);
-    if (ok && Reg(UC_ARM_REG_SP) != sp)
+    std::optional<Trap> cutAt;
+    bool ok = RunUntil(target, Trap::CallbackReturn, options.endsAtFirstPlatformCall ? &cutAt : nullptr);
+    if (cutAt) {
+        run_.callbackCutAt = TrapName(*cutAt);
+    } else if (ok && Reg(UC_ARM_REG_SP) != sp)
         ok = Fail("callback at " + Hex(target) + " returned with sp " + Hex(Reg(UC_ARM_REG_SP)) + ", not " + Hex(sp));
-    for (int i = 0; ok && i < 8; ++i) {
+    for (int i = 0; ok && !cutAt && i < 8; ++i) {
         if (Reg(preserved[i]) != kCallbackSentinel + static_cast<uint32_t>(i))
             ok = Fail("callback at " + Hex(target) + " did not preserve r" + std::to_string(4 + i));
     }
     uc_context_restore(uc_, saved);
     uc_context_free(saved);
+    --callbackDepth_;
     return ok;
 }
 

@@ -24,6 +24,12 @@ const uint32_t kScratchSize = 0x10000;
 const uint32_t kResultDataAt = kScratchBase + 0x1000;
 const uint32_t kNotifyDataAt = kScratchBase + 0x2000;
 
+// How the radio layer's thread calls into the image.
+struct ImageCallOptions {
+    bool stackAlignedToFourOnly = false;  // else alternate calls come 8-byte aligned and not
+    bool endsAtFirstPlatformCall = false;  // the process ends there: the call is left unfinished
+};
+
 class CpuHarness {
 public:
     // Services one stand-in the image called; false when the run must stop (the reason is set).
@@ -48,7 +54,9 @@ public:
                   const uint32_t (&stackWords)[3]);
     // Calls a function of the image the way the radio layer's thread does: on its own stack,
     // from platform code in the stand-ins' state, and checks that it returns cleanly.
-    bool CallImage(uint32_t target, const std::vector<uint32_t>& args);
+    bool CallImage(uint32_t target, const std::vector<uint32_t>& args, ImageCallOptions options = {});
+    // The main thread is stopped while the radio layer's thread runs a callback.
+    bool InCallback() const { return callbackDepth_ > 0; }
 
     uint32_t Reg(int reg);
     void SetReg(int reg, uint32_t value);
@@ -67,8 +75,9 @@ private:
     static void OnInterrupt(uc_engine* uc, uint32_t number, void* user);
     static void OnAccess(uc_engine* uc, uc_mem_type type, uint64_t address, int size, int64_t value, void* user);
     // Runs from begin until the stand-in stopAt is reached (nullopt: until the process ends),
-    // servicing every other stand-in on the way.
-    bool RunUntil(uint32_t begin, std::optional<Trap> stopAt);
+    // servicing every other stand-in on the way; with cutAt, stops at the first other one instead
+    // and names it there.
+    bool RunUntil(uint32_t begin, std::optional<Trap> stopAt, std::optional<Trap>* cutAt = nullptr);
     uint32_t RadioTop() const { return kRadioStackBase + kStackSize - 4; }
 
     const PhoneSetup& setup_;
@@ -79,4 +88,5 @@ private:
     std::optional<Trap> pending_;
     std::string fault_;
     uint32_t mainTop_ = 0, minMainSp_ = 0, minRadioSp_ = 0;
+    int callbackDepth_ = 0;
 };

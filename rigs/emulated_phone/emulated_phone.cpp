@@ -2,6 +2,7 @@
 // point as coredll's thread start would, with the stand-ins servicing every call.
 #include "rigs/emulated_phone/emulated_phone.h"
 
+#include "rigs/emulated_phone/callback_sweep.h"
 #include "rigs/emulated_phone/coredll_stand_ins.h"
 #include "rigs/emulated_phone/cpu_harness.h"
 #include "rigs/emulated_phone/radio_stand_in.h"
@@ -30,9 +31,12 @@ bool Run(const std::vector<uint8_t>& file, const PhoneSetup& setup, PhoneRun& ru
 
     RadioStandIn radio(cpu, setup, run);
     CoredllStandIns coredll(cpu, setup, run, radio);
+    CallbackSweep sweep(cpu, setup, run, radio);
     cpu.SetService([&](Trap trap) {
         const bool isRadio = trap == Trap::RIL_Initialize || trap == Trap::RIL_DevSpecific || trap == Trap::RIL_Deinitialize;
-        return isRadio ? radio.Service(trap) : coredll.Service(trap);
+        if (!sweep.BeforeCall(trap)) return false;
+        const bool serviced = isRadio ? radio.Service(trap) : coredll.Service(trap);
+        return serviced && sweep.AfterCall(trap);
     });
     // As coredll's thread start calls it: hInstance (the process handle), hPrevInstance 0, lpCmdLine
     // (a copy on the new thread's stack), nCmdShow; then image base, COM descriptor RVA and size.

@@ -37,11 +37,29 @@ struct PhoneBehaviour {
     std::u16string moduleName = u"\\Windows\\clockward.exe";  // what GetModuleFileNameW reports
 };
 
+// A callback the radio layer's thread delivers at one boundary of the main thread: the entry to,
+// or the return from, a stand-in the program calls once RIL_Initialize has returned.
+enum class SweptCallback { None, MatchingResult, StaleResult, Notification };
+struct SweepPoint {
+    int boundary = -1;  // index into PhoneRun::boundaries; -1 for none
+    SweptCallback callback = SweptCallback::None;
+    bool processEndsInside = false;  // the process ends when the callback makes its first platform call
+};
+
+// One moment the main thread passed at which the sweep can deliver a callback.
+struct Boundary {
+    std::string call;    // the stand-in's name
+    bool returning;      // its return, else its entry
+    size_t linesBefore;  // debug lines recorded by then
+    bool resultPending;  // the layer holds the modem's answer to the command, not yet delivered
+};
+
 struct PhoneSetup {
     PhoneBehaviour phone;
     uc_cpu_arm cpu = UC_CPU_ARM_TI925T;
     ServiceState services = ServiceState::Arm;
     ExtraCallbacks extra;
+    SweepPoint sweep;
     uint64_t instructionBudget = 200000;
     // The simulated modem's state file: the command the image sends is carried out on it.
     std::string modemStateFile;
@@ -79,6 +97,8 @@ struct PhoneRun {
     uint32_t deepestMainStack = 0;    // bytes below the entry point's stack pointer
     uint32_t deepestCallbackStack = 0;
     int callbacksMade = 0;
+    std::vector<Boundary> boundaries;  // in the order the main thread passed them
+    std::string callbackCutAt;         // the platform call a callback had reached when the process ended
     std::vector<std::u16string> argv;  // read back at the first Sleep, up to its null slot
     bool argvTerminated = false;       // a null slot came within argvSlots
     LoadedImage image;

@@ -49,6 +49,10 @@ void Print(const char* cpu, const PhoneRun& run)
     }
     for (const EmulatedBox& b : run.boxes)
         std::printf("box    \"%s\" caption \"%s\" owner 0x%08x style 0x%x\n", b.text.c_str(), b.caption.c_str(), b.owner, b.style);
+    // Where the radio layer's thread can call back: entries (">name") and returns ("name>").
+    std::printf("moments %zu:", run.boundaries.size());
+    for (const Boundary& b : run.boundaries) std::printf(b.returning ? " %s>" : " >%s", b.call.c_str());
+    std::printf("\n");
     std::printf("exit   %u (TerminateProcess of 0x%x)\n", run.exitCode, run.terminateHandle);
     std::printf("cost   %llu instructions, main stack %u bytes, callback stack %u bytes, %d callbacks\n",
                 static_cast<unsigned long long>(run.instructions), run.deepestMainStack, run.deepestCallbackStack,

@@ -61,9 +61,7 @@ bool RadioStandIn::DevSpecific(uint32_t handle, uint32_t block, uint32_t size)
     run_.radioCalls.push_back(call);
     // Notifications that the layer's thread delivered while the program was getting here.
     for (; notificationsDue_ > 0; --notificationsDue_) {
-        const uint32_t state = notificationsDue_;
-        cpu_.memory().Write(kNotifyDataAt, &state, 4);
-        if (!cpu_.CallImage(notifyCb_, {kRadioPresentNotification, kNotifyDataAt, 4, param_})) return false;
+        if (!Notify()) return false;
     }
     // The same checks, in the same order, as the host's simulated ril.dll.
     std::string line;
@@ -113,10 +111,25 @@ bool RadioStandIn::Deinitialize(uint32_t handle)
     return true;
 }
 
-bool RadioStandIn::Deliver(uint32_t id)
+bool RadioStandIn::Deliver(uint32_t id, ImageCallOptions options)
 {
     const std::string& text = answer_.response;
     cpu_.memory().Write(kResultDataAt, text.c_str(), text.size() + 1);
     const uint32_t code = answer_.ok ? RIL_RESULT_OK : RIL_RESULT_ERROR;
-    return cpu_.CallImage(resultCb_, {code, id, kResultDataAt, static_cast<uint32_t>(text.size()), param_});
+    return cpu_.CallImage(resultCb_, {code, id, kResultDataAt, static_cast<uint32_t>(text.size()), param_}, options);
+}
+
+bool RadioStandIn::DeliverPendingResult(ImageCallOptions options)
+{
+    if (!ResultPending()) return cpu_.Fail("the radio layer has no result to deliver");
+    const uint32_t id = queued_.front();
+    queued_.erase(queued_.begin());
+    return Deliver(id, options);
+}
+
+bool RadioStandIn::Notify(ImageCallOptions options)
+{
+    const uint32_t state = 1;
+    cpu_.memory().Write(kNotifyDataAt, &state, 4);
+    return cpu_.CallImage(notifyCb_, {kRadioPresentNotification, kNotifyDataAt, 4, param_}, options);
 }

@@ -19,12 +19,21 @@ public:
     // Services one radio trap; false when the run must stop (the reason is set).
     bool Service(Trap trap);
 
+    // The layer's thread at a moment the caller chose, while the connection is open or after.
+    // The modem has answered the command and the result is still to be delivered.
+    bool ResultPending() const { return !queued_.empty() && unsentLine_.empty(); }
+    // Delivers that result now instead of later.
+    bool DeliverPendingResult(ImageCallOptions options);
+    // A result for an identifier the program was never given.
+    bool DeliverStaleResult(ImageCallOptions options) { return Deliver(lastId_ + 7, options); }
+    bool Notify(ImageCallOptions options = {});
+
 private:
     bool Initialize(uint32_t index, uint32_t resultCb, uint32_t notifyCb, uint32_t classes);
     bool DevSpecific(uint32_t handle, uint32_t block, uint32_t size);
     bool Deinitialize(uint32_t handle);
     // The modem's answer to the last command, as a result callback with this identifier.
-    bool Deliver(uint32_t id);
+    bool Deliver(uint32_t id, ImageCallOptions options = {});
 
     CpuHarness& cpu_;
     const PhoneSetup& setup_;

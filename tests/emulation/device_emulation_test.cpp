@@ -102,8 +102,10 @@ bool IsArmCode(const PhoneRun& run, uint32_t address)
     return s && s->executable && address % 4 == 0;
 }
 
-// What a scenario requires of the run, on top of what it requires on the host.
-void ExpectScenarioOutcome(const Scenario& s, const PhoneRun& run, const Modem& modem)
+// What a scenario requires of the run, on top of what it requires on the host; lines, where given,
+// replace the scenario's debug lines.
+void ExpectScenarioOutcome(const Scenario& s, const PhoneRun& run, const Modem& modem,
+                           const std::vector<std::string>* lines = nullptr)
 {
     ASSERT_TRUE(run.ok) << run.failure;
     EXPECT_EQ(s.settingAfter, modem.Setting());
@@ -114,7 +116,7 @@ void ExpectScenarioOutcome(const Scenario& s, const PhoneRun& run, const Modem& 
     EXPECT_EQ("GetModuleFileNameW", run.services[0]);  // the start-up builds argv
     EXPECT_EQ("Sleep(5000)", run.services[1]);          // and the program waits before anything else
     EXPECT_EQ("LoadLibraryW(ril.dll)", run.services[2]);
-    EXPECT_EQ(s.debugLines, run.debugLines);
+    EXPECT_EQ(lines ? *lines : s.debugLines, run.debugLines);
     ASSERT_EQ(s.boxTexts.size(), run.boxes.size());
     for (size_t i = 0; i < run.boxes.size(); ++i) {
         EXPECT_EQ(s.boxTexts[i], run.boxes[i].text);
@@ -217,6 +219,124 @@ TEST_P(DeviceCallbacks, StaleIdentifierAfterTheSendGetsOnlyTheEntryLine)
 
 INSTANTIATE_TEST_SUITE_P(Cpus, DeviceCallbacks, ::testing::ValuesIn(kCpus),
                          [](const ::testing::TestParamInfo<CpuModel>& p) { return std::string(p.param.name); });
+
+// One callback from the radio layer's thread at every boundary the main thread passes once
+// RIL_Initialize has returned. Boxes, radio calls, exit code and modem setting stay as the
+// scenario says; the debug lines gain only the callback's own, where it came.
+struct SweptCase {
+    SweptCallback callback;
+    bool processEndsInside;
+};
+
+const char* SweptName(const SweptCase& c)
+{
+    switch (c.callback) {
+    case SweptCallback::MatchingResult: return "matching result";
+    case SweptCallback::StaleResult: return c.processEndsInside ? "stale result cut by the end" : "stale result";
+    case SweptCallback::Notification: return c.processEndsInside ? "notification cut by the end" : "notification";
+    default: return "none";
+    }
+}
+
+std::vector<std::string> LinesWithCallbackAt(const Scenario& s, const Boundary& at, const SweptCase& c)
+{
+    const std::string enter = "### RILFunc enter ###\r\n";
+    const std::string counted = s.modem == ModemReply::Ok ? "### CSend_SSDlg::RILFunc(1)###\r\n"
+                                                          : "### CSend_SSDlg::RILFunc(3)###\r\n";
+    std::vector<std::string> lines = s.debugLines, added;
+    if (c.callback == SweptCallback::Notification) added = {"### RILNotify enter ###\r\n"};
+    if (c.callback == SweptCallback::StaleResult) added = {enter};
+    if (c.callback == SweptCallback::MatchingResult) {
+        // The result comes here instead of at the close; on the send's own return it overtakes
+        // the identifier's store and is not counted.
+        if (s.atClose == AtClose::Deliver) {
+            EXPECT_EQ((std::vector<std::string>{enter, counted}), std::vector<std::string>(lines.end() - 2, lines.end()));
+            lines.resize(lines.size() - 2);
+        }
+        added = {enter};
+        if (!(at.call == "RIL_DevSpecific" && at.returning)) added.push_back(counted);
+    }
+    if (c.processEndsInside) added.clear();  // ended before its first line
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at.linesBefore), added.begin(), added.end());
+    return lines;
+}
+
+size_t g_sweptBoundaries = 0, g_sweptRuns = 0;
+
+using SweepCombination = std::tuple<Scenario, CpuModel, ServiceState>;
+class CallbackAtEveryBoundary : public ::testing::TestWithParam<SweepCombination> {};
+
+TEST_P(CallbackAtEveryBoundary, KeepsTheScenarioOutcome)
+{
+    const auto& [scenario, cpu, services] = GetParam();
+    PhoneSetup setup;
+    setup.phone = BehaviourFor(scenario);
+    setup.cpu = cpu.model;
+    setup.services = services;
+    const Modem plainModem;
+    setup.modemStateFile = plainModem.stateFile();
+    const PhoneRun plain = RunOnEmulatedPhone(Image(false), setup);
+    ExpectScenarioOutcome(scenario, plain, plainModem);
+    ASSERT_GE(plain.boundaries.size(), 8u);
+    EXPECT_EQ("RIL_Initialize", plain.boundaries.front().call);
+    EXPECT_EQ("TerminateProcess", plain.boundaries.back().call);
+    // A result the close delivers or drops is pending from the send's return to the close.
+    const bool pendingAtClose = scenario.arrival == ResultArrival::AfterReturn && scenario.refusal == 0 &&
+                                scenario.atClose != AtClose::Cancel;
+    size_t pending = 0;
+    for (const Boundary& at : plain.boundaries) pending += at.resultPending;
+    EXPECT_EQ(pendingAtClose ? 2u : 0u, pending);
+
+    for (size_t k = 0; k < plain.boundaries.size(); ++k) {
+        const Boundary& at = plain.boundaries[k];
+        std::vector<SweptCase> cases = {{SweptCallback::Notification, false}, {SweptCallback::StaleResult, false}};
+        if (at.resultPending) cases.push_back({SweptCallback::MatchingResult, false});
+        if (at.call == "TerminateProcess")
+            cases.insert(cases.end(), {{SweptCallback::Notification, true}, {SweptCallback::StaleResult, true}});
+        for (const SweptCase& c : cases) {
+            SCOPED_TRACE(std::string(SweptName(c)) + " at boundary " + std::to_string(k) + ", " +
+                         (at.returning ? "the return from " : "the entry to ") + at.call);
+            const Modem modem;
+            setup.modemStateFile = modem.stateFile();
+            setup.sweep = {static_cast<int>(k), c.callback, c.processEndsInside};
+            const PhoneRun run = RunOnEmulatedPhone(Image(false), setup);
+            const std::vector<std::string> lines = LinesWithCallbackAt(scenario, at, c);
+            ExpectScenarioOutcome(scenario, run, modem, &lines);
+            const bool moved = c.callback == SweptCallback::MatchingResult && scenario.atClose == AtClose::Deliver;
+            EXPECT_EQ(plain.callbacksMade + (moved ? 0 : 1), run.callbacksMade);
+            EXPECT_EQ(c.processEndsInside ? "NKDbgPrintfW" : "", run.callbackCutAt);
+            ++g_sweptRuns;
+        }
+    }
+    g_sweptBoundaries += plain.boundaries.size();
+}
+
+std::vector<Scenario> ScenariosWithAConnection()
+{
+    std::vector<Scenario> rows;
+    for (const Scenario& s : Scenarios()) {
+        if (s.library == LibraryState::Present && s.init == InitOutcome::Succeeds) rows.push_back(s);
+    }
+    return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sweep, CallbackAtEveryBoundary,
+                         ::testing::Combine(::testing::ValuesIn(ScenariosWithAConnection()), ::testing::ValuesIn(kCpus),
+                                            ::testing::Values(ServiceState::Arm, ServiceState::Thumb)),
+                         [](const ::testing::TestParamInfo<SweepCombination>& p) {
+                             return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name + "_" +
+                                    ::testing::PrintToString(std::get<2>(p.param));
+                         });
+
+// The sweep's size, for the record.
+class SweepSize : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        if (g_sweptRuns) std::printf("callback sweep: %zu boundaries, %zu runs\n", g_sweptBoundaries, g_sweptRuns);
+    }
+};
+const auto* const kSweepSize = ::testing::AddGlobalTestEnvironment(new SweepSize);
 
 // Address and size of the linked image's symbol whose name contains part (from its ELF, with nm).
 std::pair<uint32_t, uint32_t> ImageSymbol(const std::string& part)
