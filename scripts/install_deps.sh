@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and tests need, only when something is missing.
-# Usage: install_deps.sh host|fuzz|device|all
-#   device: the image and the installer cabinet; all: everything the whole test suite needs.
+# Usage: install_deps.sh host|fuzz|device|emulated|all
+#   device: the image and the installer cabinet; emulated: the device image and the emulated phone
+#   that runs it; all: everything the whole test suite needs.
 set -euo pipefail
 
 want=(cmake ninja-build g++ libgtest-dev)
@@ -12,8 +13,9 @@ case "${1:-host}" in
     host) ;;
     fuzz) want+=("${fuzz[@]}") ;;
     device) want+=("${device[@]}") ;;
+    emulated) want+=("${device[@]}" libunicorn-dev) ;;
     all) want+=("${fuzz[@]}" "${device[@]}" libunicorn-dev) ;;
-    *) echo "install_deps.sh: unknown set $1 (host, fuzz, device or all)" >&2; exit 2 ;;
+    *) echo "install_deps.sh: unknown set $1 (host, fuzz, device, emulated or all)" >&2; exit 2 ;;
 esac
 
 missing=()

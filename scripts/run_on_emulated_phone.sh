@@ -5,9 +5,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install_deps.sh host
-cmake --preset host >/dev/null
-cmake --build --preset host >/dev/null
+bash scripts/install_deps.sh emulated
+# Quiet when it works; the build's own messages when it does not.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+if ! { cmake --preset host && cmake --build --preset host; } >"$log" 2>&1; then
+    tail -n 40 "$log" >&2
+    echo "the host build failed (above)" >&2
+    exit 1
+fi
 
 bin=build/host/bin
 phone=build/host/emulated-phone
@@ -19,9 +25,13 @@ echo "== simulated phone: switching the network time-zone update on for the demo
 echo "== before:"
 "$bin/sim_phone" 'AT*AETZ?'
 
+image=build/host/device/clockward-signed.exe
+[ -x "$bin/emulated-phone" ] && [ -f "$image" ] ||
+    { echo "the build made no emulated phone or no signed device image (see the cmake messages of: cmake --preset host)" >&2; exit 1; }
+
 echo "== running the signed clockward.exe on the emulated phone (ARMv4T)"
 set +e
-"$bin/emulated-phone" build/host/device/clockward-signed.exe --cpu armv4t
+"$bin/emulated-phone" "$image" --cpu armv4t
 status=$?
 set -e
 
