@@ -10,7 +10,8 @@ fail() { echo "FAIL: $*"; exit 1; }
 out=$("$command" "$image" --state "$dir/aetz.state") || fail "good image exited $?: $out"
 [ "$(cat "$dir/aetz.state")" = "AETZ=0" ] || fail "the modem's setting is not off: $(cat "$dir/aetz.state")"
 for expected in "== ARMv4T (TI925T)" "== ARMv5TE (PXA270)" "== ARMv6 (ARM1136)" "call   Sleep(5000)" \
-        "debug  ### RILFunc enter ###" "debug  ### CSend_SSDlg::RILFunc(1)###" "exit   0 (TerminateProcess of 0x42)"; do
+        "debug  ### RILFunc enter ###" "debug  ### CSend_SSDlg::RILFunc(1)###" "exit   0 (TerminateProcess of 0x42)" \
+        "moments 10: RIL_Initialize> >memcpy memcpy> >strlen strlen> >RIL_DevSpecific RIL_DevSpecific> >RIL_Deinitialize RIL_Deinitialize> >TerminateProcess"; do
     grep -qxF -- "$expected" <<<"$out" || fail "no line \"$expected\" in: $out"
 done
 [ "$(grep -c '^cost ' <<<"$out")" = 3 ] || fail "not one cost line per CPU model: $out"
