@@ -4,15 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install_deps.sh host
-# Quiet when it works; the build's own messages when it does not.
-log=$(mktemp)
-trap 'rm -f "$log"' EXIT
-if ! { cmake --preset host && cmake --build --preset host; } >"$log" 2>&1; then
-    tail -n 40 "$log" >&2
-    echo "the host build failed (above)" >&2
-    exit 1
-fi
+bash scripts/build_quietly.sh host host
 
 bin=build/host/bin
 phone=build/host/sim_phone
