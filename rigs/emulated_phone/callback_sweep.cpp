@@ -18,7 +18,7 @@ bool CallbackSweep::AfterCall(Trap trap)
 bool CallbackSweep::Reached(Trap trap, bool returning)
 {
     const int index = static_cast<int>(run_.boundaries.size());
-    run_.boundaries.push_back({TrapName(trap), returning, run_.debugLines.size(), radio_.ResultPending()});
+    run_.boundaries.push_back({TrapName(trap), returning, run_.debugLines.size(), radio_.CommandAnswered()});
     const SweepPoint& point = setup_.sweep;
     if (index != point.boundary) return true;
     // Process end can only overtake a callback where the main thread ends the process.
@@ -27,7 +27,7 @@ bool CallbackSweep::Reached(Trap trap, bool returning)
     // The platform promises the callback's stack 4-byte alignment and no more.
     const ImageCallOptions options{true, point.processEndsInside};
     switch (point.callback) {
-    case SweptCallback::MatchingResult: return radio_.DeliverPendingResult(options);
+    case SweptCallback::MatchingResult: return radio_.DeliverMovedResult(options);
     case SweptCallback::StaleResult: return radio_.DeliverStaleResult(options);
     case SweptCallback::Notification: return radio_.Notify(options);
     case SweptCallback::None: return true;

@@ -39,6 +39,7 @@ struct PhoneBehaviour {
 
 // A callback the radio layer's thread delivers at one boundary of the main thread: the entry to,
 // or the return from, a stand-in the program calls once RIL_Initialize has returned.
+// A matching result is moved: the radio layer holds it back from where it would otherwise come.
 enum class SweptCallback { None, MatchingResult, StaleResult, Notification };
 struct SweepPoint {
     int boundary = -1;  // index into PhoneRun::boundaries; -1 for none
@@ -51,7 +52,7 @@ struct Boundary {
     std::string call;    // the stand-in's name
     bool returning;      // its return, else its entry
     size_t linesBefore;  // debug lines recorded by then
-    bool resultPending;  // the layer holds the modem's answer to the command, not yet delivered
+    bool commandAnswered;  // the modem has answered the program's command: its result can come here
 };
 
 struct PhoneSetup {

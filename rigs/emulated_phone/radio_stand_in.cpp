@@ -81,13 +81,14 @@ bool RadioStandIn::DevSpecific(uint32_t handle, uint32_t block, uint32_t size)
         } else {
             answer_ = RunModemCommand(line, setup_.modemStateFile, setup_.phone.modemAnswersError);
             if (!answer_.problem.empty()) return cpu_.Fail("modem: " + answer_.problem);
+            answered_ = true;
         }
         result = static_cast<HRESULT>(++lastId_);
         if (setup_.extra.resultWithIdZeroInsideSend && !Deliver(0)) return false;
-        if (setup_.phone.resultBeforeReturn) {
-            if (!Deliver(lastId_)) return false;
-        } else {
-            queued_.push_back(lastId_);
+        // A result the sweep moves comes where it says, neither here nor at the close.
+        if (setup_.sweep.callback != SweptCallback::MatchingResult) {
+            if (!setup_.phone.resultBeforeReturn) queued_.push_back(lastId_);
+            else if (!Deliver(lastId_)) return false;
         }
     }
     cpu_.SetReg(UC_ARM_REG_R0, static_cast<uint32_t>(result));
@@ -119,12 +120,13 @@ bool RadioStandIn::Deliver(uint32_t id, ImageCallOptions options)
     return cpu_.CallImage(resultCb_, {code, id, kResultDataAt, static_cast<uint32_t>(text.size()), param_}, options);
 }
 
-bool RadioStandIn::DeliverPendingResult(ImageCallOptions options)
+bool RadioStandIn::DeliverMovedResult(ImageCallOptions options)
 {
-    if (!ResultPending()) return cpu_.Fail("the radio layer has no result to deliver");
-    const uint32_t id = queued_.front();
-    queued_.erase(queued_.begin());
-    return Deliver(id, options);
+    if (!answered_) return cpu_.Fail("the modem has not answered the program's command");
+    if (setup_.sweep.callback != SweptCallback::MatchingResult || movedResultDelivered_)
+        return cpu_.Fail("the command's result was not held back for the sweep");
+    movedResultDelivered_ = true;
+    return Deliver(lastId_, options);
 }
 
 bool RadioStandIn::Notify(ImageCallOptions options)

@@ -19,11 +19,12 @@ public:
     // Services one radio trap; false when the run must stop (the reason is set).
     bool Service(Trap trap);
 
-    // The layer's thread at a moment the caller chose, while the connection is open or after.
-    // The modem has answered the command and the result is still to be delivered.
-    bool ResultPending() const { return !queued_.empty() && unsentLine_.empty(); }
-    // Delivers that result now instead of later.
-    bool DeliverPendingResult(ImageCallOptions options);
+    // The layer's thread at a moment the caller chose.
+    // The modem has carried out the program's command and answered it.
+    bool CommandAnswered() const { return answered_; }
+    // Delivers that answer now. A sweep that moves the result here has the stand-in hold it back
+    // from where it would otherwise come (inside the send, or at the close).
+    bool DeliverMovedResult(ImageCallOptions options);
     // A result for an identifier the program was never given.
     bool DeliverStaleResult(ImageCallOptions options) { return Deliver(lastId_ + 7, options); }
     bool Notify(ImageCallOptions options = {});
@@ -40,6 +41,8 @@ private:
     PhoneRun& run_;
     uint32_t resultCb_ = 0, notifyCb_ = 0, param_ = 0;
     bool open_ = false;
+    bool answered_ = false;
+    bool movedResultDelivered_ = false;
     unsigned notificationsDue_ = 0;
     uint32_t lastId_ = 0;
     ModemAnswer answer_{};

@@ -231,7 +231,7 @@ struct SweptCase {
 const char* SweptName(const SweptCase& c)
 {
     switch (c.callback) {
-    case SweptCallback::MatchingResult: return "matching result";
+    case SweptCallback::MatchingResult: return c.processEndsInside ? "matching result cut by the end" : "matching result";
     case SweptCallback::StaleResult: return c.processEndsInside ? "stale result cut by the end" : "stale result";
     case SweptCallback::Notification: return c.processEndsInside ? "notification cut by the end" : "notification";
     default: return "none";
@@ -246,18 +246,20 @@ std::vector<std::string> LinesWithCallbackAt(const Scenario& s, const Boundary& 
     std::vector<std::string> lines = s.debugLines, added;
     if (c.callback == SweptCallback::Notification) added = {"### RILNotify enter ###\r\n"};
     if (c.callback == SweptCallback::StaleResult) added = {enter};
+    size_t atLine = at.linesBefore;
     if (c.callback == SweptCallback::MatchingResult) {
-        // The result comes here instead of at the close; on the send's own return it overtakes
-        // the identifier's store and is not counted.
+        // The result comes here instead of at the close, which then has nothing to deliver; on the
+        // send's own return it overtakes the identifier's store and is not counted.
         if (s.atClose == AtClose::Deliver) {
             EXPECT_EQ((std::vector<std::string>{enter, counted}), std::vector<std::string>(lines.end() - 2, lines.end()));
             lines.resize(lines.size() - 2);
         }
+        atLine = std::min(atLine, lines.size());
         added = {enter};
         if (!(at.call == "RIL_DevSpecific" && at.returning)) added.push_back(counted);
     }
     if (c.processEndsInside) added.clear();  // ended before its first line
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at.linesBefore), added.begin(), added.end());
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(atLine), added.begin(), added.end());
     return lines;
 }
 
@@ -280,19 +282,23 @@ TEST_P(CallbackAtEveryBoundary, KeepsTheScenarioOutcome)
     ASSERT_GE(plain.boundaries.size(), 8u);
     EXPECT_EQ("RIL_Initialize", plain.boundaries.front().call);
     EXPECT_EQ("TerminateProcess", plain.boundaries.back().call);
-    // A result the close delivers or drops is pending from the send's return to the close.
-    const bool pendingAtClose = scenario.arrival == ResultArrival::AfterReturn && scenario.refusal == 0 &&
-                                scenario.atClose != AtClose::Cancel;
-    size_t pending = 0;
-    for (const Boundary& at : plain.boundaries) pending += at.resultPending;
-    EXPECT_EQ(pendingAtClose ? 2u : 0u, pending);
+    // An accepted command the close does not cancel has its answer from the send's return on: the
+    // send's return, the close's entry and return, the process's end.
+    const bool answered = scenario.refusal == 0 && scenario.atClose != AtClose::Cancel;
+    size_t answeredAt = 0;
+    for (const Boundary& at : plain.boundaries) answeredAt += at.commandAnswered;
+    EXPECT_EQ(answered ? 4u : 0u, answeredAt);
+    // Only a result that comes after the send has returned can be moved to another such moment.
+    const bool movable = scenario.arrival == ResultArrival::AfterReturn;
 
     for (size_t k = 0; k < plain.boundaries.size(); ++k) {
         const Boundary& at = plain.boundaries[k];
         std::vector<SweptCase> cases = {{SweptCallback::Notification, false}, {SweptCallback::StaleResult, false}};
-        if (at.resultPending) cases.push_back({SweptCallback::MatchingResult, false});
-        if (at.call == "TerminateProcess")
+        if (at.commandAnswered && movable) cases.push_back({SweptCallback::MatchingResult, false});
+        if (at.call == "TerminateProcess") {
             cases.insert(cases.end(), {{SweptCallback::Notification, true}, {SweptCallback::StaleResult, true}});
+            if (at.commandAnswered && movable) cases.push_back({SweptCallback::MatchingResult, true});
+        }
         for (const SweptCase& c : cases) {
             SCOPED_TRACE(std::string(SweptName(c)) + " at boundary " + std::to_string(k) + ", " +
                          (at.returning ? "the return from " : "the entry to ") + at.call);
