@@ -3,6 +3,7 @@ signed Windows Mobile cabinets carry (osslsigncode and gcab write none).
 
 Usage: cabinet_writer.py OUT MEMBER_TIME [--folder-reserve APP_NAME PROVIDER] FILE...
 Members keep their base names, in the order given, each dated MEMBER_TIME (seconds since 1970, UTC).
+A failure is one line on standard error, starting "cab: ".
 """
 import os
 import struct
@@ -13,6 +14,7 @@ RESERVE_PRESENT = 0x0004
 ARCHIVE = 0x20
 HEADER_SIZE = 36
 BLOCK_SIZE = 32768  # the most a CFDATA block holds
+EARLIEST_DATE = 315532800  # 1980-01-01 00:00 UTC, where DOS dates start
 
 
 def checksum(data, seed=0):
@@ -75,6 +77,8 @@ def main(argv):
     out, member_time, rest = argv[0], int(argv[1]), argv[2:]
     reserve = b""
     if rest[:1] == ["--folder-reserve"]:
+        if len(rest) < 3:
+            raise ValueError("--folder-reserve needs APP_NAME and PROVIDER")
         reserve, rest = folder_reserve(rest[1], rest[2]), rest[3:]
     members = []
     for path in rest:
@@ -86,5 +90,8 @@ def main(argv):
 
 if __name__ == "__main__":
     if len(sys.argv) < 4:
-        sys.exit("usage: cabinet_writer.py OUT MEMBER_TIME [--folder-reserve APP_NAME PROVIDER] FILE...")
-    main(sys.argv[1:])
+        sys.exit("cab: usage: cabinet_writer.py OUT MEMBER_TIME [--folder-reserve APP_NAME PROVIDER] FILE...")
+    try:
+        main(sys.argv[1:])
+    except (OSError, ValueError, struct.error) as error:
+        sys.exit(f"cab: {error}")

@@ -1,6 +1,7 @@
-# The installer cabinet: the signed image and the installer's two descriptions of it, packed by gcab,
-# then signed like the image. Writes clockward-unsigned.cab and clockward.cab; and phone-copy/, the
-# signed image and a StartUp shortcut to copy onto the phone by hand.
+# The installer cabinet: the signed image and the installer's two descriptions of it, packed by our
+# own writer with the per-folder reserve signed Windows Mobile cabinets carry, then signed with the
+# image's certificate by our own cabinet signer. Writes clockward-unsigned.cab and clockward.cab; and
+# phone-copy/, the signed image and a StartUp shortcut to copy onto the phone by hand.
 if(NOT CLOCKWARD_SIGNING_AVAILABLE)
     message(WARNING "no signed image, so no installer cabinet (clockward.cab is not built)")
     return()
@@ -16,8 +17,9 @@ set(INSTALLER_TABLE ${INSTALLER_DIR}/installer_table.py ${INSTALLER_DIR}/ce_fold
 add_custom_command(OUTPUT ${CLOCKWARD_UNSIGNED_CAB}
     COMMAND ${CMAKE_COMMAND} -E rm -f ${CLOCKWARD_CAB}
     COMMAND bash ${INSTALLER_DIR}/make_cab.sh ${CLOCKWARD_SIGNED_EXE} ${CLOCKWARD_UNSIGNED_CAB} ${CAB_MEMBER_TIME}
-    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${INSTALLER_DIR}/make_cab.sh ${INSTALLER_DIR}/write_installer_members.py
-            ${INSTALLER_DIR}/installer_header.py ${INSTALLER_DIR}/setup_xml.py ${INSTALLER_TABLE}
+    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${INSTALLER_DIR}/make_cab.sh ${INSTALLER_DIR}/write_installer_cab.py
+            ${INSTALLER_DIR}/cabinet_writer.py ${INSTALLER_DIR}/installer_header.py ${INSTALLER_DIR}/setup_xml.py
+            ${INSTALLER_TABLE}
     COMMENT "Packing the installer cabinet clockward-unsigned.cab"
     VERBATIM)
 clockward_sign(${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB} clockward.cab)

@@ -19,21 +19,25 @@ def _fields(cab):
         raise CabinetError("not a cabinet (no MSCF header)")
     size, files_at, folders, flags = (struct.unpack_from("<I", cab, 8)[0], struct.unpack_from("<I", cab, 16)[0],
                                       struct.unpack_from("<H", cab, 26)[0], struct.unpack_from("<H", cab, 30)[0])
-    if struct.unpack_from("<I", cab, 4)[0] or size > len(cab):
-        raise CabinetError("a damaged cabinet header (reserved field set, or longer than the file)")
+    if struct.unpack_from("<I", cab, 4)[0]:
+        raise CabinetError("a damaged cabinet header (reserved field set)")
     if flags & PREV_OR_NEXT_CABINET:
         raise CabinetError("a cabinet of a multi-cabinet set cannot be signed")
     header_reserve, folder_reserve, data_reserve = struct.unpack_from("<HBB", cab, FIXED_HEADER) if flags & RESERVE_PRESENT \
         else (0, 0, 0)
-    return files_at, folders, flags, header_reserve, folder_reserve, data_reserve
+    return size, files_at, folders, flags, header_reserve, folder_reserve, data_reserve
 
 
 def with_signature_reserve(cab):
     """The unsigned cabinet with a 20-byte header reserve for the signature (offset and size still 0): every
     offset in the header and the folder entries moves by what is inserted, the folder reserves stay."""
-    files_at, folders, flags, header_reserve, folder_reserve, data_reserve = _fields(cab)
+    size, files_at, folders, flags, header_reserve, folder_reserve, data_reserve = _fields(cab)
     if header_reserve or data_reserve:
         raise CabinetError("the cabinet already has a header or data reserve (signed already?)")
+    # The digest runs to the end of the file: bytes past the size the header gives would be signed
+    # though no reader takes them for part of the cabinet, and a shorter file is cut.
+    if size != len(cab):
+        raise CabinetError(f"the cabinet header gives its size as {size} bytes, but the file has {len(cab)}")
     # The reserve sizes (4 bytes) are inserted too unless the cabinet already has them.
     rest_at = FIXED_HEADER + (4 if flags & RESERVE_PRESENT else 0)
     shift = FIXED_HEADER + 4 + SIGNATURE_RESERVE - rest_at
@@ -62,7 +66,7 @@ def signed_ranges(cab):
 
 
 def _signature_reserve(cab):
-    if _fields(cab)[3] != SIGNATURE_RESERVE:
+    if _fields(cab)[4] != SIGNATURE_RESERVE:
         raise CabinetError("the cabinet has no 20-byte signature reserve")
 
 

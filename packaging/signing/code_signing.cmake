@@ -1,4 +1,5 @@
-# Authenticode SHA-1 signing of what the device build writes (the image, the installer cabinet).
+# Authenticode SHA-1 signing of what the device build writes (the image with osslsigncode, the
+# installer cabinet with our own signer).
 #
 # Default: a throwaway test CA and code-signing certificate generated into the build tree, both
 # signed with SHA-1. A real (privileged) certificate is given either as a PFX file or as a
@@ -27,6 +28,9 @@ endif()
 
 set(TEST_SIGNING_DIR ${CMAKE_BINARY_DIR}/test-signing)
 set(SIGN_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/sign_authenticode.sh)
+# The script signs an image with osslsigncode and a cabinet with our own signer (sign_cab.py).
+set(SIGN_SOURCES ${SIGN_SCRIPT} ${CMAKE_CURRENT_LIST_DIR}/sign_cab.py ${CMAKE_CURRENT_LIST_DIR}/cab_layout.py
+    ${CMAKE_CURRENT_LIST_DIR}/authenticode_der.py)
 if(CLOCKWARD_SIGN_PFX)
     set(SIGN_WITH --pfx ${CLOCKWARD_SIGN_PFX})
     set(SIGN_DEPENDS ${CLOCKWARD_SIGN_PFX})
@@ -69,7 +73,7 @@ function(clockward_sign unsigned signed what)
     add_custom_command(OUTPUT ${signed}
         ${remove_stale}
         COMMAND ${SIGN_ENVIRONMENT} bash ${SIGN_SCRIPT} ${unsigned} ${signed} ${SIGN_WITH}
-        DEPENDS ${unsigned} ${SIGN_DEPENDS} ${SIGN_SCRIPT}
+        DEPENDS ${unsigned} ${SIGN_DEPENDS} ${SIGN_SOURCES}
         COMMENT "Signing ${what} (Authenticode, SHA-1)"
         VERBATIM)
 endfunction()

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Signs a PE image or a cabinet with an Authenticode SHA-1 signature, the only digest Windows
-# Mobile 6 validates. Writes OUT whole or not at all, and says in one line why it could not.
+# Mobile 6 validates: an image with osslsigncode, a cabinet (MSCF) with our own sign_cab.py, which
+# signs the per-folder reserve osslsigncode refuses. Writes OUT whole or not at all, and says in one
+# line why it could not.
 #
 # Usage: sign_authenticode.sh IN OUT --pfx FILE [--time UNIX_TIME]
 #        sign_authenticode.sh IN OUT --cert FILE --key FILE [--ac EXTRA_CERTS] [--time UNIX_TIME]
@@ -16,7 +18,7 @@ fail() { echo "sign: $*" >&2; exit 1; }
 in=$1 out=$2
 shift 2
 rm -f "$out"
-pfx="" cert="" key="" extra="" when=()
+pfx="" cert="" key="" extra="" when=""
 while [ $# -gt 0 ]; do
     [ $# -ge 2 ] && [ -n "$2" ] || fail "$1 needs a value"
     case $1 in
@@ -24,21 +26,23 @@ while [ $# -gt 0 ]; do
         --cert) cert=$2 ;;
         --key) key=$2 ;;
         --ac) extra=$2 ;;
-        --time) when=(-time "$2") ;;
+        --time) when=$2 ;;
         *) fail "unknown option $1" ;;
     esac
     shift 2
 done
 
 [ -f "$in" ] && [ -r "$in" ] || fail "cannot read $in: nothing to sign"
-command -v osslsigncode >/dev/null || fail "osslsigncode is not installed (apt-get install osslsigncode)"
+cabinet=false
+[ "$(head -c 4 "$in" | tr -d '\0')" = MSCF ] && cabinet=true
+$cabinet || command -v osslsigncode >/dev/null || fail "osslsigncode is not installed (apt-get install osslsigncode)"
 
 work=$(mktemp -d)
 partial="$out.partial"
 trap 'rm -rf "$work" "$partial"' EXIT
 umask 077
 
-# The password reaches openssl and osslsigncode only through a file of our own.
+# The password reaches openssl and the signer only through a file of our own.
 password=$work/password
 if [ -n "${CLOCKWARD_SIGN_PASSWORD_FILE:-}" ]; then
     [ -r "$CLOCKWARD_SIGN_PASSWORD_FILE" ] || fail "cannot read the password file $CLOCKWARD_SIGN_PASSWORD_FILE"
@@ -47,8 +51,8 @@ else
     printf '%s' "${CLOCKWARD_SIGN_PASSWORD:-}" > "$password"
 fi
 # openssl cannot read an empty password file; an unencrypted key needs no password at all.
-passin=(-passin "file:$password") readpass=(-readpass "$password")
-[ -s "$password" ] || passin=(-passin pass:) readpass=()
+passin=(-passin "file:$password") readpass=(-readpass "$password") password_file=(--password-file "$password")
+[ -s "$password" ] || passin=(-passin pass:) readpass=() password_file=()
 
 # OpenSSL 3 reads PFX files with old ciphers (RC2, as older Windows tools write) only with -legacy.
 pkcs12() { openssl pkcs12 "$@" 2>/dev/null || openssl pkcs12 -legacy "$@" 2>/dev/null; }
@@ -59,6 +63,7 @@ if [ -n "$pfx" ]; then
     pkcs12 -in "$pfx" "${passin[@]}" -nokeys -out "$chain" ||
         fail "cannot open the PFX file $pfx: wrong password (CLOCKWARD_SIGN_PASSWORD or CLOCKWARD_SIGN_PASSWORD_FILE) or not a PKCS#12 file"
     with=(-pkcs12 "$pfx" ${readpass[@]+"${readpass[@]}"})
+    cab_with=(--pfx "$pfx")
 elif [ -n "$cert" ] && [ -n "$key" ]; then
     [ -f "$cert" ] && [ -r "$cert" ] || fail "cannot read the certificate $cert"
     [ -f "$key" ] && [ -r "$key" ] || fail "cannot read the key $key"
@@ -69,6 +74,7 @@ elif [ -n "$cert" ] && [ -n "$key" ]; then
     cmp -s "$work/key.pub" "$work/cert.pub" || fail "the key $key does not belong to the certificate $cert"
     cat "$cert" ${extra:+"$extra"} > "$chain"
     with=(-certs "$cert" -key "$key" ${readpass[@]+"${readpass[@]}"} ${extra:+-ac "$extra"})
+    cab_with=(--cert "$cert" --key "$key" ${extra:+--ac "$extra"})
 else
     fail "give --pfx, or --cert with --key"
 fi
@@ -82,7 +88,14 @@ if grep -qvxE 'sha1WithRSAEncryption|md5WithRSAEncryption' <<<"$algorithms"; the
     echo "sign: warning: the certificate chain of ${pfx:-$cert} has a signature other than SHA-1 or MD5 with RSA ($(tr '\n' ' ' <<<"$algorithms" | sed 's/ $//')); Windows Mobile 6 validates only those" >&2
 fi
 
-if ! osslsigncode sign -h sha1 -n Clockward "${with[@]}" ${when[@]+"${when[@]}"} -in "$in" -out "$partial" >"$work/log" 2>&1; then
+name=Clockward
+if $cabinet; then
+    if ! /usr/bin/python3 "$(dirname "$0")/sign_cab.py" "$in" "$partial" "${cab_with[@]}" \
+            ${password_file[@]+"${password_file[@]}"} ${when:+--time "$when"} --name "$name" 2>"$work/log"; then
+        reason=$(grep -v '^$' "$work/log" | tail -n 1)
+        fail "${reason#sign: }"
+    fi
+elif ! osslsigncode sign -h sha1 -n "$name" "${with[@]}" ${when:+-time "$when"} -in "$in" -out "$partial" >"$work/log" 2>&1; then
     fail "osslsigncode could not sign $in: $(grep -v '^$' "$work/log" | tail -n 1)"
 fi
 chmod 644 "$partial"

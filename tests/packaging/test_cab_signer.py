@@ -53,8 +53,8 @@ def authenticode_digest(cab):
     return hashlib.sha1(signed + cab[files_at:signature_at]).digest()
 
 
-def openssl_verify(cab):
-    """openssl's verdict on the PKCS#7 signature over its content, with the test CA."""
+def openssl_verify(cab, trust_test_ca=True):
+    """openssl's verdict on the PKCS#7 signature over its content, with the test CA (or the signature alone)."""
     with tempfile.TemporaryDirectory() as tmp:
         signature, content = os.path.join(tmp, "sig.der"), os.path.join(tmp, "content")
         with open(signature, "wb") as f:
@@ -62,7 +62,8 @@ def openssl_verify(cab):
         with open(content, "wb") as f:
             f.write(indirect_data(cab).contents)  # what Authenticode signs: the content's value
         return subprocess.run(["openssl", "smime", "-verify", "-inform", "DER", "-in", signature, "-content", content,
-                               "-binary", "-CAfile", CA(), "-purpose", "any", "-out", os.devnull],
+                               "-binary", *(["-CAfile", CA()] if trust_test_ca else ["-noverify"]), "-purpose", "any",
+                               "-out", os.devnull],
                               capture_output=True, text=True)
 
 
@@ -73,8 +74,8 @@ def check_signed(test, cab):
     test.assertEqual(authenticode_digest(cab), indirect_data(cab)["message_digest"]["digest"].native)
 
 
-def sign_cab(cab_in, out, *options):
-    return subprocess.run([sys.executable, env("CAB_SIGNER"), cab_in, out, "--cert", SIGNER(), "--key", KEY(),
+def sign_cab(cab_in, out, *options, python=()):
+    return subprocess.run([sys.executable, *python, env("CAB_SIGNER"), cab_in, out, "--cert", SIGNER(), "--key", KEY(),
                            "--name", "Clockward", *options], capture_output=True, text=True)
 
 
@@ -95,6 +96,12 @@ class CabSigner(unittest.TestCase):
             cls.members.append(big)
             cls.plain_big = cls.write("plain-big.cab")
             cls.reserved_big = cls.write("reserved-big.cab", "--folder-reserve", "A", "B")
+        cls.pfx, cls.password = cls.out(cls, "signer.pfx"), cls.out(cls, "password.txt")
+        with open(cls.password, "w") as f:
+            f.write("pfx-Pa55-sign-cab\n")
+        # -legacy: RC2 and 3DES, as older Windows tools write a PFX.
+        subprocess.run(["openssl", "pkcs12", "-export", "-legacy", "-in", SIGNER(), "-inkey", KEY(), "-certfile", CA(),
+                        "-out", cls.pfx, "-passout", f"file:{cls.password}"], check=True, capture_output=True)
 
     @classmethod
     def tearDownClass(cls):
@@ -129,10 +136,11 @@ class CabSigner(unittest.TestCase):
                 check_signed(self, read(theirs))
 
     def test_with_folder_reserve_it_reads_and_verifies(self):
-        for cab in (self.reserved, self.reserved_big):
+        for cab, credentials in ((self.reserved, ["--ac", CA()]),
+                                 (self.reserved_big, ["--pfx", self.pfx, "--password-file", self.password])):
             with self.subTest(os.path.basename(cab)):
                 signed = self.out("signed.cab")
-                result = sign_cab(cab, signed, "--ac", CA())
+                result = sign_cab(cab, signed, *credentials)
                 self.assertEqual(0, result.returncode, result.stderr)
                 data = read(signed)
                 self.assertEqual((20, read(cab)[38]), struct.unpack_from("<HB", data, 36))  # folder reserve kept
@@ -163,17 +171,43 @@ class CabSigner(unittest.TestCase):
     def test_bad_input_stops_with_one_line_and_no_output(self):
         signed = self.out("twice.cab")
         self.assertEqual(0, sign_cab(self.plain, signed).returncode)
-        garbage = self.out("garbage.cab")
+        garbage, longer = self.out("garbage.cab"), self.out("longer.cab")
         with open(garbage, "wb") as f:
             f.write(b"not a cabinet at all, longer than a header ......")
+        plain = read(self.plain)
+        with open(longer, "wb") as f:
+            f.write(plain + b"abc")
+        files = {name: self.out(name) for name in ("encrypted.key", "wrong-password.txt", "not-a-cert.pem", "ec.key", "ec.pem")}
+        subprocess.run(["openssl", "pkey", "-in", KEY(), "-aes256", "-passout", "pass:right", "-out", files["encrypted.key"]],
+                       check=True, capture_output=True)
+        with open(files["wrong-password.txt"], "w") as f:
+            f.write("wrong\n")
+        with open(files["not-a-cert.pem"], "w") as f:
+            f.write("-----BEGIN CERTIFICATE-----\nMIIBzzCCATigAwIBAgIJ\n-----END CERTIFICATE-----\n")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                        "-subj", "/CN=EC signer", "-days", "2", "-keyout", files["ec.key"], "-out", files["ec.pem"]],
+                       check=True, capture_output=True)
         cases = {"not a cabinet": ([garbage], "not a cabinet"),
                  "signed already": ([signed], "already has a header"),
-                 "the CA's certificate for the signer's key": ([self.plain, "--cert", CA()], "belongs to the key")}
-        for name, (args, reason) in cases.items():
+                 "bytes past the size the header gives": (
+                     [longer], f"gives its size as {len(plain)} bytes, but the file has {len(plain) + 3}"),
+                 "the CA's certificate for the signer's key": ([self.plain, "--cert", CA()], "belongs to the key"),
+                 "key encrypted with another password": (
+                     [self.plain, "--key", files["encrypted.key"], "--password-file", files["wrong-password.txt"]],
+                     f"cannot read the key {files['encrypted.key']}: not a private key, or encrypted with another password"),
+                 "encrypted key, no password": ([self.plain, "--key", files["encrypted.key"]], "encrypted with another password"),
+                 "not a certificate": ([self.plain, "--cert", files["not-a-cert.pem"]],
+                                       f"cannot read the certificate {files['not-a-cert.pem']}: not a valid certificate"),
+                 "wrong PFX password": ([self.plain, "--pfx", self.pfx, "--password-file", files["wrong-password.txt"]],
+                                        "wrong password"),
+                 "an EC key": ([self.plain, "--cert", files["ec.pem"], "--key", files["ec.key"]], "not an RSA key"),
+                 "without python3-cryptography": ([self.plain], "python3-cryptography is not installed", ["-S"])}
+        for name, (args, reason, *python) in cases.items():
             with self.subTest(name):
                 out = self.out("bad.cab")
-                result = sign_cab(args[0], out, *args[1:])
+                result = sign_cab(args[0], out, *args[1:], python=python[0] if python else ())
                 self.assertNotEqual(0, result.returncode)
                 self.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
+                self.assertTrue(result.stderr.startswith("sign: "), result.stderr)
                 self.assertIn(reason, result.stderr)
                 self.assertFalse(os.path.exists(out) or os.path.exists(out + ".partial"))

@@ -11,7 +11,8 @@ import unittest
 import xml.etree.ElementTree as ET
 
 from image_tools import SIGNED, configure_command, env, read
-from test_signing import chain_signature_algorithms, run_sign_script, verify
+from test_cab_signer import authenticode_digest, check_signed, indirect_data, openssl_verify, signature_of
+from test_signing import run_sign_script, signer_certificate, verify
 
 CAB = lambda: env("CLOCKWARD_CAB")
 UNSIGNED_CAB = lambda: env("CLOCKWARD_UNSIGNED_CAB")
@@ -223,37 +224,49 @@ class HandCopy(unittest.TestCase):
         self.assertEqual(f'"{PROGRAM}"', match[2])
 
 
+def pkcs7(cab, *options):
+    """openssl pkcs7's reading of the cabinet's signature (osslsigncode cannot read a folder reserve)."""
+    with tempfile.TemporaryDirectory() as tmp:
+        der = os.path.join(tmp, "signature.der")
+        with open(der, "wb") as f:
+            f.write(signature_of(cab))
+        return subprocess.run(["openssl", "pkcs7", "-inform", "DER", "-in", der, *options, "-noout"], check=True,
+                              capture_output=True, text=True).stdout
+
+
 class SignedCab(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.cab = read(CAB())
 
-    def verify_changed(self, offset):
-        data = bytearray(self.cab)
-        data[offset] ^= 0x01
-        with tempfile.TemporaryDirectory() as tmp:
-            path = os.path.join(tmp, "tampered.cab")
-            with open(path, "wb") as f:
-                f.write(data)
-            return verify(path)
-
     @unittest.skipIf(CUSTOM_CERTIFICATE, "signed with the user's own certificate")
     def test_verifies_against_the_test_ca_with_sha1_throughout(self):
-        result = verify(CAB())
-        self.assertEqual(0, result.returncode, result.stdout + result.stderr)
-        self.assertRegex(result.stdout, r"Message digest algorithm\s*:\s*SHA1\b")
-        self.assertEqual({"sha1WithRSAEncryption"}, set(chain_signature_algorithms(CAB())))
+        check_signed(self, self.cab)
+        listing = pkcs7(self.cab, "-print")
+        self.assertEqual((["sha1"], ["rsaEncryption"]), (re.findall(r"digest_alg:\s*algorithm: (\S+)", listing),
+                                                       re.findall(r"digest_enc_alg:\s*algorithm: (\S+)", listing)))
+        chain = re.findall(r"Signature Algorithm: (\S+)", pkcs7(self.cab, "-print_certs", "-text"))
+        self.assertGreaterEqual(len(chain), 4)  # the signer and the CA, each with its algorithm twice
+        self.assertEqual({"sha1WithRSAEncryption"}, set(chain))
+
+    def test_signed_by_the_images_signer_over_its_own_digest(self):
+        serials = re.findall(r"issuer_and_serial:.*?serial: (\d+)", pkcs7(self.cab, "-print"), re.S)
+        self.assertEqual([str(signer_certificate(SIGNED()).serial_number)], serials)
+        self.assertEqual(authenticode_digest(self.cab), indirect_data(self.cab)["message_digest"]["digest"].native)
+        # The folder reserve the writer put in names the installation as Remove Programs shows it.
+        self.assertEqual(b"Network Time Off\0\0\0\0Clockward\0\0\0", bytes(self.cab[68 + 20: 68 + 52]))
 
     def test_one_changed_byte_breaks_it(self):
         program = bytes(read(SIGNED()))
         # The signature's place, from the reserved field the signer adds to the cabinet header.
         signature_at, signature_size = struct.unpack_from("<II", self.cab, 44)
         self.assertEqual(len(self.cab), signature_at + signature_size)
-        for name, offset in {"program": self.cab.find(program) + len(program) // 2,
-                             "signature": signature_at + signature_size - 64}.items():
-            with self.subTest(name):
-                self.assertGreater(offset, 0)
-                self.assertNotEqual(0, self.verify_changed(offset).returncode)
+        changed = bytearray(self.cab)
+        changed[self.cab.find(program) + len(program) // 2] ^= 0x01
+        self.assertNotEqual(indirect_data(changed)["message_digest"]["digest"].native, authenticode_digest(changed))
+        changed = bytearray(self.cab)
+        changed[signature_at + signature_size - 64] ^= 0x01
+        self.assertIn("signature failure", openssl_verify(changed, trust_test_ca=False).stderr)
 
 
 def extract_with(tool, cab, into):
@@ -317,17 +330,6 @@ class OwnCabinetWriter(unittest.TestCase):
         self.assertIn("checksum error", (result.stdout + result.stderr).lower())
 
 
-def path_without(tool):
-    """A PATH with every command of this one except tool."""
-    farm = tempfile.mkdtemp()
-    for folder in os.environ["PATH"].split(os.pathsep):
-        if os.path.isdir(folder):
-            for name in os.listdir(folder):
-                if name != tool and not os.path.lexists(os.path.join(farm, name)):
-                    os.symlink(os.path.join(folder, name), os.path.join(farm, name))
-    return farm
-
-
 def make_cab(image, out, member_time="0", environment=None):
     return subprocess.run(["bash", env("MAKE_CAB_SCRIPT"), image, out, member_time],
                           capture_output=True, text=True, env=environment)
@@ -355,14 +357,12 @@ class BadInput(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.TemporaryDirectory()
-        cls.no_gcab = path_without("gcab")
         certs = os.path.dirname(env("TEST_CA"))
         cls.cert, cls.key = os.path.join(certs, "signer.pem"), os.path.join(certs, "signer.key")
 
     @classmethod
     def tearDownClass(cls):
         cls.tmp.cleanup()
-        shutil.rmtree(cls.no_gcab)
 
     def path(self, name):
         return os.path.join(self.tmp.name, name)
@@ -374,6 +374,9 @@ class BadInput(unittest.TestCase):
         garbage = self.path("garbage.key")
         with open(garbage, "w") as f:
             f.write("not a key\n")
+        damaged = self.path("damaged.unsigned")  # a cabinet with bytes past the size its header gives
+        with open(damaged, "wb") as f:
+            f.write(read(UNSIGNED_CAB()) + b"\0" * 8)
         pfx = self.path("signer.pfx")
         subprocess.run(["openssl", "pkcs12", "-export", "-in", self.cert, "-inkey", self.key, "-out", pfx,
                         "-passout", f"pass:{self.PASSWORD}"], check=True, capture_output=True)
@@ -381,8 +384,11 @@ class BadInput(unittest.TestCase):
             "missing image": (lambda out: make_cab(self.path("absent.exe"), out), "does not exist"),
             "unreadable image": (lambda out: make_cab(self.path("a-folder.exe"), out), "cannot read the signed program image"),
             "empty image": (lambda out: make_cab(self.path("empty.exe"), out), "is empty"),
-            "missing gcab": (lambda out: make_cab(SIGNED(), out, environment=dict(os.environ, PATH=self.no_gcab)),
-                             "gcab is not installed"),
+            # 2108-01-01: past the last date a cabinet can store.
+            "member date past 2107": (lambda out: make_cab(SIGNED(), out, "4354819200"),
+                                      "could not write {out}: a cabinet date lies in 1980..2107, not 2108"),
+            "damaged unsigned cabinet": (lambda out: run_sign_script([damaged, out, "--cert", self.cert, "--key", self.key]),
+                                         "sign: cannot sign {damaged}: the cabinet header gives its size as"),
             "wrong PFX password": (lambda out: run_sign_script([UNSIGNED_CAB(), out, "--pfx", pfx],
                                                                {"CLOCKWARD_SIGN_PASSWORD": "wrong"}), "wrong password"),
             "unreadable key": (lambda out: run_sign_script([UNSIGNED_CAB(), out, "--cert", self.cert, "--key", garbage]),
@@ -396,7 +402,7 @@ class BadInput(unittest.TestCase):
                 result = run(out)
                 self.assertNotEqual(0, result.returncode)
                 self.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
-                self.assertIn(message, result.stderr)
+                self.assertIn(message.format(out=out, damaged=damaged), result.stderr)
                 self.assertEqual([], [f for f in os.listdir(self.tmp.name) if ".cab" in f])
 
     @unittest.skipIf(CUSTOM_CERTIFICATE, "the test certificate is not built")
@@ -406,9 +412,10 @@ class BadInput(unittest.TestCase):
         environment = dict(os.environ, CLOCKWARD_SIGN_CERT=self.cert, CLOCKWARD_SIGN_KEY=key)
         subprocess.run(configure_command(build), check=True, capture_output=True, env=environment)
 
-        def no_gcab():
-            os.utime(os.path.join(build, "clockward-signed.exe"))
-            return dict(os.environ, PATH=self.no_gcab), r"^cab: gcab is not installed"
+        def empty_signed_image():
+            # Newer than the cabinet, so only the cabinet is made again (and so the last round).
+            os.truncate(os.path.join(build, "clockward-signed.exe"), 0)
+            return dict(os.environ), r"^cab: the signed program image .*clockward-signed\.exe is empty$"
 
         def image_signing_fails():
             with open(key, "w") as f:
@@ -416,7 +423,7 @@ class BadInput(unittest.TestCase):
             os.utime(os.path.join(build, "clockward.exe"))
             return dict(os.environ), r"^sign: cannot read the key"
 
-        for name, breakage in {"gcab missing": no_gcab, "image signing fails": image_signing_fails}.items():
+        for name, breakage in {"image signing fails": image_signing_fails, "empty signed image": empty_signed_image}.items():
             with self.subTest(name):
                 shutil.copy(self.key, key)
                 subprocess.run(["cmake", "--build", build, "--target", "installer_cab", "hand_copy"], check=True,
@@ -429,7 +436,8 @@ class BadInput(unittest.TestCase):
                 self.assertEqual(1, len(re.findall(message, result.stdout, re.M)), result.stdout)
                 self.assertEqual([], [f for f in os.listdir(build) if f.endswith(".cab")])
                 # The hand copy is the signed image's too: gone when the image could not be signed.
-                self.assertEqual(name == "gcab missing", os.path.exists(os.path.join(build, "phone-copy", "clockward.exe")))
+                self.assertEqual(name == "empty signed image",
+                                 os.path.exists(os.path.join(build, "phone-copy", "clockward.exe")))
 
 if __name__ == "__main__":
     unittest.main()
