@@ -10,9 +10,9 @@ import struct
 import sys
 import time
 
-RESERVE_PRESENT = 0x0004
+from cab_format import FOLDER_ENTRY_SIZE, HEADER_FORMAT, HEADER_SIZE, RESERVE_PRESENT, SIGNATURE
+
 ARCHIVE = 0x20
-HEADER_SIZE = 36
 BLOCK_SIZE = 32768  # the most a CFDATA block holds
 EARLIEST_DATE = 315532800  # 1980-01-01 00:00 UTC, where DOS dates start
 
@@ -37,6 +37,7 @@ def dos_date_time(seconds):
 
 
 def padded(text):
+    """A NUL-terminated ASCII string padded with NULs to a multiple of 4; its length counts the padding."""
     raw = text.encode("ascii") + b"\0"
     return raw + b"\0" * (-len(raw) % 4)
 
@@ -45,7 +46,7 @@ def folder_reserve(app_name, provider):
     """Five 32-bit words (0, then APPNAME's and PROVIDER's offset and length, counted from the folder
     entry), then the two strings padded to 4."""
     app, prov = padded(app_name), padded(provider)
-    app_at = 8 + 20
+    app_at = FOLDER_ENTRY_SIZE + 20
     words = struct.pack("<5I", 0, app_at, len(app), app_at + len(app), len(prov))
     return words + app + prov
 
@@ -57,7 +58,7 @@ def cabinet(members, member_time, reserve=b""):
     blocks = [blob[i: i + BLOCK_SIZE] for i in range(0, len(blob), BLOCK_SIZE)] or [b""]
     header_reserve = struct.pack("<HBB", 0, len(reserve), 0) if reserve else b""
     folders_at = HEADER_SIZE + len(header_reserve)
-    files_at = folders_at + 8 + len(reserve)
+    files_at = folders_at + FOLDER_ENTRY_SIZE + len(reserve)
     entries, offset = b"", 0
     for name, data in members:
         entries += struct.pack("<IIHHHH", len(data), offset, 0, date, clock, ARCHIVE) + name.encode("ascii") + b"\0"
@@ -67,7 +68,7 @@ def cabinet(members, member_time, reserve=b""):
     for block in blocks:
         sizes = struct.pack("<HH", len(block), len(block))
         data_section += struct.pack("<I", checksum(sizes, checksum(block))) + sizes + block
-    fixed = struct.pack("<4sIIIIIBBHHHHH", b"MSCF", 0, data_at + len(data_section), 0, files_at, 0, 3, 1,
+    fixed = struct.pack(HEADER_FORMAT, SIGNATURE, 0, data_at + len(data_section), 0, files_at, 0, 3, 1,
                         1, len(members), RESERVE_PRESENT if reserve else 0, 0, 0)
     folder = struct.pack("<IHH", data_at, len(blocks), 0) + reserve
     return fixed + header_reserve + folder + entries + data_section

@@ -18,7 +18,7 @@ add_custom_command(OUTPUT ${CLOCKWARD_UNSIGNED_CAB}
     COMMAND ${CMAKE_COMMAND} -E rm -f ${CLOCKWARD_CAB}
     COMMAND bash ${INSTALLER_DIR}/make_cab.sh ${CLOCKWARD_SIGNED_EXE} ${CLOCKWARD_UNSIGNED_CAB} ${CAB_MEMBER_TIME}
     DEPENDS ${CLOCKWARD_SIGNED_EXE} ${INSTALLER_DIR}/make_cab.sh ${INSTALLER_DIR}/write_installer_cab.py
-            ${INSTALLER_DIR}/cabinet_writer.py ${INSTALLER_DIR}/installer_header.py ${INSTALLER_DIR}/setup_xml.py
+            ${INSTALLER_DIR}/cabinet_writer.py ${INSTALLER_DIR}/cab_format.py ${INSTALLER_DIR}/installer_header.py ${INSTALLER_DIR}/setup_xml.py
             ${INSTALLER_TABLE}
     COMMENT "Packing the installer cabinet clockward-unsigned.cab"
     VERBATIM)

@@ -3,18 +3,13 @@ cabinet tool lays it out (all integers little-endian)."""
 import struct
 
 import installer_table as table
+from cabinet_writer import padded
 
 FIXED_SIZE = 100
 # FILES flags
 NO_DATE_CHECK = 0x40000000
 # LINKS type
 LINK_TO_FILE = 1
-
-
-def padded(text):
-    """A NUL-terminated ASCII string padded with NULs to a multiple of 4; its length counts the padding."""
-    raw = text.encode("ascii") + b"\0"
-    return raw + b"\0" * (-len(raw) % 4)
 
 
 def string_ids(texts):

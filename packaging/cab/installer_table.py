@@ -2,7 +2,7 @@
 _setup.xml) and the hand-copy folder are written from."""
 from collections import namedtuple
 
-from ce_folders import on_phone
+from ce_folders import ce_name, on_phone
 
 # The provider and the name are shown joined ("Clockward Network Time Off") in Remove Programs.
 PROVIDER = "Clockward"
@@ -14,7 +14,7 @@ OS_VERSION_MAX = (6, 99)
 BUILD_NUMBER_MIN, BUILD_NUMBER_MAX = 0, 0xE0000000
 
 # The program's folder, which the user may move (to a storage card) when installing.
-INSTALL_DIR = ("%CE1%", "Clockward")
+INSTALL_DIR = (ce_name(1), "Clockward")
 # 8.3 member names; the numeric extension is the file id.
 MEMBER_BASE = "CLOCKWRD"
 

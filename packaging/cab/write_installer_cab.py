@@ -19,14 +19,11 @@ from setup_xml import setup_xml
 
 
 def members(image):
-    """(name, data) in cabinet order: the header first, the numbered members in descending order, then
-    the XML description."""
+    """(name, data) in cabinet order: the header first, the program, then the XML description."""
     with open(image, "rb") as f:
         program = f.read()
-    data = {table.PROGRAM.id: program}
-    return ([(table.member_name(0), installer_header())]
-            + [(table.member_name(f.id), data[f.id]) for f in sorted(table.FILES, reverse=True)]
-            + [("_setup.xml", setup_xml())])
+    return [(table.member_name(0), installer_header()), (table.member_name(table.PROGRAM.id), program),
+            ("_setup.xml", setup_xml())]
 
 
 def main(out, image, member_time):

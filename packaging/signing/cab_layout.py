@@ -1,13 +1,15 @@
 """Where an Authenticode signature sits in a cabinet: the 20-byte header reserve that points at it, and the
 bytes its digest covers (the header less the signature fields, every folder entry with its reserve, and
 everything from the first file entry up to the signature)."""
+import os
 import struct
+import sys
 
-RESERVE_PRESENT = 0x0004
-PREV_OR_NEXT_CABINET = 0x0003
-FIXED_HEADER = 36
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cab"))
+from cab_format import (FILES_AT, FLAGS_AT, FOLDER_ENTRY_SIZE as FOLDER_ENTRY, FOLDERS_AT, HEADER_SIZE as FIXED_HEADER,
+                        PREV_OR_NEXT_CABINET, RESERVE_PRESENT, RESERVED1_AT, SIGNATURE, SIZE_AT)  # noqa: E402
+
 SIGNATURE_RESERVE = 20  # u32 0x00100000, the signature's offset and size, 8 bytes of zero
-FOLDER_ENTRY = 8
 
 
 class CabinetError(ValueError):
@@ -15,11 +17,11 @@ class CabinetError(ValueError):
 
 
 def _fields(cab):
-    if len(cab) < FIXED_HEADER or cab[:4] != b"MSCF":
+    if len(cab) < FIXED_HEADER or cab[:4] != SIGNATURE:
         raise CabinetError("not a cabinet (no MSCF header)")
-    size, files_at, folders, flags = (struct.unpack_from("<I", cab, 8)[0], struct.unpack_from("<I", cab, 16)[0],
-                                      struct.unpack_from("<H", cab, 26)[0], struct.unpack_from("<H", cab, 30)[0])
-    if struct.unpack_from("<I", cab, 4)[0]:
+    size, files_at, folders, flags = (struct.unpack_from("<I", cab, SIZE_AT)[0], struct.unpack_from("<I", cab, FILES_AT)[0],
+                                      struct.unpack_from("<H", cab, FOLDERS_AT)[0], struct.unpack_from("<H", cab, FLAGS_AT)[0])
+    if struct.unpack_from("<I", cab, RESERVED1_AT)[0]:
         raise CabinetError("a damaged cabinet header (reserved field set)")
     if flags & PREV_OR_NEXT_CABINET:
         raise CabinetError("a cabinet of a multi-cabinet set cannot be signed")
@@ -42,9 +44,9 @@ def with_signature_reserve(cab):
     rest_at = FIXED_HEADER + (4 if flags & RESERVE_PRESENT else 0)
     shift = FIXED_HEADER + 4 + SIGNATURE_RESERVE - rest_at
     head = bytearray(cab[:FIXED_HEADER])
-    struct.pack_into("<I", head, 8, len(cab) + shift)
-    struct.pack_into("<I", head, 16, files_at + shift)
-    struct.pack_into("<H", head, 30, flags | RESERVE_PRESENT)
+    struct.pack_into("<I", head, SIZE_AT, len(cab) + shift)
+    struct.pack_into("<I", head, FILES_AT, files_at + shift)
+    struct.pack_into("<H", head, FLAGS_AT, flags | RESERVE_PRESENT)
     head += struct.pack("<HBBI", SIGNATURE_RESERVE, folder_reserve, 0, 0x00100000) + bytes(16)
     entry = FOLDER_ENTRY + folder_reserve
     for n in range(folders):

@@ -30,7 +30,7 @@ set(TEST_SIGNING_DIR ${CMAKE_BINARY_DIR}/test-signing)
 set(SIGN_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/sign_authenticode.sh)
 # The script signs an image with osslsigncode and a cabinet with our own signer (sign_cab.py).
 set(SIGN_SOURCES ${SIGN_SCRIPT} ${CMAKE_CURRENT_LIST_DIR}/sign_cab.py ${CMAKE_CURRENT_LIST_DIR}/cab_layout.py
-    ${CMAKE_CURRENT_LIST_DIR}/authenticode_der.py)
+    ${CMAKE_CURRENT_LIST_DIR}/authenticode_der.py ${CMAKE_CURRENT_LIST_DIR}/../cab/cab_format.py)
 if(CLOCKWARD_SIGN_PFX)
     set(SIGN_WITH --pfx ${CLOCKWARD_SIGN_PFX})
     set(SIGN_DEPENDS ${CLOCKWARD_SIGN_PFX})

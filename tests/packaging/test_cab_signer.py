@@ -11,10 +11,10 @@ import unittest
 from asn1crypto import algos, cms, core
 
 from image_tools import env, read
-from test_signing import test_signing_dir
+from test_signing import CUSTOM_CERTIFICATE, make_pfx, signer_files
 
 CA = lambda: env("TEST_CA")
-SIGNER, KEY = (lambda: os.path.join(test_signing_dir(), "signer.pem")), (lambda: os.path.join(test_signing_dir(), "signer.key"))
+SIGNER, KEY = (lambda: signer_files()[0]), (lambda: signer_files()[1])
 
 
 class SpcAttribute(core.Sequence):
@@ -79,7 +79,7 @@ def sign_cab(cab_in, out, *options, python=()):
                            "--name", "Clockward", *options], capture_output=True, text=True)
 
 
-@unittest.skipIf(os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1", "signed with the user's own certificate")
+@unittest.skipIf(CUSTOM_CERTIFICATE, "signed with the user's own certificate")
 class CabSigner(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -100,8 +100,7 @@ class CabSigner(unittest.TestCase):
         with open(cls.password, "w") as f:
             f.write("pfx-Pa55-sign-cab\n")
         # -legacy: RC2 and 3DES, as older Windows tools write a PFX.
-        subprocess.run(["openssl", "pkcs12", "-export", "-legacy", "-in", SIGNER(), "-inkey", KEY(), "-certfile", CA(),
-                        "-out", cls.pfx, "-passout", f"file:{cls.password}"], check=True, capture_output=True)
+        make_pfx(cls.pfx, f"file:{cls.password}", legacy=True)
 
     @classmethod
     def tearDownClass(cls):

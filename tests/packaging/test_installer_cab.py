@@ -12,11 +12,10 @@ import xml.etree.ElementTree as ET
 
 from image_tools import SIGNED, configure_command, env, read
 from test_cab_signer import authenticode_digest, check_signed, indirect_data, openssl_verify, signature_of
-from test_signing import run_sign_script, signer_certificate, verify
+from test_signing import CUSTOM_CERTIFICATE, make_pfx, run_sign_script, signer_certificate, signer_files, verify
 
 CAB = lambda: env("CLOCKWARD_CAB")
 UNSIGNED_CAB = lambda: env("CLOCKWARD_UNSIGNED_CAB")
-CUSTOM_CERTIFICATE = os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1"
 
 MEMBERS = ["CLOCKWRD.000", "CLOCKWRD.001", "_setup.xml"]
 # What the %CEn% folders are on an English Windows Mobile 6 phone.
@@ -151,17 +150,12 @@ def member_list(cab):
     return [(m[2], m[1]) for m in re.finditer(r"^\s*\d+ \| (\S+ \S+) \| (\S+)$", listing, re.M)]
 
 
-def extract(cab, into):
-    subprocess.run(["cabextract", "-q", "-d", into, cab], check=True, capture_output=True)
-    return {name: read(os.path.join(into, name)) for name in os.listdir(into)}
-
-
 class Contents(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         with tempfile.TemporaryDirectory() as signed, tempfile.TemporaryDirectory() as unsigned:
-            cls.members = extract(CAB(), signed)
-            cls.unsigned_members = extract(UNSIGNED_CAB(), unsigned)
+            cls.members = extract_with("cabextract", CAB(), signed)
+            cls.unsigned_members = extract_with("cabextract", UNSIGNED_CAB(), unsigned)
         cls.header = decode_header(cls.members["CLOCKWRD.000"])
 
     def test_descriptions_match_the_sdk_tools_layout(self):
@@ -284,7 +278,7 @@ class OwnCabinetWriter(unittest.TestCase):
     def setUpClass(cls):
         cls.tmp = tempfile.TemporaryDirectory()
         with tempfile.TemporaryDirectory() as into:
-            members = extract(UNSIGNED_CAB(), into)
+            members = extract_with("cabextract", UNSIGNED_CAB(), into)
         # A member past one 32 KB data block, ending off a 4-byte boundary for the checksum's tail.
         members["BIG.002"] = bytes(range(256)) * 160 + b"abc"
         cls.members = {name: bytes(data) for name, data in members.items()}
@@ -358,8 +352,7 @@ class BadInput(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.TemporaryDirectory()
-        certs = os.path.dirname(env("TEST_CA"))
-        cls.cert, cls.key = os.path.join(certs, "signer.pem"), os.path.join(certs, "signer.key")
+        cls.cert, cls.key = signer_files()
 
     @classmethod
     def tearDownClass(cls):
@@ -379,8 +372,7 @@ class BadInput(unittest.TestCase):
         with open(damaged, "wb") as f:
             f.write(read(UNSIGNED_CAB()) + b"\0" * 8)
         pfx = self.path("signer.pfx")
-        subprocess.run(["openssl", "pkcs12", "-export", "-in", self.cert, "-inkey", self.key, "-out", pfx,
-                        "-passout", f"pass:{self.PASSWORD}"], check=True, capture_output=True)
+        make_pfx(pfx, f"pass:{self.PASSWORD}", with_ca=False)
         cases = {
             "missing image": (lambda out: make_cab(self.path("absent.exe"), out), "does not exist"),
             "unreadable image": (lambda out: make_cab(self.path("a-folder.exe"), out), "cannot read the signed program image"),

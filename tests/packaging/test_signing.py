@@ -15,6 +15,7 @@ import pe_image_checks as checks
 from image_tools import SIGNED, UNSIGNED, configure_command, env, read
 
 SECURITY = checks.DIRECTORY_SECURITY
+CUSTOM_CERTIFICATE = os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1"
 
 
 def verify(path):
@@ -74,13 +75,13 @@ class SignedImage(unittest.TestCase):
         self.assertRegex(listing, r"Message digest algorithm\s*:\s*SHA1\b")
         self.assertEqual(1, listing.count("Signature Index:"))
 
-    @unittest.skipIf(os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1", "signed with the user's own certificate")
+    @unittest.skipIf(CUSTOM_CERTIFICATE, "signed with the user's own certificate")
     def test_certificate_chain_is_sha1_throughout(self):
         algorithms = chain_signature_algorithms(SIGNED())
         self.assertGreaterEqual(len(algorithms), 4)  # two certificates, each with its algorithm twice
         self.assertEqual({"sha1WithRSAEncryption"}, set(algorithms))
 
-    @unittest.skipIf(os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1", "signed with the user's own certificate")
+    @unittest.skipIf(CUSTOM_CERTIFICATE, "signed with the user's own certificate")
     def test_verifies_against_the_test_ca(self):
         result = verify(SIGNED())
         self.assertEqual(0, result.returncode, result.stdout + result.stderr)
@@ -95,6 +96,7 @@ class SignedImage(unittest.TestCase):
                 f.write(data)
             result = verify(path)
         self.assertNotEqual(0, result.returncode, result.stdout)
+        self.assertRegex(result.stdout, r"Calculated message digest : [0-9A-F]+ +MISMATCH")
 
     def test_still_the_unsigned_image(self):
         plain = checks.parse(self.unsigned)
@@ -111,6 +113,19 @@ def test_signing_dir():
     return os.path.dirname(env("TEST_CA"))
 
 
+def signer_files():
+    """The build's throwaway signer: its certificate and key."""
+    return os.path.join(test_signing_dir(), "signer.pem"), os.path.join(test_signing_dir(), "signer.key")
+
+
+def make_pfx(out, passout, legacy=False, with_ca=True):
+    """A PFX of the throwaway signer (with the test CA), protected by passout as openssl takes it."""
+    cert, key = signer_files()
+    subprocess.run(["openssl", "pkcs12", "-export", *(["-legacy"] if legacy else []), "-in", cert, "-inkey", key,
+                    *(["-certfile", env("TEST_CA")] if with_ca else []), "-out", out, "-passout", passout],
+                   check=True, capture_output=True)
+
+
 def run_sign_script(args, extra_env=None, path_dir=None):
     environment = {k: v for k, v in os.environ.items() if not k.startswith("CLOCKWARD_SIGN_PASSWORD")}
     environment.update(extra_env or {})
@@ -119,7 +134,7 @@ def run_sign_script(args, extra_env=None, path_dir=None):
     return subprocess.run(["bash", env("SIGN_SCRIPT")] + args, capture_output=True, text=True, env=environment)
 
 
-@unittest.skipIf(os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1", "signed with the user's own certificate")
+@unittest.skipIf(CUSTOM_CERTIFICATE, "signed with the user's own certificate")
 class SigningStep(unittest.TestCase):
     PASSWORD = "pfx-Pa55-7d1c"
 
@@ -127,11 +142,9 @@ class SigningStep(unittest.TestCase):
     def setUpClass(cls):
         cls.tmp = tempfile.TemporaryDirectory()
         t = cls.tmp.name
-        certs = test_signing_dir()
-        cls.cert, cls.key = os.path.join(certs, "signer.pem"), os.path.join(certs, "signer.key")
+        cls.cert, cls.key = signer_files()
         cls.pfx = os.path.join(t, "signer.pfx")
-        subprocess.run(["openssl", "pkcs12", "-export", "-in", cls.cert, "-inkey", cls.key, "-certfile", env("TEST_CA"),
-                        "-out", cls.pfx, "-passout", f"pass:{cls.PASSWORD}"], check=True, capture_output=True)
+        make_pfx(cls.pfx, f"pass:{cls.PASSWORD}")
         cls.sha2_cert, cls.sha2_key = os.path.join(t, "sha2.pem"), os.path.join(t, "sha2.key")
         subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "2",
                         "-subj", "/CN=SHA-2 signer", "-keyout", cls.sha2_key, "-out", cls.sha2_cert],
