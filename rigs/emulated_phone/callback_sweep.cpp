@@ -29,6 +29,7 @@ bool CallbackSweep::Reached(Trap trap, bool returning)
     switch (point.callback) {
     case SweptCallback::MatchingResult: return radio_.DeliverMovedResult(options);
     case SweptCallback::StaleResult: return radio_.DeliverStaleResult(options);
+    case SweptCallback::ResultWithIdZero: return radio_.DeliverResultWithIdZero(options);
     case SweptCallback::Notification: return radio_.Notify(options);
     case SweptCallback::None: return true;
     }

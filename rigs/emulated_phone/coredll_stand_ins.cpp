@@ -2,12 +2,11 @@
 // formatter, the message box, the start-up's module name and process end, strlen and memcpy.
 #include "rigs/emulated_phone/coredll_stand_ins.h"
 
+#include "platform/core_services.h"
 #include "platform/host/utf_convert.h"
 #include "platform/host/wide_format.h"
 
 namespace {
-
-const uint32_t kIdOk = 1;
 
 // NKDbgPrintfW's values as the ARM caller passed them: r1-r3, then the stack; strings read from
 // emulated memory.
@@ -78,7 +77,7 @@ bool CoredllStandIns::Service(Trap trap)
     case Trap::MessageBoxW:
         run_.services.push_back("MessageBoxW");
         run_.boxes.push_back({r0, Utf16ToUtf8(memory.ReadWide(r1)), Utf16ToUtf8(memory.ReadWide(r2)), r3});
-        result = kIdOk;
+        result = static_cast<uint32_t>(IDOK);
         break;
     case Trap::GetModuleFileNameW:
         run_.services.push_back("GetModuleFileNameW");
@@ -88,13 +87,13 @@ bool CoredllStandIns::Service(Trap trap)
         return Terminate(r0, r1);
     case Trap::strlen: {
         std::string s;
-        if (!memory.ReadString(r0, &s)) return cpu_.Fail("strlen of unreadable memory at " + Hex(r0));
+        if (!memory.ReadString(r0, &s)) return cpu_.Fail("strlen of unreadable memory at " + HexWord(r0));
         result = static_cast<uint32_t>(s.size());
         break;
     }
     case Trap::memcpy: {
         std::vector<uint8_t> bytes(r2);
-        if (r2 > 0x10000 || !memory.ReadBytes(r1, bytes.data(), r2)) return cpu_.Fail("memcpy from unreadable memory at " + Hex(r1));
+        if (r2 > 0x10000 || !memory.ReadBytes(r1, bytes.data(), r2)) return cpu_.Fail("memcpy from unreadable memory at " + HexWord(r1));
         const std::string refused = memory.WriteAsImage(r0, bytes.data(), r2, "memcpy's destination");
         if (!refused.empty()) return cpu_.Fail(refused);
         result = r0;
@@ -151,7 +150,7 @@ bool CoredllStandIns::SectionTailsUntouched()
         cpu_.memory().ReadBytes(s.start + s.size, tail.data(), tail.size());
         for (size_t i = 0; i < tail.size(); ++i) {
             if (tail[i] != kFreshMemory)
-                return cpu_.Fail("the program wrote past " + s.name + "'s VirtualSize, at " + Hex(s.start + s.size + i));
+                return cpu_.Fail("the program wrote past " + s.name + "'s VirtualSize, at " + HexWord(s.start + s.size + i));
         }
     }
     return true;

@@ -67,7 +67,7 @@ void CpuHarness::OnAccess(uc_engine* uc, uc_mem_type type, uint64_t address, int
     uint32_t pc = 0;
     uc_reg_read(uc, UC_ARM_REG_PC, &pc);
     self->fault_ = std::string("unaligned ") + std::to_string(size) + "-byte " + (type == UC_MEM_WRITE ? "write" : "read") +
-                   " at " + Hex(address) + " from pc " + Hex(pc) + ": an alignment fault on the phone";
+                   " at " + HexWord(address) + " from pc " + HexWord(pc) + ": an alignment fault on the phone";
     uc_emu_stop(uc);
 }
 
@@ -78,7 +78,7 @@ void CpuHarness::OnTrap(uc_engine* uc, uint64_t address, uint32_t, void* user)
     if (!trap) return;  // the stand-in's own return instruction
     self->pending_ = trap;
     if (*trap == Trap::Count) {
-        self->fault_ = "jumped to " + Hex(address) + ", where the platform has no code";
+        self->fault_ = "jumped to " + HexWord(address) + ", where the platform has no code";
         uc_emu_stop(uc);
         return;
     }
@@ -87,14 +87,14 @@ void CpuHarness::OnTrap(uc_engine* uc, uint64_t address, uint32_t, void* user)
     const bool thumb = (cpsr & 0x20) != 0;
     const char* name = TrapName(*trap);
     if (thumb != (self->setup_.services == ServiceState::Thumb))
-        self->fault_ = std::string("reached ") + name + " at " + Hex(address) + " in " + (thumb ? "Thumb" : "ARM") +
+        self->fault_ = std::string("reached ") + name + " at " + HexWord(address) + " in " + (thumb ? "Thumb" : "ARM") +
                        " state: the call did not switch instruction sets";
     // Platform code may rely on the EABI's 8-byte stack alignment at every call into it.
     uint32_t sp = 0;
     uc_reg_read(uc, UC_ARM_REG_SP, &sp);
     const bool call = *trap != Trap::ThreadExit && *trap != Trap::CallbackReturn;
     if (call && sp % 8 != 0 && self->fault_.empty())
-        self->fault_ = std::string("called ") + name + " with sp " + Hex(sp) + ", not 8-byte aligned";
+        self->fault_ = std::string("called ") + name + " with sp " + HexWord(sp) + ", not 8-byte aligned";
     uc_emu_stop(uc);
 }
 
@@ -102,7 +102,7 @@ void CpuHarness::OnImageCode(uc_engine* uc, uint64_t address, uint32_t, void* us
 {
     CpuHarness* self = static_cast<CpuHarness*>(user);
     if (++self->run_.instructions > self->setup_.instructionBudget) {
-        self->fault_ = "instruction budget of " + std::to_string(self->setup_.instructionBudget) + " exceeded at " + Hex(address);
+        self->fault_ = "instruction budget of " + std::to_string(self->setup_.instructionBudget) + " exceeded at " + HexWord(address);
         uc_emu_stop(uc);
         return;
     }
@@ -133,7 +133,7 @@ bool CpuHarness::OnBadAccess(uc_engine* uc, uc_mem_type type, uint64_t address, 
     // Code sections are mapped without write permission, so a write there lands here.
     const LoadedSection* section = self->memory_->SectionAt(static_cast<uint32_t>(address));
     if (type == UC_MEM_WRITE_PROT && section && section->executable) what = "write to the code section";
-    self->fault_ = std::string(what) + " at " + Hex(address) + " (" + std::to_string(size) + " bytes) from pc " + Hex(pc);
+    self->fault_ = std::string(what) + " at " + HexWord(address) + " (" + std::to_string(size) + " bytes) from pc " + HexWord(pc);
     return false;
 }
 
@@ -142,7 +142,7 @@ void CpuHarness::OnInterrupt(uc_engine* uc, uint32_t number, void* user)
     CpuHarness* self = static_cast<CpuHarness*>(user);
     uint32_t pc = 0;
     uc_reg_read(uc, UC_ARM_REG_PC, &pc);
-    self->fault_ = "CPU exception " + std::to_string(number) + " (undefined instruction, SWI or abort) at " + Hex(pc);
+    self->fault_ = "CPU exception " + std::to_string(number) + " (undefined instruction, SWI or abort) at " + HexWord(pc);
     uc_emu_stop(uc);
 }
 
@@ -173,7 +173,7 @@ bool CpuHarness::RunUntil(uint32_t begin, std::optional<Trap> stopAt, std::optio
         pending_.reset();
         const uc_err err = uc_emu_start(uc_, pc, kNever, 0, 0);
         if (!fault_.empty()) return Fail(fault_);
-        if (err != UC_ERR_OK) return Fail(std::string("emulation stopped: ") + uc_strerror(err) + " at " + Hex(Reg(UC_ARM_REG_PC)));
+        if (err != UC_ERR_OK) return Fail(std::string("emulation stopped: ") + uc_strerror(err) + " at " + HexWord(Reg(UC_ARM_REG_PC)));
         if (!pending_) return Fail("emulation stopped outside any stand-in");
         const Trap trap = *pending_;
         if (trap == stopAt) return true;
@@ -183,7 +183,7 @@ bool CpuHarness::RunUntil(uint32_t begin, std::optional<Trap> stopAt, std::optio
         }
         if (trap == Trap::CallbackReturn) return Fail("returned to the radio layer without being called");
         if (trap == Trap::ThreadExit)
-            return Fail("the entry point returned (r0 = " + Hex(Reg(UC_ARM_REG_R0)) + ") instead of ending the process");
+            return Fail("the entry point returned (r0 = " + HexWord(Reg(UC_ARM_REG_R0)) + ") instead of ending the process");
         if (!service_(trap)) return false;
         if (run_.terminated) return !stopAt || Fail("the process ended inside a callback");
         pc = ResumeAddress(trap, setup_.services);
@@ -215,10 +215,10 @@ bool CpuHarness::CallImage(uint32_t target, const std::vector<uint32_t>& args, I
     if (cutAt) {
         run_.callbackCutAt = TrapName(*cutAt);
     } else if (ok && Reg(UC_ARM_REG_SP) != sp)
-        ok = Fail("callback at " + Hex(target) + " returned with sp " + Hex(Reg(UC_ARM_REG_SP)) + ", not " + Hex(sp));
+        ok = Fail("callback at " + HexWord(target) + " returned with sp " + HexWord(Reg(UC_ARM_REG_SP)) + ", not " + HexWord(sp));
     for (int i = 0; ok && !cutAt && i < 8; ++i) {
         if (Reg(preserved[i]) != kCallbackSentinel + static_cast<uint32_t>(i))
-            ok = Fail("callback at " + Hex(target) + " did not preserve r" + std::to_string(4 + i));
+            ok = Fail("callback at " + HexWord(target) + " did not preserve r" + std::to_string(4 + i));
     }
     uc_context_restore(uc_, saved);
     uc_context_free(saved);

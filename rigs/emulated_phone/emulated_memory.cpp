@@ -1,15 +1,6 @@
 // Emulated memory access for the stand-ins: strings, words and writes checked against the image's sections.
 #include "rigs/emulated_phone/emulated_memory.h"
 
-#include <cstdio>
-
-std::string Hex(uint64_t value)
-{
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%08llx", static_cast<unsigned long long>(value));
-    return text;
-}
-
 std::u16string EmulatedMemory::ReadWide(uint32_t at) const
 {
     std::u16string s;
@@ -44,9 +35,9 @@ std::string EmulatedMemory::WriteAsImage(uint32_t at, const void* data, size_t s
 {
     for (const LoadedSection& s : image_.sections) {
         if (at < s.start + s.size && at + size > s.start && !s.writable)
-            return what + " at " + Hex(at) + " is in the read-only section " + s.name;
+            return what + " at " + HexWord(at) + " is in the read-only section " + s.name;
     }
-    if (uc_mem_write(uc_, at, data, size) != UC_ERR_OK) return what + " at " + Hex(at) + " is not mapped";
+    if (uc_mem_write(uc_, at, data, size) != UC_ERR_OK) return what + " at " + HexWord(at) + " is not mapped";
     return std::string();
 }
 

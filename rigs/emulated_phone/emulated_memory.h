@@ -8,11 +8,10 @@
 #include <unicorn/unicorn.h>
 
 #include "rigs/emulated_phone/pe_loader.h"
+#include "rigs/sim_phone/sim_trace.h"  // HexWord, for the stand-ins' messages
 
 // Emulated memory that nobody has written yet holds this, so that reading it shows.
 const uint8_t kFreshMemory = 0xA5;
-
-std::string Hex(uint64_t value);  // "0x%08x"
 
 class EmulatedMemory {
 public:

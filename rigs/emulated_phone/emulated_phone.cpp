@@ -33,9 +33,8 @@ bool Run(const std::vector<uint8_t>& file, const PhoneSetup& setup, PhoneRun& ru
     CoredllStandIns coredll(cpu, setup, run, radio);
     CallbackSweep sweep(cpu, setup, run, radio);
     cpu.SetService([&](Trap trap) {
-        const bool isRadio = trap == Trap::RIL_Initialize || trap == Trap::RIL_DevSpecific || trap == Trap::RIL_Deinitialize;
         if (!sweep.BeforeCall(trap)) return false;
-        const bool serviced = isRadio ? radio.Service(trap) : coredll.Service(trap);
+        const bool serviced = IsRadioTrap(trap) ? radio.Service(trap) : coredll.Service(trap);
         return serviced && sweep.AfterCall(trap);
     });
     // As coredll's thread start calls it: hInstance (the process handle), hPrevInstance 0, lpCmdLine

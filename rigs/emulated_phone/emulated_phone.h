@@ -9,19 +9,10 @@
 #include <unicorn/unicorn.h>
 
 #include "rigs/emulated_phone/pe_loader.h"
+#include "rigs/sim_phone/sim_switches.h"
 
 // The state the stand-in services (the platform's own code) run in: the image must interwork with both.
 enum class ServiceState { Arm, Thumb };
-
-// Extra callback moments, for identifier cases that only an emulator can stage.
-struct ExtraCallbacks {
-    bool resultWithIdZeroInsideSend = false;  // before RIL_DevSpecific returns, identifier 0
-    bool staleResultAfterSend = false;        // after it returned, an identifier it did not return
-};
-
-// What RIL_Deinitialize does with a result still pending: deliver it before returning, drop it
-// (the modem has carried the command out), or cancel the command before the modem has seen it.
-enum class PendingAtClose { Deliver, Drop, Cancel };
 
 // What the phone does; the defaults are a phone on which everything works.
 struct PhoneBehaviour {
@@ -32,15 +23,16 @@ struct PhoneBehaviour {
     bool modemAnswersError = false;
     bool resultBeforeReturn = false;  // the result comes inside RIL_DevSpecific, else at RIL_Deinitialize
     unsigned notifications = 0;       // delivered once the connection is open, before the result
-    PendingAtClose atClose = PendingAtClose::Deliver;
+    PendingResults atClose = PendingResults::Deliver;  // what RIL_Deinitialize does with a pending result
     std::u16string commandLine;
     std::u16string moduleName = u"\\Windows\\clockward.exe";  // what GetModuleFileNameW reports
 };
 
 // A callback the radio layer's thread delivers at one boundary of the main thread: the entry to,
 // or the return from, a stand-in the program calls once RIL_Initialize has returned.
-// A matching result is moved: the radio layer holds it back from where it would otherwise come.
-enum class SweptCallback { None, MatchingResult, StaleResult, Notification };
+// A matching result is moved: the radio layer holds it back from where it would otherwise come. A
+// result with identifier 0 (which no layer hands out) matches the program's initial store.
+enum class SweptCallback { None, MatchingResult, StaleResult, ResultWithIdZero, Notification };
 struct SweepPoint {
     int boundary = -1;  // index into PhoneRun::boundaries; -1 for none
     SweptCallback callback = SweptCallback::None;
@@ -59,7 +51,6 @@ struct PhoneSetup {
     PhoneBehaviour phone;
     uc_cpu_arm cpu = UC_CPU_ARM_TI925T;
     ServiceState services = ServiceState::Arm;
-    ExtraCallbacks extra;
     SweepPoint sweep;
     uint64_t instructionBudget = 200000;
     // The simulated modem's state file: the command the image sends is carried out on it.
@@ -93,7 +84,6 @@ struct PhoneRun {
     bool terminated = false;
     uint32_t terminateHandle = 0;
     uint32_t exitCode = 0xFFFFFFFF;
-    uint32_t writtenHandle = 0;
     uint64_t instructions = 0;        // executed in the image (main thread and callbacks), not in stand-ins
     uint32_t deepestMainStack = 0;    // bytes below the entry point's stack pointer
     uint32_t deepestCallbackStack = 0;

@@ -138,7 +138,6 @@ bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportRe
             if (!resolve(ref, &address)) return Fail(why, "unknown import " + ref.Text());
             if (uc_mem_write(uc, image->imageBase + iat + 4 * i, &address, 4) != UC_ERR_OK)
                 return Fail(why, dll + ": address table outside the image");
-            image->imports.push_back(ref.Text());
         }
     }
     for (const Pending& p : mapped) uc_mem_protect(uc, p.va, p.size, p.prot);

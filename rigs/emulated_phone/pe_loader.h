@@ -22,7 +22,6 @@ struct LoadedImage {
     uint32_t sizeOfImage = 0;
     uint32_t entryPoint = 0;  // virtual address
     std::vector<LoadedSection> sections;
-    std::vector<std::string> imports;  // "dll!name" or "dll!#ordinal", in table order
 };
 
 // One import as the lookup table names it: by ordinal (name empty) or by name (ordinal 0).

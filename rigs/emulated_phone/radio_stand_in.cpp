@@ -44,7 +44,6 @@ bool RadioStandIn::Initialize(uint32_t index, uint32_t resultCb, uint32_t notify
     if (setup_.phone.initSucceeds) {
         const std::string refused = cpu_.memory().WriteAsImage(handlePtr, &kEmulatedRilHandle, 4, "the handle's place");
         if (!refused.empty()) return cpu_.Fail(refused);
-        run_.writtenHandle = kEmulatedRilHandle;
         open_ = true;
         notificationsDue_ = setup_.phone.notifications;
         result = S_OK;
@@ -57,7 +56,7 @@ bool RadioStandIn::DevSpecific(uint32_t handle, uint32_t block, uint32_t size)
 {
     RadioCall call{"RIL_DevSpecific", {handle, block, size}, std::vector<uint8_t>(size <= kLargestCopiedBlock ? size : 0)};
     if (!call.block.empty() && !cpu_.memory().ReadBytes(block, call.block.data(), size))
-        return cpu_.Fail("RIL_DevSpecific's block at " + Hex(block) + " is not readable");
+        return cpu_.Fail("RIL_DevSpecific's block at " + HexWord(block) + " is not readable");
     run_.radioCalls.push_back(call);
     // Notifications that the layer's thread delivered while the program was getting here.
     for (; notificationsDue_ > 0; --notificationsDue_) {
@@ -75,16 +74,13 @@ bool RadioStandIn::DevSpecific(uint32_t handle, uint32_t block, uint32_t size)
     } else {
         if (setup_.modemStateFile.empty()) return cpu_.Fail("the emulated phone was given no modem state file");
         // Under the cancel policy a result that is not due yet leaves the command queued, unsent.
-        const bool queuedUnsent = setup_.phone.atClose == PendingAtClose::Cancel && !setup_.phone.resultBeforeReturn;
-        if (queuedUnsent) {
-            unsentLine_ = line;
-        } else {
+        const bool queuedUnsent = setup_.phone.atClose == PendingResults::Cancel && !setup_.phone.resultBeforeReturn;
+        if (!queuedUnsent) {
             answer_ = RunModemCommand(line, setup_.modemStateFile, setup_.phone.modemAnswersError);
             if (!answer_.problem.empty()) return cpu_.Fail("modem: " + answer_.problem);
             answered_ = true;
         }
         result = static_cast<HRESULT>(++lastId_);
-        if (setup_.extra.resultWithIdZeroInsideSend && !Deliver(0)) return false;
         // A result the sweep moves comes where it says, neither here nor at the close.
         if (setup_.sweep.callback != SweptCallback::MatchingResult) {
             if (!setup_.phone.resultBeforeReturn) queued_.push_back(lastId_);
@@ -98,14 +94,12 @@ bool RadioStandIn::DevSpecific(uint32_t handle, uint32_t block, uint32_t size)
 bool RadioStandIn::Deinitialize(uint32_t handle)
 {
     run_.radioCalls.push_back({"RIL_Deinitialize", {handle}, {}});
-    // The layer's thread delivers what it still had before the connection is gone.
-    if (setup_.extra.staleResultAfterSend && open_ && lastId_ > 0 && !Deliver(lastId_ + 7)) return false;
+    // The layer's thread delivers what it still had before the connection is gone, unless the
+    // policy drops it or the command was never sent.
     for (uint32_t id : queued_) {
-        if (setup_.phone.atClose != PendingAtClose::Deliver) break;  // dropped, or never sent
-        if (!Deliver(id)) return false;
+        if (setup_.phone.atClose == PendingResults::Deliver && !Deliver(id)) return false;
     }
     queued_.clear();
-    unsentLine_.clear();
     const bool known = open_ && handle == kEmulatedRilHandle;
     open_ = false;
     cpu_.SetReg(UC_ARM_REG_R0, static_cast<uint32_t>(known ? S_OK : E_HANDLE));

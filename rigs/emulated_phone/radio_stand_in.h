@@ -27,6 +27,7 @@ public:
     bool DeliverMovedResult(ImageCallOptions options);
     // A result for an identifier the program was never given.
     bool DeliverStaleResult(ImageCallOptions options) { return Deliver(lastId_ + 7, options); }
+    bool DeliverResultWithIdZero(ImageCallOptions options) { return Deliver(0, options); }
     bool Notify(ImageCallOptions options = {});
 
 private:
@@ -47,5 +48,4 @@ private:
     uint32_t lastId_ = 0;
     ModemAnswer answer_{};
     std::vector<uint32_t> queued_;
-    std::string unsentLine_;  // a command queued for the modem, under the cancel policy
 };

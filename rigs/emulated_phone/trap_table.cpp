@@ -67,3 +67,8 @@ std::optional<Trap> TrapAt(uint64_t address)
     const uint64_t index = (address - kTrapBase) / kTrapSlot;
     return index < static_cast<uint64_t>(Trap::Count) ? static_cast<Trap>(index) : Trap::Count;
 }
+
+bool IsRadioTrap(Trap trap)
+{
+    return trap == Trap::RIL_Initialize || trap == Trap::RIL_DevSpecific || trap == Trap::RIL_Deinitialize;
+}

@@ -30,6 +30,8 @@ const char* TrapName(Trap trap);
 std::optional<Trap> CoredllTrap(uint32_t ordinal, const std::string& name);
 // The radio entry point GetProcAddressW resolves for this name; nullopt for any other.
 std::optional<Trap> RadioEntryTrap(const std::u16string& name);
+// The radio layer's entry points, as against coredll's.
+bool IsRadioTrap(Trap trap);
 
 // The address a caller jumps to (with the Thumb bit for Thumb stand-ins).
 uint32_t TrapAddress(Trap trap, ServiceState services);

@@ -39,7 +39,7 @@ struct Event {
     Clock::time_point due;  // time_point::max(): held until RIL_Deinitialize
     bool* delivered;        // set once delivered or dropped, for a caller waiting on it
     std::string modemLine = std::string();  // a command the modem has not seen yet (cancel policy)
-    const SimSwitches* switches = nullptr;   // whose modem carries it out
+    bool modemPending = false;               // modemLine goes to the connection's modem on delivery
 };
 
 struct Connection {
@@ -104,13 +104,19 @@ void Enqueue(Connection& c, Event event)
     c.changed.notify_all();
 }
 
+// The connection's modem carries out one command line, and the trace says what it answered.
+ModemAnswer AskModem(const SimSwitches& switches, const std::string& line)
+{
+    const ModemAnswer answer = RunModemCommand(line, switches.stateFile, switches.modemAnswersError);
+    if (!answer.problem.empty()) Report("modem: " + answer.problem);
+    TraceLine("modem " + Quoted(line.data(), line.size()) + " -> " + Quoted(answer.response.data(), answer.response.size()));
+    return answer;
+}
+
 void Deliver(Connection& c, Event e)
 {
-    if (e.switches) {
-        const ModemAnswer answer = RunModemCommand(e.modemLine, e.switches->stateFile, e.switches->modemAnswersError);
-        if (!answer.problem.empty()) Report("modem: " + answer.problem);
-        TraceLine("modem " + Quoted(e.modemLine.data(), e.modemLine.size()) + " -> " +
-                  Quoted(answer.response.data(), answer.response.size()));
+    if (e.modemPending) {
+        const ModemAnswer answer = AskModem(c.switches, e.modemLine);
         e.code = answer.ok ? RIL_RESULT_OK : RIL_RESULT_ERROR;
         e.data = answer.response;
     }
@@ -256,11 +262,7 @@ extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSiz
     const HRESULT id = NextCommandId();
     const bool cancellable = c->switches.pendingAtDeinit == PendingResults::Cancel;
     ModemAnswer answer{true, std::string(), std::string()};
-    if (!cancellable) {
-        answer = RunModemCommand(line, c->switches.stateFile, c->switches.modemAnswersError);
-        if (!answer.problem.empty()) Report("modem: " + answer.problem);
-        TraceLine("modem " + Quoted(line.data(), line.size()) + " -> " + Quoted(answer.response.data(), answer.response.size()));
-    }
+    if (!cancellable) answer = AskModem(c->switches, line);
 
     bool delivered = false;
     std::unique_lock<std::mutex> lock(c->lock);
@@ -269,8 +271,7 @@ extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSiz
     if (c->switches.timing == ResultTiming::AtDeinitialize) due = Clock::time_point::max();
     const bool waitForDelivery = c->switches.timing == ResultTiming::BeforeReturn;
     Enqueue(*c, Event{true, answer.ok ? RIL_RESULT_OK : RIL_RESULT_ERROR, id, answer.response, due,
-                      waitForDelivery ? &delivered : nullptr, cancellable ? line : std::string(),
-                      cancellable ? &c->switches : nullptr});
+                      waitForDelivery ? &delivered : nullptr, cancellable ? line : std::string(), cancellable});
     // The race a caller must survive: its result arrives before it has even seen the identifier.
     if (waitForDelivery) c->changed.wait(lock, [&] { return delivered; });
     return finish(id);

@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "rigs/emulated_phone/emulated_phone.h"
+#include "rigs/sim_phone/sim_modem.h"
 #include "platform/host/utf_convert.h"
 #include "scenarios/scenario_table.h"
 #include "support/temp_dir.h"
@@ -33,8 +34,8 @@ const CpuModel kCpus[] = {{"ARMv4T_TI925T", UC_CPU_ARM_TI925T},
 
 std::vector<uint8_t> ReadFile(const char* path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string bytes = ReadWholeFile(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 const std::vector<uint8_t>& Image(bool signedImage)
@@ -62,9 +63,9 @@ public:
     std::string stateFile() const { return (dir_ / "aetz.state").string(); }
     int Setting() const
     {
-        if (!std::filesystem::exists(stateFile())) return 1;
-        const std::string text = ReadWholeFile(stateFile());
-        return text == "AETZ=0\n" ? 0 : text == "AETZ=1\n" ? 1 : -1;
+        int value = -1;
+        std::string why;
+        return ReadTimeZoneUpdate(stateFile(), &value, &why) ? value : -1;
     }
 
 private:
@@ -81,9 +82,9 @@ PhoneBehaviour BehaviourFor(const Scenario& s)
     phone.modemAnswersError = s.modem == ModemReply::Error;
     phone.resultBeforeReturn = s.arrival == ResultArrival::BeforeReturn;
     phone.notifications = s.notifications;
-    phone.atClose = s.atClose == AtClose::Drop     ? PendingAtClose::Drop
-                    : s.atClose == AtClose::Cancel ? PendingAtClose::Cancel
-                                                   : PendingAtClose::Deliver;
+    phone.atClose = s.atClose == AtClose::Drop     ? PendingResults::Drop
+                    : s.atClose == AtClose::Cancel ? PendingResults::Cancel
+                                                   : PendingResults::Deliver;
     phone.commandLine = CommandLineFor(s);
     return phone;
 }
@@ -186,16 +187,28 @@ const Scenario& Named(const char* name)
 
 class DeviceCallbacks : public ::testing::TestWithParam<CpuModel> {};
 
-TEST_P(DeviceCallbacks, IdentifierZeroInsideTheSendMatchesTheInitialZero)
+// The success scenario with one extra result at the entry to, or the return from, a radio call.
+PhoneRun SuccessWithResultAt(const char* call, bool returning, SweptCallback callback, ServiceState services)
 {
     const Modem modem;
     PhoneSetup setup;
     setup.modemStateFile = modem.stateFile();
     setup.phone = BehaviourFor(Named("Success"));
-    setup.cpu = GetParam().model;
-    setup.services = ServiceState::Thumb;
-    setup.extra.resultWithIdZeroInsideSend = true;
-    const PhoneRun run = RunOnEmulatedPhone(Image(false), setup);
+    setup.cpu = ::testing::TestWithParam<CpuModel>::GetParam().model;
+    setup.services = services;
+    const PhoneRun plain = RunOnEmulatedPhone(Image(false), setup);
+    for (size_t k = 0; k < plain.boundaries.size(); ++k) {
+        if (plain.boundaries[k].call == call && plain.boundaries[k].returning == returning)
+            setup.sweep = {static_cast<int>(k), callback, false};
+    }
+    EXPECT_NE(-1, setup.sweep.boundary) << call;
+    return RunOnEmulatedPhone(Image(false), setup);
+}
+
+// Before the identifier is stored, a result with identifier 0 matches the initial zero.
+TEST_P(DeviceCallbacks, IdentifierZeroAtTheSendsReturnMatchesTheInitialZero)
+{
+    const PhoneRun run = SuccessWithResultAt("RIL_DevSpecific", true, SweptCallback::ResultWithIdZero, ServiceState::Thumb);
     ASSERT_TRUE(run.ok) << run.failure;
     EXPECT_EQ((std::vector<std::string>{"### RILFunc enter ###\r\n", "### CSend_SSDlg::RILFunc(1)###\r\n",
                                         "### RILFunc enter ###\r\n", "### CSend_SSDlg::RILFunc(1)###\r\n"}),
@@ -204,13 +217,7 @@ TEST_P(DeviceCallbacks, IdentifierZeroInsideTheSendMatchesTheInitialZero)
 
 TEST_P(DeviceCallbacks, StaleIdentifierAfterTheSendGetsOnlyTheEntryLine)
 {
-    const Modem modem;
-    PhoneSetup setup;
-    setup.modemStateFile = modem.stateFile();
-    setup.phone = BehaviourFor(Named("Success"));
-    setup.cpu = GetParam().model;
-    setup.extra.staleResultAfterSend = true;
-    const PhoneRun run = RunOnEmulatedPhone(Image(false), setup);
+    const PhoneRun run = SuccessWithResultAt("RIL_Deinitialize", false, SweptCallback::StaleResult, ServiceState::Arm);
     ASSERT_TRUE(run.ok) << run.failure;
     EXPECT_EQ((std::vector<std::string>{"### RILFunc enter ###\r\n", "### RILFunc enter ###\r\n",
                                         "### CSend_SSDlg::RILFunc(1)###\r\n"}),
@@ -544,22 +551,8 @@ TEST_P(BrokenDeviceImage, FailsTheRunOnAnArmv4tCoreForItsReason)
 INSTANTIATE_TEST_SUITE_P(Breakages, BrokenDeviceImage, ::testing::ValuesIn(kBreakages),
                          [](const ::testing::TestParamInfo<Breakage>& p) { return std::string(p.param.name); });
 
-TEST(DeviceLoader, RefusesAnOrdinalItDoesNotKnow)
-{
-    std::vector<uint8_t> image = Image(false);
-    const uint8_t terminateProcess[] = {0x20, 0x02, 0x00, 0x80};  // ordinal 544, by ordinal
-    auto at = std::search(image.begin(), image.end(), std::begin(terminateProcess), std::end(terminateProcess));
-    ASSERT_NE(image.end(), at);
-    at[0] = 0x0F;
-    at[1] = 0x27;  // ordinal 9999
-    PhoneSetup setup;
-    setup.phone = BehaviourFor(Named("Success"));
-    const PhoneRun run = RunOnEmulatedPhone(image, setup);
-    EXPECT_FALSE(run.ok);
-    EXPECT_NE(std::string::npos, run.failure.find("unknown import coredll.dll!#9999")) << run.failure;
-}
-
-// The kernel loader's own bounds: ordinals are 31 bits wide, ImageBase may be 0x400000 itself.
+// The kernel loader's own bounds: ordinals it does not know fail the load, ordinals are 31 bits
+// wide, ImageBase may be 0x400000 itself.
 struct LoaderEdge {
     const char* name;
     void (*apply)(std::vector<uint8_t>& image);
@@ -567,11 +560,12 @@ struct LoaderEdge {
 };
 void PrintTo(const LoaderEdge& e, std::ostream* os) { *os << e.name; }
 
-void PatchTerminateProcessEntry(std::vector<uint8_t>& image, uint8_t thirdByte)
+// The lookup entry of TerminateProcess (ordinal 544, by ordinal) gets the ordinal bits given.
+void PatchTerminateProcessOrdinal(std::vector<uint8_t>& image, uint32_t ordinal)
 {
-    const uint8_t terminateProcess[] = {0x20, 0x02, 0x00, 0x80};  // ordinal 544, by ordinal
+    const uint8_t terminateProcess[] = {0x20, 0x02, 0x00, 0x80};
     auto at = std::search(image.begin(), image.end(), std::begin(terminateProcess), std::end(terminateProcess));
-    if (at != image.end()) at[2] = thirdByte;
+    if (at != image.end()) Put32(image, static_cast<size_t>(at - image.begin()), 0x80000000u | ordinal);
 }
 
 class DeviceLoaderEdges : public ::testing::TestWithParam<LoaderEdge> {};
@@ -586,7 +580,9 @@ TEST_P(DeviceLoaderEdges, LoadsOrRefusesAsTheKernelDoes)
 INSTANTIATE_TEST_SUITE_P(
     Edges, DeviceLoaderEdges,
     ::testing::Values(
-        LoaderEdge{"OrdinalAbove16Bits", [](std::vector<uint8_t>& b) { PatchTerminateProcessEntry(b, 0x01); },
+        LoaderEdge{"UnknownOrdinal", [](std::vector<uint8_t>& b) { PatchTerminateProcessOrdinal(b, 9999); },
+                   "loader: unknown import coredll.dll!#9999"},
+        LoaderEdge{"OrdinalAbove16Bits", [](std::vector<uint8_t>& b) { PatchTerminateProcessOrdinal(b, 0x10220); },
                    "loader: unknown import coredll.dll!#66080"},
         // Loaded at 0x400000, the image runs until its first absolute address, which is the linked one.
         LoaderEdge{"ImageBaseAtTheBound", [](std::vector<uint8_t>& b) { Put32(b, OptionalHeader(b) + 28, 0x400000); },

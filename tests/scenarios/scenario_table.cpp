@@ -1,5 +1,4 @@
 // One table of whole-program scenarios; the host end-to-end tests and the device emulation both run it.
-#include "platform/hresult_codes.h"
 #include "scenario_table.h"
 
 namespace {
