@@ -1,16 +1,10 @@
 """Writes an uncompressed Microsoft cabinet of one folder, optionally with the per-folder reserve that
-signed Windows Mobile cabinets carry (osslsigncode and gcab write none).
-
-Usage: cabinet_writer.py OUT MEMBER_TIME [--folder-reserve APP_NAME PROVIDER] FILE...
-Members keep their base names, in the order given, each dated MEMBER_TIME (seconds since 1970, UTC).
-A failure is one line on standard error, starting "cab: ".
-"""
-import os
+signed Windows Mobile cabinets carry (osslsigncode and gcab write none). Members keep their names and
+order, each dated with one time (seconds since 1970, UTC)."""
 import struct
-import sys
 import time
 
-from cab_format import FOLDER_ENTRY_SIZE, HEADER_FORMAT, HEADER_SIZE, RESERVE_PRESENT, SIGNATURE
+from packaging.cab.cab_format import FOLDER_ENTRY_SIZE, HEADER_FORMAT, HEADER_SIZE, RESERVE_PRESENT, SIGNATURE
 
 ARCHIVE = 0x20
 BLOCK_SIZE = 32768  # the most a CFDATA block holds
@@ -29,7 +23,9 @@ def checksum(data, seed=0):
 
 
 def dos_date_time(seconds):
-    t = time.gmtime(seconds)
+    """A DOS date and time, the seconds in 2-second units. DOS dates start in 1980: an earlier time (0 when
+    the build sets none) dates the members 1980-01-01."""
+    t = time.gmtime(max(int(seconds), EARLIEST_DATE))
     if not 1980 <= t.tm_year <= 2107:
         raise ValueError(f"a cabinet date lies in 1980..2107, not {t.tm_year}")
     return (((t.tm_year - 1980) << 9) | (t.tm_mon << 5) | t.tm_mday,
@@ -72,27 +68,3 @@ def cabinet(members, member_time, reserve=b""):
                         1, len(members), RESERVE_PRESENT if reserve else 0, 0, 0)
     folder = struct.pack("<IHH", data_at, len(blocks), 0) + reserve
     return fixed + header_reserve + folder + entries + data_section
-
-
-def main(argv):
-    out, member_time, rest = argv[0], int(argv[1]), argv[2:]
-    reserve = b""
-    if rest[:1] == ["--folder-reserve"]:
-        if len(rest) < 3:
-            raise ValueError("--folder-reserve needs APP_NAME and PROVIDER")
-        reserve, rest = folder_reserve(rest[1], rest[2]), rest[3:]
-    members = []
-    for path in rest:
-        with open(path, "rb") as f:
-            members.append((os.path.basename(path), f.read()))
-    with open(out, "wb") as f:
-        f.write(cabinet(members, member_time, reserve))
-
-
-if __name__ == "__main__":
-    if len(sys.argv) < 4:
-        sys.exit("cab: usage: cabinet_writer.py OUT MEMBER_TIME [--folder-reserve APP_NAME PROVIDER] FILE...")
-    try:
-        main(sys.argv[1:])
-    except (OSError, ValueError, struct.error) as error:
-        sys.exit(f"cab: {error}")

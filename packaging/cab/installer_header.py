@@ -2,8 +2,8 @@
 cabinet tool lays it out (all integers little-endian)."""
 import struct
 
-import installer_table as table
-from cabinet_writer import padded
+from packaging.cab import installer_table as table
+from packaging.cab.cabinet_writer import padded
 
 FIXED_SIZE = 100
 # FILES flags
@@ -13,7 +13,8 @@ LINK_TO_FILE = 1
 
 
 def string_ids(texts):
-    """Every path component and link name once, in order of first use; ids start at 1."""
+    """Every path component and link name once, in order of first use; ids start at 1. A link's name is
+    the shortcut's file name, a string of its own even where a folder has the same name."""
     ids = {}
     for text in texts:
         ids.setdefault(text, len(ids) + 1)

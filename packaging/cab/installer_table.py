@@ -2,7 +2,7 @@
 _setup.xml) and the hand-copy folder are written from."""
 from collections import namedtuple
 
-from ce_folders import ce_name, on_phone
+from packaging.cab.ce_folders import ce_name, on_phone
 
 # The provider and the name are shown joined ("Clockward Network Time Off") in Remove Programs.
 PROVIDER = "Clockward"
@@ -21,14 +21,14 @@ MEMBER_BASE = "CLOCKWRD"
 # no_date_check: install over an existing copy whatever the dates, as the platform vendor's own
 # cabinets do (the member dates are the build's, not the program's age).
 InstalledFile = namedtuple("InstalledFile", "id name no_date_check")
-# A shortcut the installer makes: its name (the installer adds .lnk), the %CEn% folder it goes
-# into, and the file it starts.
+# A shortcut the installer makes: its file name, .lnk included (the shell starts only files whose
+# extension it knows), the %CEn% folder it goes into, and the file it starts.
 Shortcut = namedtuple("Shortcut", "name ce_folder target")
 
 PROGRAM = InstalledFile(1, "clockward.exe", no_date_check=True)
 FILES = [PROGRAM]
 # \Windows\StartUp: the shell starts what its shortcuts name at every boot.
-SHORTCUTS = [Shortcut("Clockward", 4, PROGRAM)]
+SHORTCUTS = [Shortcut("Clockward.lnk", 4, PROGRAM)]
 
 # Where the program lands when the user keeps the suggested folder, and so where a shortcut copied
 # by hand must point.

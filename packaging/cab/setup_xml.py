@@ -1,26 +1,10 @@
 """Writes _setup.xml, the installation as the XML-based installer of Windows Mobile 5 and 6 reads
-it (a provisioning document), from the installer table, in the SDK tool's parm order and with CRLF."""
-import xml.etree.ElementTree as ET
-
-import installer_table as table
-from ce_folders import ce_name
+it (a provisioning document), from the installer table, in the SDK tool's parm order."""
+from packaging.cab import installer_table as table
+from packaging.cab.ce_folders import ce_name
+from packaging.cab.provisioning_xml import characteristic, document, parm, text_of
 
 INSTALL_DIR = "%InstallDir%"
-
-
-def characteristic(parent, kind, translate=False):
-    element = ET.SubElement(parent, "characteristic", type=kind)
-    if translate:
-        element.set("translation", "install")
-    return element
-
-
-def parm(parent, name, value=None, translate=False):
-    element = ET.SubElement(parent, "parm", name=name)
-    if value is not None:
-        element.set("value", str(value))
-    if translate:
-        element.set("translation", "install")
 
 
 def version(major_minor):
@@ -28,7 +12,7 @@ def version(major_minor):
 
 
 def setup_xml():
-    doc = ET.Element("wap-provisioningdoc")
+    doc = document()
     install = characteristic(doc, "Install")
     parm(install, "InstallPhase", "install")
     parm(install, "OSVersionMin", version(table.OS_VERSION_MIN))
@@ -54,9 +38,7 @@ def setup_xml():
             parm(extract, "NoDateCheck")
     for s in table.SHORTCUTS:
         folder = characteristic(operations, ce_name(s.ce_folder), translate=True)
-        shortcut = characteristic(characteristic(folder, s.name + ".lnk", translate=True), "Shortcut")
+        shortcut = characteristic(characteristic(folder, s.name, translate=True), "Shortcut")
         parm(shortcut, "Source", f"{INSTALL_DIR}\\{s.target.name}", translate=True)
     characteristic(doc, "Registry")
-    ET.indent(doc)
-    text = ET.tostring(doc, encoding="unicode") + "\n"
-    return text.replace("\n", "\r\n").encode("ascii")
+    return text_of(doc)

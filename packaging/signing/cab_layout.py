@@ -1,13 +1,11 @@
 """Where an Authenticode signature sits in a cabinet: the 20-byte header reserve that points at it, and the
 bytes its digest covers (the header less the signature fields, every folder entry with its reserve, and
 everything from the first file entry up to the signature)."""
-import os
 import struct
-import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cab"))
-from cab_format import (FILES_AT, FLAGS_AT, FOLDER_ENTRY_SIZE as FOLDER_ENTRY, FOLDERS_AT, HEADER_SIZE as FIXED_HEADER,
-                        PREV_OR_NEXT_CABINET, RESERVE_PRESENT, RESERVED1_AT, SIGNATURE, SIZE_AT)  # noqa: E402
+from packaging.cab.cab_format import (FILES_AT, FLAGS_AT, FOLDER_ENTRY_SIZE as FOLDER_ENTRY, FOLDERS_AT,
+                                      HEADER_SIZE as FIXED_HEADER, PREV_OR_NEXT_CABINET, RESERVE_PRESENT, RESERVED1_AT,
+                                      SIGNATURE, SIZE_AT)
 
 SIGNATURE_RESERVE = 20  # u32 0x00100000, the signature's offset and size, 8 bytes of zero
 

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Makes a throwaway test CA and a code-signing certificate issued by it, for signing test builds.
-# Usage: make_test_certificate.sh OUTPUT_DIR   (writes ca.pem, ca.key, signer.pem, signer.key)
-# These certificates are trusted by nothing; a phone needs a privileged certificate of its own.
+# Makes a signing identity: a CA and a code-signing certificate issued by it, each with a new RSA key.
+# Usage: make_certificates.sh OUTPUT_DIR CA_NAME SIGNER_NAME   (writes ca.pem, ca.key, signer.pem, signer.key)
+# The folder and everything in it are readable by their owner alone.
 # Both certificates are signed with SHA-1: Windows Mobile 6 cannot check a SHA-2 signature.
 # Their validity is fixed, from 2000-01-01 (before any clock a reset phone falls back to) to the
 # end of 2049 (the last date a certificate writes as UTCTime), so it does not depend on the build's time.
 set -euo pipefail
-out=$1
+[ $# -eq 3 ] || { echo "usage: make_certificates.sh OUTPUT_DIR CA_NAME SIGNER_NAME" >&2; exit 2; }
+out=$1 ca_name=$2 signer_name=$3
+umask 077
 mkdir -p "$out"
 cd "$out"
 work=$(mktemp -d)
@@ -43,9 +45,9 @@ validity=(-startdate 20000101000000Z -enddate 20491231235959Z)
 issue() { openssl rand -hex 16 > "$work/serial"; openssl ca -batch -notext -config "$work/ca.cnf" "${validity[@]}" "$@" 2>"$work/log" ||
               { cat "$work/log" >&2; exit 1; }; }
 
-openssl req -new -newkey rsa:2048 -nodes -subj "/CN=Clockward Test CA (untrusted)" \
+openssl req -new -newkey rsa:2048 -nodes -subj "/CN=$ca_name" \
     -keyout ca.key -out "$work/ca.csr" 2>/dev/null
 issue -selfsign -keyfile ca.key -extensions root -in "$work/ca.csr" -out ca.pem
-openssl req -new -newkey rsa:2048 -nodes -subj "/CN=Clockward Test Code Signing" \
+openssl req -new -newkey rsa:2048 -nodes -subj "/CN=$signer_name" \
     -keyout signer.key -out "$work/signer.csr" 2>/dev/null
 issue -cert ca.pem -keyfile ca.key -extensions signer -in "$work/signer.csr" -out signer.pem

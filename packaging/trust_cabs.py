@@ -1,0 +1,46 @@
+"""Writes clockward-trust.cab, which puts the root of the chain that signs the program into the phone's
+privileged execution store, and clockward-untrust.cab, which takes exactly that certificate out again.
+
+Usage: python3 -m packaging.trust_cabs OUT_DIR --member-time UNIX_TIME
+                                       (--pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE])
+Each holds only _setup.xml, uncompressed and unsigned (a phone that takes it asks, as for any unsigned
+cabinet). When the signing chain's root is not among the certificates given (a PFX without its CA), it
+writes neither and says so in one line; that is not a failure.
+"""
+import os
+import sys
+
+from cryptography.hazmat.primitives.serialization import Encoding
+
+from packaging.cab import trust_table as table
+from packaging.cab.cabinet_writer import cabinet
+from packaging.cab.trust_xml import trust_xml, untrust_xml
+from packaging.command import parse, remove, run, seconds, write_whole
+from packaging.signing import credentials as signing
+
+USAGE = "python3 -m packaging.trust_cabs OUT_DIR --member-time UNIX_TIME CREDENTIALS"
+
+
+def main(argv):
+    (out_dir,), options = parse(argv, 1, USAGE, values=("--member-time",))
+    trust, untrust = (os.path.join(out_dir, name) for name in (table.TRUST_CAB, table.UNTRUST_CAB))
+    remove(trust, untrust)
+    credentials = signing.load(options)
+    root = signing.root_of(credentials)
+    if root is None:
+        print(f"trust: the root of the chain that signs ({credentials.source}) is not given, so no {table.TRUST_CAB} "
+              f"or {table.UNTRUST_CAB} is written; give the CA with the certificate (--ac, or inside the PFX)",
+              file=sys.stderr)
+        return
+    der = root.public_bytes(Encoding.DER)
+    member_time = seconds(options, "--member-time", 0)
+    try:
+        for path, document in ((trust, trust_xml(der)), (untrust, untrust_xml(der))):
+            write_whole(path, cabinet([(table.MEMBER, document)], member_time))
+    except Exception:
+        remove(trust, untrust)
+        raise
+
+
+if __name__ == "__main__":
+    run(main, "trust")
