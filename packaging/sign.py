@@ -50,8 +50,9 @@ def load_and_warn(options):
 
 
 def main(argv):
+    if len(argv) >= 2 and not argv[1].startswith("-"):
+        remove(argv[1])  # even when the rest is refused: no output of an earlier run may look current
     (source, out), options = parse(argv, 2, USAGE)
-    remove(out)
     read_input(source)
     sign(source, out, load_and_warn(options), signing.signing_time(options))
 

@@ -1,9 +1,11 @@
-"""The signed image: its Authenticode signature verifies, a changed byte breaks it, and it is still the same image;
-and the signing step itself: SHA-1 throughout, passwords kept off command lines, clear errors and no half-written file."""
+"""The signed image and cabinet: their Authenticode signatures verify, a changed byte breaks them, and the image
+is still the same image; and the signing command for the image and the cabinet alike: SHA-1 throughout, passwords kept off command lines,
+the signing inputs checked in one place with one-line refusals, and no half-written file."""
 import datetime
 import os
-import re
+import shutil
 import stat
+import struct
 import subprocess
 import tempfile
 import unittest
@@ -12,41 +14,12 @@ from cryptography import x509
 from cryptography.x509.oid import ExtendedKeyUsageOID
 
 import pe_image_checks as checks
-from image_tools import SIGNED, UNSIGNED, configure_command, env, read
+from fixtures import (CA, CAB, CUSTOM_CERTIFICATE, KEY, SIGNED, SIGNER, TEST_SIGNING, UNSIGNED, UNSIGNED_CAB, Scratch,
+                      authenticode_digest, check_refused, check_signed, configure_command, der, make_pfx, openssl,
+                      openssl_verify, packaging, read, self_signed, signature_certificates, signed_digest,
+                      signer_and_root, signer_info, test_ca, verify, write)
 
 SECURITY = checks.DIRECTORY_SECURITY
-CUSTOM_CERTIFICATE = os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1"
-
-
-def verify(path):
-    # Without the test CA (a build signed with the user's own certificate) it still lists the signature.
-    ca = ["-CAfile", env("TEST_CA")] if os.path.exists(env("TEST_CA")) else []
-    return subprocess.run([env("OSSLSIGNCODE"), "verify", *ca, "-in", path], capture_output=True, text=True)
-
-
-def chain_signature_algorithms(path):
-    """The signature algorithm of every certificate carried in the file's Authenticode signature."""
-    with tempfile.TemporaryDirectory() as tmp:
-        # PEM: osslsigncode 2.5 writes a PE signature's DER with its WIN_CERTIFICATE header in front.
-        pem = os.path.join(tmp, "signature.pem")
-        subprocess.run([env("OSSLSIGNCODE"), "extract-signature", "-pem", "-in", path, "-out", pem], check=True,
-                       capture_output=True)
-        text = subprocess.run(["openssl", "pkcs7", "-in", pem, "-print_certs", "-text", "-noout"],
-                              check=True, capture_output=True, text=True).stdout
-    return [line.split(":", 1)[1].strip() for line in text.splitlines() if line.strip().startswith("Signature Algorithm:")]
-
-
-def signer_certificate(path):
-    """The certificate the file's Authenticode signature names as its signer (cryptography's x509 object)."""
-    from cryptography.hazmat.primitives.serialization import pkcs7
-    listing = verify(path).stdout
-    serial = re.search(r"Signer's certificate:.*?Serial : ([0-9A-F]+)", listing, re.S)[1]
-    with tempfile.TemporaryDirectory() as tmp:
-        pem = os.path.join(tmp, "signature.pem")
-        subprocess.run([env("OSSLSIGNCODE"), "extract-signature", "-pem", "-in", path, "-out", pem], check=True,
-                       capture_output=True)
-        certificates = pkcs7.load_pem_pkcs7_certificates(bytes(read(pem)))
-    return next(c for c in certificates if c.serial_number == int(serial, 16))
 
 
 def headers_without_signing_fields(pe, data):
@@ -59,193 +32,190 @@ def headers_without_signing_fields(pe, data):
     return bytes(blanked)
 
 
-class SignedImage(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.signed = read(SIGNED())
-        cls.unsigned = read(UNSIGNED())
-        cls.pe = checks.parse(cls.signed)
+def chain_algorithms(path):
+    return [c.signature_algorithm_oid._name for c in signature_certificates(path)]
 
-    def test_signature_is_sha1_authenticode(self):
-        entry = self.pe.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY]
-        self.assertGreater(entry.Size, 0)
-        # The certificate table is a file offset; it lies after the sections.
-        self.assertGreaterEqual(entry.VirtualAddress, len(self.unsigned))
-        listing = verify(SIGNED()).stdout
-        self.assertRegex(listing, r"Message digest algorithm\s*:\s*SHA1\b")
-        self.assertEqual(1, listing.count("Signature Index:"))
 
-    @unittest.skipIf(CUSTOM_CERTIFICATE, "signed with the user's own certificate")
-    def test_certificate_chain_is_sha1_throughout(self):
-        algorithms = chain_signature_algorithms(SIGNED())
-        self.assertGreaterEqual(len(algorithms), 4)  # two certificates, each with its algorithm twice
-        self.assertEqual({"sha1WithRSAEncryption"}, set(algorithms))
+class SignedFiles(unittest.TestCase):
+    """The signed image and the signed installer cabinet, alike."""
+    FILES = {"image": SIGNED, "cabinet": CAB}
 
-    @unittest.skipIf(CUSTOM_CERTIFICATE, "signed with the user's own certificate")
-    def test_verifies_against_the_test_ca(self):
-        result = verify(SIGNED())
-        self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+    def test_sha1_authenticode_by_one_signer_that_verifies_against_the_test_ca(self):
+        signers = set()
+        for kind, path in self.FILES.items():
+            with self.subTest(kind):
+                info = signer_info(path())
+                self.assertEqual(("sha1", "rsassa_pkcs1v15"), (info["digest_algorithm"]["algorithm"].native,
+                                                   info["signature_algorithm"]["algorithm"].native))
+                signer = signer_and_root(path())[0]
+                self.assertEqual(signer.serial_number, info["sid"].chosen["serial_number"].native)
+                signers.add(der(signer))
+                if not CUSTOM_CERTIFICATE:
+                    self.assertEqual(["sha1WithRSAEncryption"] * 2, chain_algorithms(path()))
+                    if kind == "image":
+                        result = verify(path())
+                        self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+                    else:
+                        check_signed(self, read(path()))
+        self.assertEqual(1, len(signers))
 
-    def test_one_changed_code_byte_breaks_the_signature(self):
-        data = bytearray(self.signed)
-        text = self.pe.sections[0]
-        data[text.PointerToRawData + 8] ^= 0x01
+    def test_one_changed_byte_breaks_the_signature(self):
+        program = bytes(read(UNSIGNED()))
         with tempfile.TemporaryDirectory() as tmp:
-            path = os.path.join(tmp, "tampered.exe")
-            with open(path, "wb") as f:
-                f.write(data)
-            result = verify(path)
-        self.assertNotEqual(0, result.returncode, result.stdout)
+            image = bytearray(read(SIGNED()))
+            image[len(program) // 2] ^= 0x01
+            result = verify(write(os.path.join(tmp, "tampered.exe"), image))
         self.assertRegex(result.stdout, r"Calculated message digest : [0-9A-F]+ +MISMATCH")
+        cab = read(CAB())
+        changed = bytearray(cab)
+        changed[cab.find(read(SIGNED())) + len(program) // 2] ^= 0x01
+        self.assertNotEqual(signed_digest(changed), authenticode_digest(changed))
+        # The signature's place, from the reserved field the signer adds to the cabinet header.
+        signature_at, signature_size = struct.unpack_from("<II", cab, 44)
+        self.assertEqual(len(cab), signature_at + signature_size)
+        changed = bytearray(cab)
+        changed[signature_at + signature_size - 64] ^= 0x01
+        self.assertIn("signature failure", openssl_verify(changed, trust_test_ca=False).stderr)
 
-    def test_still_the_unsigned_image(self):
-        plain = checks.parse(self.unsigned)
-        self.assertEqual(headers_without_signing_fields(plain, self.unsigned),
-                         headers_without_signing_fields(self.pe, self.signed))
-        for s in self.pe.sections:
+    def test_the_signed_image_is_still_the_unsigned_image(self):
+        unsigned, signed = read(UNSIGNED()), read(SIGNED())
+        plain, pe = checks.parse(unsigned), checks.parse(signed)
+        # One certificate table, as a file offset after the sections.
+        self.assertGreaterEqual(pe.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY].VirtualAddress, len(unsigned))
+        self.assertEqual(1, verify(SIGNED()).stdout.count("Signature Index:"))
+        self.assertEqual(headers_without_signing_fields(plain, unsigned), headers_without_signing_fields(pe, signed))
+        for s in pe.sections:
             start, end = s.PointerToRawData, s.PointerToRawData + s.SizeOfRawData
-            self.assertEqual(bytes(self.unsigned[start:end]), bytes(self.signed[start:end]), s.Name)
-        self.assertEqual([], checks.header_problems(self.pe, signed=True))
-        self.assertEqual([], checks.section_problems(self.pe, len(self.signed)))
-
-
-def test_signing_dir():
-    return os.path.dirname(env("TEST_CA"))
-
-
-def signer_files():
-    """The build's throwaway signer: its certificate and key."""
-    return os.path.join(test_signing_dir(), "signer.pem"), os.path.join(test_signing_dir(), "signer.key")
-
-
-def make_pfx(out, passout, legacy=False, with_ca=True):
-    """A PFX of the throwaway signer (with the test CA), protected by passout as openssl takes it."""
-    cert, key = signer_files()
-    subprocess.run(["openssl", "pkcs12", "-export", *(["-legacy"] if legacy else []), "-in", cert, "-inkey", key,
-                    *(["-certfile", env("TEST_CA")] if with_ca else []), "-out", out, "-passout", passout],
-                   check=True, capture_output=True)
-
-
-def run_sign_script(args, extra_env=None, path_dir=None):
-    environment = {k: v for k, v in os.environ.items() if not k.startswith("CLOCKWARD_SIGN_PASSWORD")}
-    environment.update(extra_env or {})
-    if path_dir:
-        environment["PATH"] = path_dir + os.pathsep + environment["PATH"]
-    return subprocess.run(["bash", env("SIGN_SCRIPT")] + args, capture_output=True, text=True, env=environment)
+            self.assertEqual(bytes(unsigned[start:end]), bytes(signed[start:end]), s.Name)
+        self.assertEqual([], checks.header_problems(pe, signed=True))
+        self.assertEqual([], checks.section_problems(pe, len(signed)))
 
 
 @unittest.skipIf(CUSTOM_CERTIFICATE, "signed with the user's own certificate")
-class SigningStep(unittest.TestCase):
+class SigningStep(Scratch):
     PASSWORD = "pfx-Pa55-7d1c"
 
     @classmethod
     def setUpClass(cls):
-        cls.tmp = tempfile.TemporaryDirectory()
-        t = cls.tmp.name
-        cls.cert, cls.key = signer_files()
-        cls.pfx = os.path.join(t, "signer.pfx")
+        super().setUpClass()
+        cls.pfx = cls.path("signer.pfx")
         make_pfx(cls.pfx, f"pass:{cls.PASSWORD}")
-        cls.sha2_cert, cls.sha2_key = os.path.join(t, "sha2.pem"), os.path.join(t, "sha2.key")
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "2",
-                        "-subj", "/CN=SHA-2 signer", "-keyout", cls.sha2_key, "-out", cls.sha2_cert],
-                       check=True, capture_output=True)
-        cls.garbage = os.path.join(t, "garbage.key")
-        with open(cls.garbage, "w") as f:
-            f.write("not a key\n")
-        # Stand-ins for openssl and osslsigncode that log their command lines, then run the real tools.
-        cls.bin, cls.argv_log = os.path.join(t, "bin"), os.path.join(t, "argv.log")
+        cls.password_file = write(cls.path("password.txt"), cls.PASSWORD + "\n")
+        # A stand-in for osslsigncode that logs its command line, then runs the real one.
+        cls.bin, cls.argv_log = cls.path("bin"), cls.path("argv.log")
         os.mkdir(cls.bin)
-        for tool in ("openssl", "osslsigncode"):
-            real = subprocess.run(["bash", "-c", f"command -v {tool}"], capture_output=True, text=True).stdout.strip()
-            wrapper = os.path.join(cls.bin, tool)
-            with open(wrapper, "w") as f:
-                f.write(f'#!/bin/sh\necho "{tool} $*" >> "{cls.argv_log}"\nexec {real} "$@"\n')
-            os.chmod(wrapper, stat.S_IRWXU)
+        wrapper = write(cls.path("bin", "osslsigncode"),
+                        f'#!/bin/sh\necho "osslsigncode $*" >> "{cls.argv_log}"\nexec {shutil.which("osslsigncode")} "$@"\n')
+        os.chmod(wrapper, stat.S_IRWXU)
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.tmp.cleanup()
+    def sign_both(self, *credentials, extra_env=None):
+        """The image and the cabinet signed with the same credentials: (result, signed file) for each."""
+        for source, name in ((UNSIGNED(), "signed.exe"), (UNSIGNED_CAB(), "signed.cab")):
+            yield packaging("sign", source, self.path(name), *credentials, extra_env=extra_env, path_dir=self.bin), \
+                self.path(name)
 
-    def out(self, name):
-        return os.path.join(self.tmp.name, name)
-
-    def test_pfx_password_reaches_no_command_line(self):
-        out = self.out("pfx.exe")
-        result = run_sign_script([UNSIGNED(), out, "--pfx", self.pfx], {"CLOCKWARD_SIGN_PASSWORD": self.PASSWORD}, self.bin)
-        self.assertEqual(0, result.returncode, result.stderr)
-        self.assertEqual(0, verify(out).returncode)
-        # The cabinet signs with the same PFX and the password from the environment.
-        result = run_sign_script([env("CLOCKWARD_UNSIGNED_CAB"), self.out("pfx.cab"), "--pfx", self.pfx],
-                                 {"CLOCKWARD_SIGN_PASSWORD": self.PASSWORD}, self.bin)
-        self.assertEqual(("", 0), (result.stderr, result.returncode))
+    def test_signs_the_image_and_the_cabinet_with_every_kind_of_credentials(self):
+        cases = {  # credentials, password environment
+            "PFX, password in the environment": (["--pfx", self.pfx], {"CLOCKWARD_SIGN_PASSWORD": self.PASSWORD}),
+            "PFX, password file": (["--pfx", self.pfx], {"CLOCKWARD_SIGN_PASSWORD_FILE": self.password_file}),
+            "certificate and key": (["--cert", SIGNER(), "--key", KEY(), "--ac", CA()], {}),
+            "identity folder": (["--identity", TEST_SIGNING()], {}),
+        }
+        for name, (credentials, password) in cases.items():
+            for result, signed in self.sign_both(*credentials, extra_env=password):
+                with self.subTest(name, signed=os.path.basename(signed)):
+                    self.assertEqual(("", 0), (result.stderr, result.returncode))
+                    if signed.endswith(".cab"):
+                        check_signed(self, read(signed))
+                    else:
+                        self.assertEqual(0, verify(signed).returncode)
         with open(self.argv_log) as f:
             log = f.read()
         self.assertIn("osslsigncode sign", log)
         self.assertNotIn(self.PASSWORD, log)
 
-    def test_password_file_is_read(self):
-        password_file, out = self.out("password.txt"), self.out("pfx-file.exe")
-        with open(password_file, "w") as f:
-            f.write(self.PASSWORD + "\n")
-        result = run_sign_script([UNSIGNED(), out, "--pfx", self.pfx], {"CLOCKWARD_SIGN_PASSWORD_FILE": password_file})
-        self.assertEqual(0, result.returncode, result.stderr)
-
     def test_a_chain_the_phone_cannot_check_is_used_with_one_warning_line(self):
         cases = {  # openssl req options of a self-signed certificate: the algorithm the warning must name
             "SHA-256": (["-sha256"], "sha256WithRSAEncryption"),
             "SHA-384": (["-sha384"], "sha384WithRSAEncryption"),
-            "RSASSA-PSS over SHA-256": (["-sha256", "-sigopt", "rsa_padding_mode:pss"], "rsassaPss"),
+            "RSASSA-PSS over SHA-256": (["-sha256", "-sigopt", "rsa_padding_mode:pss"], "RSASSA-PSS"),
         }
         for name, (options, algorithm) in cases.items():
-            with self.subTest(name):
-                cert, key, out = self.out("chain.pem"), self.out("chain.key"), self.out("chain.exe")
-                subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", *options, "-days", "2",
-                                "-subj", "/CN=unfit signer", "-keyout", key, "-out", cert], check=True, capture_output=True)
-                result = run_sign_script([UNSIGNED(), out, "--cert", cert, "--key", key])
-                self.assertEqual(0, result.returncode, result.stderr)
-                self.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
-                self.assertRegex(result.stderr, rf"^sign: warning: .*other than SHA-1 or MD5 with RSA \({algorithm}\)")
-                self.assertIn(algorithm, chain_signature_algorithms(out))
-                # The cabinet, signed by our own signer, gets the same warning.
-                result = run_sign_script([env("CLOCKWARD_UNSIGNED_CAB"), self.out("chain.cab"), "--cert", cert, "--key", key])
-                self.assertEqual(0, result.returncode, result.stderr)
-                self.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
-                self.assertRegex(result.stderr, rf"^sign: warning: .*other than SHA-1 or MD5 with RSA \({algorithm}\)")
-        result = run_sign_script([UNSIGNED(), self.out("sha1.exe"), "--pfx", self.pfx],
-                                 {"CLOCKWARD_SIGN_PASSWORD": self.PASSWORD})
-        self.assertEqual(("", 0), (result.stderr, result.returncode))
+            cert, key = self_signed(self.tmp.name, "unfit", *options)
+            for result, signed in self.sign_both("--cert", cert, "--key", key):
+                with self.subTest(name, signed=os.path.basename(signed)):
+                    self.assertEqual(0, result.returncode, result.stderr)
+                    self.assertRegex(result.stderr, rf"\Asign: warning: .*other than SHA-1 or MD5 with RSA \({algorithm}\)"
+                                     r"[^\n]*\n\Z")
+                    self.assertIn(algorithm, chain_algorithms(signed))
 
-    def test_test_certificates_code_signing_and_valid_from_2000(self):
-        signer = signer_certificate(SIGNED())
+    def test_the_test_certificates_sign_code_and_are_valid_from_2000(self):
+        signer = signer_and_root(SIGNED())[0]
         usages = [list(e.value) for e in signer.extensions if isinstance(e.value, x509.ExtendedKeyUsage)]
         self.assertEqual([[ExtendedKeyUsageOID.CODE_SIGNING]], usages, "the signer is not for code signing alone")
         # Fixed, so a phone whose clock fell back to its factory date accepts them, and no build time shows.
-        for certificate in (signer, x509.load_pem_x509_certificate(bytes(read(env("TEST_CA"))))):
+        for certificate in (signer, test_ca()):
             self.assertEqual((datetime.datetime(2000, 1, 1), datetime.datetime(2049, 12, 31, 23, 59, 59)),
                              (certificate.not_valid_before, certificate.not_valid_after), certificate.subject)
 
+    def identity(self, name, **modes):
+        """A copy of the test identity with the given file modes (folder: the folder's)."""
+        folder = self.path(name)
+        shutil.copytree(TEST_SIGNING(), folder)
+        for file, mode in modes.items():
+            if mode is None:
+                os.remove(os.path.join(folder, file.replace("_", ".")))
+            else:
+                os.chmod(folder if file == "folder" else os.path.join(folder, file.replace("_", ".")), mode)
+        return folder
+
     def test_bad_input_stops_with_one_line_and_no_output(self):
-        cases = {
-            "missing input": ([self.out("absent.exe"), "--pfx", self.pfx], {"CLOCKWARD_SIGN_PASSWORD": self.PASSWORD}, "cannot read"),
-            "wrong PFX password": ([UNSIGNED(), "--pfx", self.pfx], {"CLOCKWARD_SIGN_PASSWORD": "wrong"}, "wrong password"),
-            "no PFX password": ([UNSIGNED(), "--pfx", self.pfx], {}, "wrong password"),
-            "missing PFX": ([UNSIGNED(), "--pfx", self.out("absent.pfx")], {}, "cannot read the PFX"),
-            "unreadable key": ([UNSIGNED(), "--cert", self.cert, "--key", self.garbage], {}, "cannot read the key"),
-            "key without certificate": ([UNSIGNED(), "--key", self.key], {}, "give --pfx"),
-            "option without value": ([UNSIGNED(), "--pfx"], {}, "--pfx needs a value"),
-            "key of another certificate": ([UNSIGNED(), "--cert", self.cert, "--key", self.sha2_key], {}, "does not belong"),
+        garbage = write(self.path("garbage.key"), "not a key\n")
+        encrypted = self.path("encrypted.key")
+        openssl("pkey", "-in", KEY(), "-aes256", "-passout", "pass:right", "-out", encrypted)
+        not_a_cert = write(self.path("not-a-cert.pem"), "-----BEGIN CERTIFICATE-----\nMIIBzzCCATigAwIBAgIJ\n-----END CERTIFICATE-----\n")
+        other_cert, other_key = self_signed(self.tmp.name, "other")
+        ec_cert, ec_key = self_signed(self.tmp.name, "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", kind="ec")
+        wrong = {"CLOCKWARD_SIGN_PASSWORD": "wrong"}
+        cases = {  # arguments after IN OUT, password environment, the reason
+            "missing PFX": (["--pfx", self.path("absent.pfx")], {}, "cannot read the PFX file"),
+            "wrong PFX password": (["--pfx", self.pfx], wrong, f"cannot open the PFX file {self.pfx}: wrong password"),
+            "no PFX password": (["--pfx", self.pfx], {}, "wrong password"),
+            "unreadable password file": (["--pfx", self.pfx], {"CLOCKWARD_SIGN_PASSWORD_FILE": self.path("absent.txt")},
+                                         "cannot read the password file"),
+            "not a key": (["--cert", SIGNER(), "--key", garbage], {}, f"cannot read the key {garbage}: not a private key"),
+            "key encrypted with another password": (["--cert", SIGNER(), "--key", encrypted], wrong,
+                                                    "not a private key, or encrypted with another password"),
+            "encrypted key, no password": (["--cert", SIGNER(), "--key", encrypted], {}, "encrypted with another password"),
+            "not a certificate": (["--cert", not_a_cert, "--key", KEY()], {},
+                                  f"cannot read the certificate {not_a_cert}: not a valid certificate"),
+            "key of another certificate": (["--cert", SIGNER(), "--key", other_key], {},
+                                           f"the key {other_key} does not belong to the certificate {SIGNER()}"),
+            "the CA's certificate for the signer's key": (["--cert", CA(), "--key", KEY()], {}, "does not belong"),
+            "an EC key": (["--cert", ec_cert, "--key", ec_key], {}, "is not an RSA key"),
+            "key without certificate": (["--key", KEY()], {}, "give --pfx, --identity, or --cert with --key"),
+            "option without value": (["--pfx"], {}, "--pfx needs a value"),
+            "unknown option": (["--pfx", self.pfx, "--sha256", "yes"], {}, "unknown option --sha256"),
+            "signing time not a number": (["--identity", TEST_SIGNING(), "--time", "noon"], {}, "--time takes seconds"),
+            "identity key readable by others": (["--identity", self.identity("open", signer_key=0o644)], {},
+                                                f"the key {self.path('open')}/signer.key is open to others (mode 0644)"),
+            "identity CA key readable by its group": (["--identity", self.identity("group", ca_key=0o640)], {},
+                                                      "ca.key is open to others (mode 0640)"),
+            "identity folder writable by others": (["--identity", self.identity("shared", folder=0o777)], {},
+                                                   f"the signing identity's folder {self.path('shared')} is writable by others"),
+            "identity without its certificate": (["--identity", self.identity("part", signer_pem=None)], {},
+                                                 "has no signer.pem"),
         }
-        for name, (args, extra, message) in cases.items():
-            with self.subTest(name):
-                out = self.out("bad.exe")
-                with open(out, "wb") as f:
-                    f.write(b"stale output of an earlier run")
-                result = run_sign_script(args[:1] + [out] + args[1:], extra)
-                self.assertNotEqual(0, result.returncode)
-                self.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
-                self.assertIn(message, result.stderr)
-                self.assertFalse(os.path.exists(out))
-                self.assertEqual([], [f for f in os.listdir(self.tmp.name) if f.endswith(".partial")])
+        for name, (args, password, reason) in cases.items():
+            for source in (UNSIGNED(), UNSIGNED_CAB()):
+                with self.subTest(name, source=os.path.basename(source)):
+                    out = write(self.path("stale-output"), b"output of an earlier run")
+                    check_refused(self, packaging("sign", source, out, *args, extra_env=password), reason, [out])
+        out = write(self.path("stale-output"), b"output of an earlier run")
+        check_refused(self, packaging("sign", self.path("absent.exe"), out, "--identity", TEST_SIGNING()),
+                      f"cannot read {self.path('absent.exe')}: nothing to sign", [out])
+        check_refused(self, packaging("sign", UNSIGNED(), out, "--identity", TEST_SIGNING(), python=["-S"]),
+                      "sign: python3-cryptography is not installed", [out])
 
     def test_password_reaches_the_build_only_at_build_time(self):
         with tempfile.TemporaryDirectory() as build:
@@ -256,11 +226,8 @@ class SigningStep(unittest.TestCase):
             self.assertNotEqual(0, refused.returncode)
             self.assertIn("not a CMake variable", refused.stderr)
             subprocess.run(configure, check=True, capture_output=True, env=clean)
-            password_file = self.out("build-password.txt")
-            with open(password_file, "w") as f:
-                f.write(self.PASSWORD + "\n")
             result = subprocess.run(["cmake", "--build", build, "--target", "signed_device_image"], capture_output=True,
-                                    text=True, env=dict(clean, CLOCKWARD_SIGN_PASSWORD_FILE=password_file))
+                                    text=True, env=dict(clean, CLOCKWARD_SIGN_PASSWORD_FILE=self.password_file))
             self.assertEqual(0, result.returncode, result.stdout)
             self.assertEqual(0, verify(os.path.join(build, "clockward-signed.exe")).returncode)
             for name in ("CMakeCache.txt", "build.ninja"):
@@ -268,6 +235,7 @@ class SigningStep(unittest.TestCase):
                     text = f.read()
                 self.assertNotIn("in-the-cache", text)
                 self.assertNotIn(self.PASSWORD, text)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -1,0 +1,128 @@
+"""The cabinets that teach a phone to trust the signer and undo it: their documents against the provisioning
+grammar and a hand-written expectation, the root they carry against the chain in the signed program (read by
+openssl), and a lasting identity that gives every build folder the same root."""
+import os
+import re
+import stat
+import struct
+import subprocess
+import tempfile
+import unittest
+
+from cryptography import x509
+
+from fixtures import (SIGNED, Scratch, check_refused, configure_command, der, env, make_pfx, members, openssl, packaging, read,
+                      signer_and_root, write)
+
+TRUST, UNTRUST = (lambda: env("CLOCKWARD_TRUST_CAB")), (lambda: env("CLOCKWARD_UNTRUST_CAB"))
+DTD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "provisioning.dtd")
+STORE = "Privileged Execution Trust Authorities"
+
+
+def expected(inner):
+    """A document for the privileged execution store: two-space indent, CRLF, no declaration."""
+    lines = ['<wap-provisioningdoc>', '  <characteristic type="CertificateStore">',
+             f'    <characteristic type="{STORE}">', *("      " + line for line in inner),
+             '    </characteristic>', '  </characteristic>', '</wap-provisioningdoc>', '']
+    return "\r\n".join(lines).encode("ascii")
+
+
+def root_by_openssl(signed_image):
+    """(SHA-1 thumbprint, base64 DER) of the self-signed certificate in the image's signature, as openssl reads it."""
+    with tempfile.TemporaryDirectory() as tmp:
+        pem = os.path.join(tmp, "signature.pem")
+        subprocess.run([env("OSSLSIGNCODE"), "extract-signature", "-pem", "-in", signed_image, "-out", pem], check=True,
+                       capture_output=True)
+        chain = re.findall(r"-----BEGIN CERTIFICATE-----.*?-----END CERTIFICATE-----\n",
+                           openssl("pkcs7", "-in", pem, "-print_certs"), re.S)
+    for certificate in chain:
+        names = openssl("x509", "-noout", "-subject", "-issuer", "-nameopt", "compat", input=certificate).splitlines()
+        if names[0].split("=", 1)[1] == names[1].split("=", 1)[1]:
+            fingerprint = openssl("x509", "-noout", "-fingerprint", "-sha1", input=certificate).strip()
+            body = "".join(certificate.splitlines()[1:-1])
+            return fingerprint.split("=", 1)[1].replace(":", ""), body
+    return None
+
+
+class TrustCabinets(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if not os.path.exists(TRUST()):
+            raise unittest.SkipTest("no trust cabinets: the signing chain's root was not given")
+
+    def test_documents_add_exactly_the_signing_root_and_remove_exactly_it(self):
+        thumbprint, certificate = root_by_openssl(SIGNED())
+        self.assertRegex(thumbprint, "^[0-9A-F]{40}$")
+        documents = {TRUST(): expected([f'<characteristic type="{thumbprint}">',
+                                        f'  <parm name="EncodedCertificate" value="{certificate}" />',
+                                        '  <parm name="Role" value="222" />', '</characteristic>']),
+                     UNTRUST(): expected([f'<nocharacteristic type="{thumbprint}" />'])}
+        for cab, document in documents.items():
+            with self.subTest(os.path.basename(cab)):
+                # A provisioning cabinet: the document alone; one folder, uncompressed, no reserve, unsigned.
+                self.assertEqual({"_setup.xml": document}, members(cab))
+                self.assertEqual((1, 1, 0, 0), struct.unpack_from("<HHH", read(cab), 26) + struct.unpack_from("<H", read(cab), 42))
+
+    def test_documents_follow_the_provisioning_grammar(self):
+        for cab in (TRUST(), UNTRUST(), env("CLOCKWARD_CAB")):
+            with self.subTest(os.path.basename(cab)), tempfile.TemporaryDirectory() as tmp:
+                document = write(os.path.join(tmp, "_setup.xml"), members(cab)["_setup.xml"])
+                result = subprocess.run(["xmllint", "--noout", "--dtdvalid", DTD, document], capture_output=True,
+                                        text=True)
+                self.assertEqual(("", 0), (result.stderr, result.returncode))
+
+
+class Identity(Scratch):
+    def build(self, folder, identity, *targets):
+        environment = {k: v for k, v in os.environ.items() if not k.startswith("CLOCKWARD_SIGN")}
+        configured = subprocess.run(configure_command(folder, f"-DCLOCKWARD_SIGN_IDENTITY={identity}"),
+                                    capture_output=True, text=True, env=environment)
+        if configured.returncode == 0 and targets:
+            subprocess.run(["cmake", "--build", folder, "--target", *targets], check=True, capture_output=True,
+                           env=environment)
+        return configured
+
+    def test_two_build_folders_with_one_identity_share_the_root_and_the_trust_cabinets(self):
+        identity = self.path("home", "clockward-identity")
+        roots, trust = [], []
+        for folder in (self.path("clone-a", "build"), self.path("elsewhere", "build")):
+            configured = self.build(folder, identity, "signed_device_image", "trust_cabs")
+            self.assertEqual(0, configured.returncode, configured.stderr)
+            roots.append(der(signer_and_root(os.path.join(folder, "clockward-signed.exe"))[1]))
+            trust.append([read(os.path.join(folder, name)) for name in ("clockward-trust.cab", "clockward-untrust.cab")])
+        # Made by the first configure, for its owner alone; the second signs with the same.
+        self.assertEqual(0o700, stat.S_IMODE(os.stat(identity).st_mode))
+        self.assertEqual({0o600}, {stat.S_IMODE(os.stat(os.path.join(identity, f)).st_mode) for f in os.listdir(identity)})
+        self.assertEqual([der(x509.load_pem_x509_certificate(bytes(read(os.path.join(identity, "ca.pem")))))] * 2, roots)
+        self.assertEqual(trust[0], trust[1])
+        self.assertNotEqual(der(signer_and_root(SIGNED())[1]), roots[0])
+
+    def test_refusals_name_their_reason_in_one_line(self):
+        build, part = self.path("refused", "build"), self.path("part")
+        os.makedirs(part)
+        write(os.path.join(part, "ca.pem"), "a CA without its key")
+        cases = {  # identity: the reason
+            "inside the build tree": (os.path.join(build, "identity"), "lies inside the build tree"),
+            "part of an identity": (part, f"the signing identity {part} has no ca.key"),
+        }
+        for name, (identity, reason) in cases.items():
+            with self.subTest(name):
+                configured = self.build(build, identity)
+                self.assertNotEqual(0, configured.returncode)
+                self.assertIn(reason, " ".join(configured.stderr.split()))
+                self.assertFalse(os.path.exists(os.path.join(part, "ca.key")))
+
+    def test_without_the_chains_root_no_trust_cabinets_and_one_line(self):
+        out = self.path("no-root")
+        os.makedirs(out)
+        stale = [write(os.path.join(out, name), b"earlier") for name in ("clockward-trust.cab", "clockward-untrust.cab")]
+        pfx = self.path("without-ca.pfx")
+        make_pfx(pfx, "pass:", with_ca=False)
+        result = packaging("trust_cabs", out, "--pfx", pfx)
+        self.assertEqual(0, result.returncode, result.stderr)
+        check_refused(self, subprocess.CompletedProcess([], 1, "", result.stderr),
+                      f"trust: the root of the chain that signs ({pfx}) is not given", stale)
+
+
+if __name__ == "__main__":
+    unittest.main()
