@@ -20,11 +20,8 @@ def one_line(error):
     return " ".join(str(error).split()) or type(error).__name__
 
 
-def parse(argv, positional, usage, values=()):
-    """argv as (the positional arguments, {option: value}); every option takes one value. values: the
-    options this command takes besides the signing ones."""
-    from packaging.signing.credentials import OPTIONS
-    known = set(OPTIONS) | set(values)
+def parse(argv, positional, usage, known):
+    """argv as (the positional arguments, {option: value}) for the options known; each takes one value."""
     arguments, options = [], {}
     rest = list(argv)
     while rest:

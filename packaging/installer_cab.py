@@ -18,7 +18,7 @@ from packaging.cab.installer_header import installer_header
 from packaging.cab.setup_xml import setup_xml
 from packaging.command import CabError, parse, remove, run, seconds, write_whole
 from packaging.sign import load_and_warn, sign
-from packaging.signing.credentials import signing_time
+from packaging.signing.credentials import OPTIONS, signing_time
 
 USAGE = "python3 -m packaging.installer_cab SIGNED_IMAGE UNSIGNED_OUT OUT --member-time UNIX_TIME CREDENTIALS"
 
@@ -43,7 +43,7 @@ def members(image):
 
 
 def main(argv):
-    (image, unsigned, out), options = parse(argv, 3, USAGE, values=("--member-time",))
+    (image, unsigned, out), options = parse(argv, 3, USAGE, OPTIONS + ("--member-time",))
     remove(unsigned, out)
     try:
         try:

@@ -52,7 +52,7 @@ def load_and_warn(options):
 def main(argv):
     if len(argv) >= 2 and not argv[1].startswith("-"):
         remove(argv[1])  # even when the rest is refused: no output of an earlier run may look current
-    (source, out), options = parse(argv, 2, USAGE)
+    (source, out), options = parse(argv, 2, USAGE, signing.OPTIONS)
     read_input(source)
     sign(source, out, load_and_warn(options), signing.signing_time(options))
 

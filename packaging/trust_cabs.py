@@ -22,7 +22,7 @@ USAGE = "python3 -m packaging.trust_cabs OUT_DIR --member-time UNIX_TIME CREDENT
 
 
 def main(argv):
-    (out_dir,), options = parse(argv, 1, USAGE, values=("--member-time",))
+    (out_dir,), options = parse(argv, 1, USAGE, signing.OPTIONS + ("--member-time",))
     trust, untrust = (os.path.join(out_dir, name) for name in (table.TRUST_CAB, table.UNTRUST_CAB))
     remove(trust, untrust)
     credentials = signing.load(options)
