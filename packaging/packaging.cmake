@@ -69,7 +69,10 @@ elseif(CLOCKWARD_SIGN_IDENTITY)
     endif()
     set(SIGN_WITH --identity ${identity})
     set(SIGN_DEPENDS ${identity}/signer.pem ${identity}/signer.key ${identity}/ca.pem)
-    message(STATUS "Signing with the identity in ${identity} ${made}")
+    if(made)
+        message(STATUS "${made}")
+    endif()
+    message(STATUS "Signing with the identity in ${identity}")
 else()
     add_custom_command(OUTPUT ${TEST_SIGNING_DIR}/signer.pem ${TEST_SIGNING_DIR}/signer.key ${TEST_SIGNING_DIR}/ca.pem
         COMMAND ${CMAKE_COMMAND} -E rm -rf ${TEST_SIGNING_DIR}
