@@ -9,7 +9,6 @@ import tempfile
 import unittest
 
 from asn1crypto import algos, cms, core
-from cryptography import x509
 from cryptography.hazmat.primitives.serialization import Encoding, pkcs7
 
 from image_tools import SIGNED, UNSIGNED, configure_command, env, read  # noqa: F401 - shared with the suites
@@ -129,10 +128,6 @@ def signer_and_root(path):
 
 def der(certificate):
     return certificate.public_bytes(Encoding.DER)
-
-
-def test_ca():
-    return x509.load_pem_x509_certificate(bytes(read(CA())))
 
 
 class SpcAttribute(core.Sequence):

@@ -96,7 +96,3 @@ class CabSigner(Scratch):
             with self.subTest(name):
                 source, out = write(self.path("bad-input.cab"), data), self.path("bad.cab")
                 check_refused(self, sign_cab(source, out), f"sign: cannot sign {source}: {reason}", [out])
-
-
-if __name__ == "__main__":
-    unittest.main()

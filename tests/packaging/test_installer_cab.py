@@ -245,7 +245,3 @@ class Build(Scratch):
                 # The hand copy is the signed image's too: gone when the image could not be signed.
                 self.assertEqual(name == "empty signed image",
                                  os.path.exists(os.path.join(build, "phone-copy", "clockward.exe")))
-
-
-if __name__ == "__main__":
-    unittest.main()

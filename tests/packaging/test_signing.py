@@ -17,7 +17,7 @@ import pe_image_checks as checks
 from fixtures import (CA, CAB, CUSTOM_CERTIFICATE, KEY, SIGNED, SIGNER, TEST_SIGNING, UNSIGNED, UNSIGNED_CAB, Scratch,
                       authenticode_digest, check_refused, check_signed, configure_command, der, make_pfx, openssl,
                       openssl_verify, packaging, read, self_signed, signature_certificates, signed_digest,
-                      signer_and_root, signer_info, test_ca, verify, write)
+                      signer_and_root, signer_info, verify, write)
 
 SECURITY = checks.DIRECTORY_SECURITY
 
@@ -150,11 +150,11 @@ class SigningStep(Scratch):
                     self.assertIn(algorithm, chain_algorithms(signed))
 
     def test_the_test_certificates_sign_code_and_are_valid_from_2000(self):
-        signer = signer_and_root(SIGNED())[0]
+        signer, root = signer_and_root(SIGNED())
         usages = [list(e.value) for e in signer.extensions if isinstance(e.value, x509.ExtendedKeyUsage)]
         self.assertEqual([[ExtendedKeyUsageOID.CODE_SIGNING]], usages, "the signer is not for code signing alone")
         # Fixed, so a phone whose clock fell back to its factory date accepts them, and no build time shows.
-        for certificate in (signer, test_ca()):
+        for certificate in (signer, root):
             self.assertEqual((datetime.datetime(2000, 1, 1), datetime.datetime(2049, 12, 31, 23, 59, 59)),
                              (certificate.not_valid_before, certificate.not_valid_after), certificate.subject)
 
@@ -235,7 +235,3 @@ class SigningStep(Scratch):
                     text = f.read()
                 self.assertNotIn("in-the-cache", text)
                 self.assertNotIn(self.PASSWORD, text)
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -123,7 +123,3 @@ class Identity(Scratch):
         self.assertEqual(0, result.returncode, result.stderr)
         check_refused(self, subprocess.CompletedProcess([], 1, "", result.stderr),
                       f"trust: the root of the chain that signs ({pfx}) is not given", stale)
-
-
-if __name__ == "__main__":
-    unittest.main()
