@@ -4,7 +4,7 @@
 
 #include "platform/hresult_codes.h"
 #include "platform/ril_api.h"
-#include "rigs/sim_phone/at_command_block.h"
+#include "rigs/common/command_block.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ const uint32_t kRadioPresentNotification = RIL_NCLASS_RADIOSTATE | 0x00000001u;
 
 std::optional<Trap> RadioStandIn::Entry(const std::u16string& name) const
 {
-    if (setup_.phone.devSpecificMissing && name == u"RIL_DevSpecific") return std::nullopt;
+    if (setup_.phone.library == Library::WithoutDevSpecific && name == u"RIL_DevSpecific") return std::nullopt;
     return RadioEntryTrap(name);
 }
 
@@ -41,11 +41,14 @@ bool RadioStandIn::Initialize(uint32_t index, uint32_t resultCb, uint32_t notify
     notifyCb_ = notifyCb;
     param_ = param;
     HRESULT result = E_FAIL;
-    if (setup_.phone.initSucceeds) {
+    if (setup_.phone.init != InitBehaviour::Fail) {
         const std::string refused = cpu_.memory().WriteAsImage(handlePtr, &kEmulatedRilHandle, 4, "the handle's place");
         if (!refused.empty()) return cpu_.Fail(refused);
+        run_.handleWritten = true;
+    }
+    if (setup_.phone.init == InitBehaviour::Ok) {
         open_ = true;
-        notificationsDue_ = setup_.phone.notifications;
+        notificationsDue_ = setup_.phone.notify;
         result = S_OK;
     }
     cpu_.SetReg(UC_ARM_REG_R0, static_cast<uint32_t>(result));
@@ -69,21 +72,19 @@ bool RadioStandIn::DevSpecific(uint32_t handle, uint32_t block, uint32_t size)
         result = E_HANDLE;
     } else if (!WellFormedBlock(call.block.empty() ? nullptr : call.block.data(), size, &line)) {
         result = E_INVALIDARG;
-    } else if (setup_.phone.refusal < 0) {
-        result = setup_.phone.refusal;
+    } else if (setup_.phone.refuse < 0) {
+        result = setup_.phone.refuse;
     } else {
         if (setup_.modemStateFile.empty()) return cpu_.Fail("the emulated phone was given no modem state file");
-        // Under the cancel policy a result that is not due yet leaves the command queued, unsent.
-        const bool queuedUnsent = setup_.phone.atClose == PendingResults::Cancel && !setup_.phone.resultBeforeReturn;
-        if (!queuedUnsent) {
-            answer_ = RunModemCommand(line, setup_.modemStateFile, setup_.phone.modemAnswersError);
+        if (ModemRunsAtSend(setup_.phone)) {
+            answer_ = RunModemCommand(line, setup_.modemStateFile, setup_.phone.modem == ModemReply::Error);
             if (!answer_.problem.empty()) return cpu_.Fail("modem: " + answer_.problem);
             answered_ = true;
         }
         result = static_cast<HRESULT>(++lastId_);
         // A result the sweep moves comes where it says, neither here nor at the close.
         if (setup_.sweep.callback != SweptCallback::MatchingResult) {
-            if (!setup_.phone.resultBeforeReturn) queued_.push_back(lastId_);
+            if (setup_.phone.result != ResultTiming::BeforeReturn) queued_.push_back(lastId_);
             else if (!Deliver(lastId_)) return false;
         }
     }
@@ -97,7 +98,7 @@ bool RadioStandIn::Deinitialize(uint32_t handle)
     // The layer's thread delivers what it still had before the connection is gone, unless the
     // policy drops it or the command was never sent.
     for (uint32_t id : queued_) {
-        if (setup_.phone.atClose == PendingResults::Deliver && !Deliver(id)) return false;
+        if (DeinitDelivers(setup_.phone) && !Deliver(id)) return false;
     }
     queued_.clear();
     const bool known = open_ && handle == kEmulatedRilHandle;

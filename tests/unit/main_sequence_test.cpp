@@ -6,6 +6,7 @@
 #include "platform/program_entry.h"
 #include "radio/radio_state.h"
 #include "radio/ril_callbacks.h"
+#include "support/command_block.h"
 
 namespace {
 
@@ -54,11 +55,8 @@ TEST_F(MainSequence, SuccessOpensSendsAndClosesInOrder)
     EXPECT_EQ(&g_hRil, Fake().initHandlePtr);
     EXPECT_EQ(Fake().handleToWrite, Fake().devSpecificHandle);
     EXPECT_EQ(Fake().handleToWrite, Fake().deinitHandle);
-    EXPECT_EQ(15u, Fake().blockSize);
-    // The bytes wmain has sent: "AT*AETZ=0" framed as a device-specific command.
-    const std::vector<BYTE> disableTimeZoneUpdate = {0x01, 0x00, 0x00, 0x00, 'A', 'T', '*', 'A',
-                                                     'E', 'T', 'Z', '=', '0', '\r', 0x00};
-    EXPECT_EQ(disableTimeZoneUpdate, Fake().block);
+    EXPECT_EQ(kDisableTimeZoneUpdate.size(), Fake().blockSize);
+    EXPECT_EQ(kDisableTimeZoneUpdate, Fake().block);
     EXPECT_TRUE(Fake().boxes.empty());
     EXPECT_TRUE(Fake().debugLines.empty());
     // The handle is kept after the connection is closed.
