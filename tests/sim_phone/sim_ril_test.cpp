@@ -199,7 +199,7 @@ const DeliveryCase kDeliveries[] = {
     {"NotificationsThenModemError", {.modem = ModemReply::Error, .result = ResultTiming::AtDeinit, .notify = 3}, "AT", 200, false,
      "notify notify notify | notify notify notify result 3 \"\\r\\nERROR\\r\\n\""},
     // Under the cancel policy the modem answers when the result is due, and the result says what it answered.
-    {"CancelledCommandDueBeforeTheClose", {.modem = ModemReply::Error, .delayMs = 0, .atDeinit = PendingResults::Cancel}, "AT", 200, false,
+    {"CancelledCommandDueBeforeTheClose", {.modem = ModemReply::Error, .delayMs = 50, .atDeinit = PendingResults::Cancel}, "AT", 300, false,
      "result 3 \"\\r\\nERROR\\r\\n\" | result 3 \"\\r\\nERROR\\r\\n\""},
     // Closing from the layer's own thread would join that thread: refused, the connection stays open.
     {"CallbackClosingItsOwnConnection", {.result = ResultTiming::BeforeReturn}, "AT", 0, true,
