@@ -1,6 +1,8 @@
 // The device-specific AT command block, written and read the one way both simulated radio layers know.
 #include "rigs/common/command_block.h"
 
+#include "platform/hresult_codes.h"
+
 namespace {
 
 const DWORD kDevSpecificATCommand = 1;
@@ -28,4 +30,11 @@ bool WellFormedBlock(const BYTE* block, DWORD size, std::string* line)
     }
     line->assign(reinterpret_cast<const char*>(block + 4), size - kFraming);
     return true;
+}
+
+HRESULT DevSpecificRefusal(bool handleOpen, const BYTE* block, DWORD size, int32_t refuse, std::string* line)
+{
+    if (!handleOpen) return E_HANDLE;
+    if (!WellFormedBlock(block, size, line)) return E_INVALIDARG;
+    return refuse < 0 ? refuse : S_OK;
 }

@@ -65,16 +65,10 @@ bool RadioStandIn::DevSpecific(uint32_t handle, uint32_t block, uint32_t size)
     for (; notificationsDue_ > 0; --notificationsDue_) {
         if (!Notify()) return false;
     }
-    // The same checks, in the same order, as the host's simulated ril.dll.
     std::string line;
-    HRESULT result;
-    if (!open_ || handle != kEmulatedRilHandle) {
-        result = E_HANDLE;
-    } else if (!WellFormedBlock(call.block.empty() ? nullptr : call.block.data(), size, &line)) {
-        result = E_INVALIDARG;
-    } else if (setup_.phone.refuse < 0) {
-        result = setup_.phone.refuse;
-    } else {
+    HRESULT result = DevSpecificRefusal(open_ && handle == kEmulatedRilHandle, call.block.empty() ? nullptr : call.block.data(),
+                                        size, setup_.phone.refuse, &line);
+    if (result == S_OK) {
         if (setup_.modemStateFile.empty()) return cpu_.Fail("the emulated phone was given no modem state file");
         if (ModemRunsAtSend(setup_.phone)) {
             answer_ = RunModemCommand(line, setup_.modemStateFile, setup_.phone.modem == ModemReply::Error);

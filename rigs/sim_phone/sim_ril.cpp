@@ -241,10 +241,9 @@ extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSiz
         return hr;
     };
     std::shared_ptr<Connection> c = hRil ? Find(hRil) : nullptr;
-    if (!c) return finish(E_HANDLE);
     std::string line;
-    if (!WellFormedBlock(lpbParams, dwSize, &line)) return finish(E_INVALIDARG);
-    if (c->switches.phone.refuse < 0) return finish(c->switches.phone.refuse);
+    const HRESULT refusal = DevSpecificRefusal(c != nullptr, lpbParams, dwSize, c ? c->switches.phone.refuse : 0, &line);
+    if (refusal != S_OK) return finish(refusal);
 
     const HRESULT id = NextCommandId();
     const bool cancellable = !ModemRunsAtSend(c->switches.phone);
