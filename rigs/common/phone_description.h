@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/ril_api.h"
+
 // ril.dll beside the program: there with all three entry points, missing, or without RIL_DevSpecific.
 enum class Library { Present, Absent, WithoutDevSpecific };
 // RIL_Initialize: opens the connection, fails without writing the handle, or fails after writing
@@ -16,6 +18,10 @@ enum class ResultTiming { Delayed, BeforeReturn, AtDeinit };
 // What RIL_Deinitialize does with results not yet delivered: waits for and delivers them, drops
 // them, or cancels the commands themselves, which reach the modem only when their result is due.
 enum class PendingResults { Deliver, Drop, Cancel };
+
+// What both layers send as each of the phone's notifications: a radio-state change, as when the
+// radio comes up.
+const DWORD kRadioPresentNotification = RIL_NCLASS_RADIOSTATE | 0x00000001u;
 
 // The defaults are a phone on which everything works. Field names are the switches' names.
 struct PhoneDescription {

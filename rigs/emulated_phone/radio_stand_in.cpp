@@ -10,8 +10,6 @@ namespace {
 
 // Blocks beyond this are not copied out of emulated memory (the modem would refuse them anyway).
 const uint32_t kLargestCopiedBlock = 4096;
-// A radio-state notification, what a real layer sends when the radio comes up.
-const uint32_t kRadioPresentNotification = RIL_NCLASS_RADIOSTATE | 0x00000001u;
 
 }  // namespace
 

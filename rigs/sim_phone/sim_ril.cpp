@@ -29,9 +29,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A radio-state notification: what a real layer sends when the radio comes up.
-const DWORD kRadioPresentNotification = RIL_NCLASS_RADIOSTATE | 0x00000001u;
-
 struct Event {
     bool isResult;
     DWORD code;
