@@ -34,5 +34,5 @@ echo "== the image in the CPU emulator: success scenario, from entry to exit (st
 cmake --preset host >/dev/null
 cmake --build --preset host --target emulated_phone_command >/dev/null
 state=$(mktemp -d)
-build/host/bin/emulated-phone build/host/device/clockward.exe --state "$state/aetz.state" | grep -E '^(==|cost)'
+build/host/bin/emulated-phone build/device/clockward.exe --state "$state/aetz.state" | grep -E '^(==|cost)'
 rm -rf "$state"

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The whole test suite: the host build, the AddressSanitizer+UBSan build, the ThreadSanitizer build,
-# each with all of its tests, and the device image with its checks.
+# The whole test suite: the device image with its checks, then the host build, the
+# AddressSanitizer+UBSan build and the ThreadSanitizer build, each with all of its tests, running
+# the image the device build made (build/device) in the emulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install_deps.sh all
 
-for preset in host asan tsan device; do
+for preset in device host asan tsan; do
     echo "==== $preset build"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"

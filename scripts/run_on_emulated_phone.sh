@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/build_quietly.sh host emulated
+bash scripts/build_quietly.sh host emulated emulated_phone_command sim_phone
 
 bin=build/host/bin
 phone=build/host/emulated-phone
@@ -17,7 +17,7 @@ echo "== simulated phone: switching the network time-zone update on for the demo
 echo "== before:"
 "$bin/sim_phone" 'AT*AETZ?'
 
-image=build/host/device/clockward-signed.exe
+image=build/device/clockward-signed.exe
 [ -x "$bin/emulated-phone" ] && [ -f "$image" ] ||
     { echo "the build made no emulated phone or no signed device image (see the cmake messages of: cmake --preset host)" >&2; exit 1; }
 

@@ -1,12 +1,13 @@
 // Serialised, whole-message writes to standard error.
 #include "stderr_output.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
 
 #include <unistd.h>
+
+#include "platform/host/write_fully.h"
 
 namespace {
 std::mutex g_stderrLock;
@@ -15,17 +16,8 @@ std::mutex g_stderrLock;
 void WriteToStderr(const std::string& message)
 {
     std::lock_guard<std::mutex> hold(g_stderrLock);
-    const char* data = message.data();
-    size_t left = message.size();
-    while (left > 0) {
-        const ssize_t written = write(STDERR_FILENO, data, left);
-        if (written < 0 && errno == EINTR) continue;
-        // Nowhere left to report a failing standard error; a write that moves nothing would be
-        // retried for ever.
-        if (written <= 0) return;
-        data += written;
-        left -= static_cast<size_t>(written);
-    }
+    // Nowhere left to report a failing standard error.
+    WriteFully(STDERR_FILENO, message.data(), message.size());
 }
 
 std::string MonotonicStamp()

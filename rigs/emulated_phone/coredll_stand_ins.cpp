@@ -57,7 +57,7 @@ bool CoredllStandIns::Service(Trap trap)
     case Trap::LoadLibraryW: {
         const std::u16string name = memory.ReadWide(r0);
         run_.services.push_back("LoadLibraryW(" + Utf16ToUtf8(name) + ")");
-        result = setup_.phone.libraryPresent && name == u"ril.dll" ? kEmulatedRilModule : 0;
+        result = setup_.phone.library != Library::Absent && name == u"ril.dll" ? kEmulatedRilModule : 0;
         break;
     }
     case Trap::GetProcAddressW: {
@@ -111,7 +111,7 @@ bool CoredllStandIns::GetModuleFileName(uint32_t buffer, uint32_t size, uint32_t
     if (size == 0) return true;
     // A name that does not fit is cut to the buffer's size with no terminator, the least the
     // platform promises.
-    std::u16string name = setup_.phone.moduleName;
+    std::u16string name = setup_.moduleName;
     const bool fits = name.size() < size;
     name.resize(fits ? name.size() + 1 : size);
     const std::string refused = cpu_.memory().WriteAsImage(buffer, name.c_str(), name.size() * 2, "GetModuleFileNameW's buffer");

@@ -8,7 +8,7 @@
 #include <unicorn/unicorn.h>
 
 #include "rigs/emulated_phone/pe_loader.h"
-#include "rigs/sim_phone/sim_trace.h"  // HexWord, for the stand-ins' messages
+#include "rigs/common/hex_text.h"
 
 // Emulated memory that nobody has written yet holds this, so that reading it shows.
 const uint8_t kFreshMemory = 0xA5;

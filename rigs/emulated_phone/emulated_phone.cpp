@@ -39,7 +39,7 @@ bool Run(const std::vector<uint8_t>& file, const PhoneSetup& setup, PhoneRun& ru
     });
     // As coredll's thread start calls it: hInstance (the process handle), hPrevInstance 0, lpCmdLine
     // (a copy on the new thread's stack), nCmdShow; then image base, COM descriptor RVA and size.
-    if (!cpu.RunEntry(run.image.entryPoint, {kProcessHandle, 0, 0, kSwShow}, setup.phone.commandLine,
+    if (!cpu.RunEntry(run.image.entryPoint, {kProcessHandle, 0, 0, kSwShow}, setup.commandLine,
                       {run.image.imageBase, 0, 0}))
         return false;
     if (!run.terminated) return cpu.Fail("the entry point returned instead of ending the process");

@@ -9,24 +9,10 @@
 #include <unicorn/unicorn.h>
 
 #include "rigs/emulated_phone/pe_loader.h"
-#include "rigs/sim_phone/sim_switches.h"
+#include "rigs/common/phone_description.h"
 
 // The state the stand-in services (the platform's own code) run in: the image must interwork with both.
 enum class ServiceState { Arm, Thumb };
-
-// What the phone does; the defaults are a phone on which everything works.
-struct PhoneBehaviour {
-    bool libraryPresent = true;
-    bool devSpecificMissing = false;  // ril.dll lacks RIL_DevSpecific
-    bool initSucceeds = true;         // otherwise RIL_Initialize fails without writing the handle
-    int32_t refusal = 0;              // negative: RIL_DevSpecific refuses with it
-    bool modemAnswersError = false;
-    bool resultBeforeReturn = false;  // the result comes inside RIL_DevSpecific, else at RIL_Deinitialize
-    unsigned notifications = 0;       // delivered once the connection is open, before the result
-    PendingResults atClose = PendingResults::Deliver;  // what RIL_Deinitialize does with a pending result
-    std::u16string commandLine;
-    std::u16string moduleName = u"\\Windows\\clockward.exe";  // what GetModuleFileNameW reports
-};
 
 // A callback the radio layer's thread delivers at one boundary of the main thread: the entry to,
 // or the return from, a stand-in the program calls once RIL_Initialize has returned.
@@ -48,7 +34,11 @@ struct Boundary {
 };
 
 struct PhoneSetup {
-    PhoneBehaviour phone;
+    // The main thread runs straight through here: a delayed result comes where an at-deinit one
+    // does, on entry to RIL_Deinitialize.
+    PhoneDescription phone;
+    std::u16string commandLine;
+    std::u16string moduleName = u"\\Windows\\clockward.exe";  // what GetModuleFileNameW reports
     uc_cpu_arm cpu = UC_CPU_ARM_TI925T;
     ServiceState services = ServiceState::Arm;
     SweepPoint sweep;
@@ -81,6 +71,7 @@ struct PhoneRun {
     std::vector<RadioCall> radioCalls;
     std::vector<std::string> debugLines;
     std::vector<EmulatedBox> boxes;
+    bool handleWritten = false;  // RIL_Initialize wrote kEmulatedRilHandle to the program's place
     bool terminated = false;
     uint32_t terminateHandle = 0;
     uint32_t exitCode = 0xFFFFFFFF;

@@ -1,5 +1,6 @@
 // emulated-phone IMAGE [--state FILE] [--cpu armv4t|armv5te|armv6|all]: runs a device image on the
-// emulated phone over the simulated modem and prints, per CPU model, what the image did.
+// emulated phone over the simulated modem and prints, per CPU model, what the image did. Without a
+// state file (--state or CLOCKWARD_SIM_STATE_FILE) it runs on a fresh modem and says where it is.
 //
 // Exit code 0 when every run ended the process; 1 with one line naming the reason when a run
 // faulted; 2 for a wrong command line or an unreadable image.
@@ -74,8 +75,14 @@ int main(int argc, char** argv)
         else return Usage();
     }
     if (stateFile.empty()) {
-        std::fprintf(stderr, "emulated-phone: give the simulated modem's state file (--state or CLOCKWARD_SIM_STATE_FILE)\n");
-        return 2;
+        // A fresh simulated modem: no state file yet, so its setting starts on.
+        char dir[] = "/tmp/emulated-phone-XXXXXX";
+        if (!mkdtemp(dir)) {
+            std::fprintf(stderr, "emulated-phone: cannot make a directory for the simulated modem\n");
+            return 2;
+        }
+        stateFile = std::string(dir) + "/aetz.state";
+        std::printf("modem  a fresh simulated modem (setting on), kept in %s\n", stateFile.c_str());
     }
     std::ifstream in(imagePath, std::ios::binary);
     if (!in) {

@@ -4,20 +4,18 @@
 
 #include "platform/hresult_codes.h"
 #include "platform/ril_api.h"
-#include "rigs/sim_phone/at_command_block.h"
+#include "rigs/common/command_block.h"
 
 namespace {
 
 // Blocks beyond this are not copied out of emulated memory (the modem would refuse them anyway).
 const uint32_t kLargestCopiedBlock = 4096;
-// A radio-state notification, what a real layer sends when the radio comes up.
-const uint32_t kRadioPresentNotification = RIL_NCLASS_RADIOSTATE | 0x00000001u;
 
 }  // namespace
 
 std::optional<Trap> RadioStandIn::Entry(const std::u16string& name) const
 {
-    if (setup_.phone.devSpecificMissing && name == u"RIL_DevSpecific") return std::nullopt;
+    if (setup_.phone.library == Library::WithoutDevSpecific && name == u"RIL_DevSpecific") return std::nullopt;
     return RadioEntryTrap(name);
 }
 
@@ -41,11 +39,14 @@ bool RadioStandIn::Initialize(uint32_t index, uint32_t resultCb, uint32_t notify
     notifyCb_ = notifyCb;
     param_ = param;
     HRESULT result = E_FAIL;
-    if (setup_.phone.initSucceeds) {
+    if (setup_.phone.init != InitBehaviour::Fail) {
         const std::string refused = cpu_.memory().WriteAsImage(handlePtr, &kEmulatedRilHandle, 4, "the handle's place");
         if (!refused.empty()) return cpu_.Fail(refused);
+        run_.handleWritten = true;
+    }
+    if (setup_.phone.init == InitBehaviour::Ok) {
         open_ = true;
-        notificationsDue_ = setup_.phone.notifications;
+        notificationsDue_ = setup_.phone.notify;
         result = S_OK;
     }
     cpu_.SetReg(UC_ARM_REG_R0, static_cast<uint32_t>(result));
@@ -62,28 +63,20 @@ bool RadioStandIn::DevSpecific(uint32_t handle, uint32_t block, uint32_t size)
     for (; notificationsDue_ > 0; --notificationsDue_) {
         if (!Notify()) return false;
     }
-    // The same checks, in the same order, as the host's simulated ril.dll.
     std::string line;
-    HRESULT result;
-    if (!open_ || handle != kEmulatedRilHandle) {
-        result = E_HANDLE;
-    } else if (!WellFormedBlock(call.block.empty() ? nullptr : call.block.data(), size, &line)) {
-        result = E_INVALIDARG;
-    } else if (setup_.phone.refusal < 0) {
-        result = setup_.phone.refusal;
-    } else {
+    HRESULT result = DevSpecificRefusal(open_ && handle == kEmulatedRilHandle, call.block.empty() ? nullptr : call.block.data(),
+                                        size, setup_.phone.refuse, &line);
+    if (result == S_OK) {
         if (setup_.modemStateFile.empty()) return cpu_.Fail("the emulated phone was given no modem state file");
-        // Under the cancel policy a result that is not due yet leaves the command queued, unsent.
-        const bool queuedUnsent = setup_.phone.atClose == PendingResults::Cancel && !setup_.phone.resultBeforeReturn;
-        if (!queuedUnsent) {
-            answer_ = RunModemCommand(line, setup_.modemStateFile, setup_.phone.modemAnswersError);
+        if (ModemRunsAtSend(setup_.phone)) {
+            answer_ = RunModemCommand(line, setup_.modemStateFile, setup_.phone.modem == ModemReply::Error);
             if (!answer_.problem.empty()) return cpu_.Fail("modem: " + answer_.problem);
             answered_ = true;
         }
         result = static_cast<HRESULT>(++lastId_);
         // A result the sweep moves comes where it says, neither here nor at the close.
         if (setup_.sweep.callback != SweptCallback::MatchingResult) {
-            if (!setup_.phone.resultBeforeReturn) queued_.push_back(lastId_);
+            if (setup_.phone.result != ResultTiming::BeforeReturn) queued_.push_back(lastId_);
             else if (!Deliver(lastId_)) return false;
         }
     }
@@ -97,7 +90,7 @@ bool RadioStandIn::Deinitialize(uint32_t handle)
     // The layer's thread delivers what it still had before the connection is gone, unless the
     // policy drops it or the command was never sent.
     for (uint32_t id : queued_) {
-        if (setup_.phone.atClose == PendingResults::Deliver && !Deliver(id)) return false;
+        if (DeinitDelivers(setup_.phone) && !Deliver(id)) return false;
     }
     queued_.clear();
     const bool known = open_ && handle == kEmulatedRilHandle;

@@ -1,4 +1,4 @@
-// The radio layer on the emulated phone: RIL_* over the simulated phone's block reader and modem.
+// The radio layer on the emulated phone: RIL_* over the shared block reader and simulated modem.
 #pragma once
 
 #include <optional>
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "rigs/emulated_phone/cpu_harness.h"
-#include "rigs/sim_phone/sim_modem.h"
+#include "rigs/common/sim_modem.h"
 
 // The module handle LoadLibraryW gives for ril.dll.
 const uint32_t kEmulatedRilModule = 0x7A000000;

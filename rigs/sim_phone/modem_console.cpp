@@ -12,6 +12,7 @@
 
 #include "platform/ril_api.h"
 #include "platform/host/module_search.h"
+#include "rigs/common/command_block.h"
 
 namespace {
 
@@ -75,10 +76,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string text = argv[1];
-    std::vector<BYTE> block = {1, 0, 0, 0};
-    block.insert(block.end(), text.begin(), text.end());
-    block.push_back('\r');
-    block.push_back(0);
+    const std::vector<BYTE> block = CommandBlock(text);
 
     int status = 2;
     hr = send(ril, block.data(), static_cast<DWORD>(block.size()));

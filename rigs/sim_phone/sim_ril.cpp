@@ -19,17 +19,15 @@
 
 #include <unistd.h>
 
-#include "at_command_block.h"
-#include "sim_modem.h"
+#include "platform/host/stderr_output.h"
+#include "rigs/common/command_block.h"
+#include "rigs/common/sim_modem.h"
 #include "sim_switches.h"
 #include "sim_trace.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A radio-state notification: what a real layer sends when the radio comes up.
-const DWORD kRadioPresentNotification = RIL_NCLASS_RADIOSTATE | 0x00000001u;
 
 struct Event {
     bool isResult;
@@ -60,34 +58,23 @@ std::map<HRIL, std::shared_ptr<Connection>> g_connections;
 uintptr_t g_nextHandle = 0x52490001;  // "RI" and a counter: easy to spot in a trace
 HRESULT g_nextCmdId = 1;
 
-std::string DefaultStateFile()
-{
-#ifdef SIM_DEFAULT_STATE_FILE
-    return SIM_DEFAULT_STATE_FILE;
-#else
-    return "sim_phone/aetz.state";
-#endif
-}
+// The build names the state file beside the programs, so that the console and the layer agree.
+const char kDefaultStateFile[] = SIM_DEFAULT_STATE_FILE;
 
 void Report(const std::string& message)
 {
-    const std::string line = "ril.dll (simulated): " + message + "\n";
-    ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
-    (void)ignored;
+    WriteToStderr("ril.dll (simulated): " + message + "\n");
 }
 
 SimSwitches CurrentSwitches(bool* valid)
 {
-    SwitchReading reading = ReadSimSwitches(ProcessEnvironment(), DefaultStateFile());
+    SwitchReading reading = ReadSimSwitches(ProcessEnvironment(), kDefaultStateFile);
     for (const std::string& problem : reading.problems) Report(problem);
     *valid = reading.problems.empty();
     return reading.switches;
 }
 
-std::string Pointer(const void* p)
-{
-    return HexWord(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p)));
-}
+std::string Pointer(const void* p) { return HexWord(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p))); }
 
 [[maybe_unused]] std::shared_ptr<Connection> Find(HRIL handle)
 {
@@ -107,7 +94,7 @@ void Enqueue(Connection& c, Event event)
 // The connection's modem carries out one command line, and the trace says what it answered.
 ModemAnswer AskModem(const SimSwitches& switches, const std::string& line)
 {
-    const ModemAnswer answer = RunModemCommand(line, switches.stateFile, switches.modemAnswersError);
+    const ModemAnswer answer = RunModemCommand(line, switches.stateFile, switches.phone.modem == ModemReply::Error);
     if (!answer.problem.empty()) Report("modem: " + answer.problem);
     TraceLine("modem " + Quoted(line.data(), line.size()) + " -> " + Quoted(answer.response.data(), answer.response.size()));
     return answer;
@@ -136,7 +123,7 @@ void WorkerLoop(Connection* c)
 {
     std::unique_lock<std::mutex> lock(c->lock);
     for (;;) {
-        if (c->closing && c->switches.pendingAtDeinit != PendingResults::Deliver) {
+        if (c->closing && !DeinitDelivers(c->switches.phone)) {
             for (Event& e : c->queue) {
                 TraceLine(std::string("dropped ") + (e.isResult ? "result id=" + HexWord(static_cast<uint32_t>(e.cmdId)) : "notify"));
                 if (e.delivered) *e.delivered = true;
@@ -183,17 +170,14 @@ HRIL NextHandle()
     return reinterpret_cast<HRIL>(g_nextHandle++);
 }
 
-std::string Result(HRESULT hr)
-{
-    return HexWord(static_cast<uint32_t>(hr));
-}
+std::string Result(HRESULT hr) { return HexWord(static_cast<uint32_t>(hr)); }
 
 // Opens the trace named by the environment as soon as the library is loaded, so that the load
 // itself is on record.
 __attribute__((constructor)) void OnLoad()
 {
     // Problems with the other switches are reported when a connection is opened.
-    const SimSwitches switches = ReadSimSwitches(ProcessEnvironment(), DefaultStateFile()).switches;
+    const SimSwitches switches = ReadSimSwitches(ProcessEnvironment(), kDefaultStateFile).switches;
     if (!OpenTrace(switches.traceFile)) Report("cannot open trace file " + switches.traceFile);
     TraceLine("load pid=" + std::to_string(getpid()));
 }
@@ -215,8 +199,8 @@ extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RI
     bool valid = false;
     const SimSwitches switches = CurrentSwitches(&valid);
     if (!valid) return finish(E_INVALIDARG, nullptr);
-    if (switches.init == InitBehaviour::FailWithoutHandle) return finish(E_FAIL, nullptr);
-    if (switches.init == InitBehaviour::FailWithHandle) {
+    if (switches.phone.init == InitBehaviour::Fail) return finish(E_FAIL, nullptr);
+    if (switches.phone.init == InitBehaviour::FailWithHandle) {
         // A handle that was never opened: any use of it is refused.
         *lphRil = NextHandle();
         return finish(E_FAIL, *lphRil);
@@ -229,7 +213,7 @@ extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RI
     c->param = dwParam;
     c->switches = switches;
     if (pfnNotify) {
-        for (unsigned i = 0; i < switches.notifications; ++i) {
+        for (unsigned i = 0; i < switches.phone.notify; ++i) {
             const DWORD state = i;
             Enqueue(*c, Event{false, kRadioPresentNotification, 0,
                               std::string(reinterpret_cast<const char*>(&state), sizeof state), Clock::now(), nullptr});
@@ -254,22 +238,21 @@ extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSiz
         return hr;
     };
     std::shared_ptr<Connection> c = hRil ? Find(hRil) : nullptr;
-    if (!c) return finish(E_HANDLE);
     std::string line;
-    if (!WellFormedBlock(lpbParams, dwSize, &line)) return finish(E_INVALIDARG);
-    if (c->switches.refuseDevSpecific < 0) return finish(c->switches.refuseDevSpecific);
+    const HRESULT refusal = DevSpecificRefusal(c != nullptr, lpbParams, dwSize, c ? c->switches.phone.refuse : 0, &line);
+    if (refusal != S_OK) return finish(refusal);
 
     const HRESULT id = NextCommandId();
-    const bool cancellable = c->switches.pendingAtDeinit == PendingResults::Cancel;
+    const bool cancellable = !ModemRunsAtSend(c->switches.phone);
     ModemAnswer answer{true, std::string(), std::string()};
     if (!cancellable) answer = AskModem(c->switches, line);
 
     bool delivered = false;
     std::unique_lock<std::mutex> lock(c->lock);
     Clock::time_point due = Clock::now();
-    if (c->switches.timing == ResultTiming::Delayed) due += std::chrono::milliseconds(c->switches.delayMs);
-    if (c->switches.timing == ResultTiming::AtDeinitialize) due = Clock::time_point::max();
-    const bool waitForDelivery = c->switches.timing == ResultTiming::BeforeReturn;
+    if (c->switches.phone.result == ResultTiming::Delayed) due += std::chrono::milliseconds(c->switches.phone.delayMs);
+    if (c->switches.phone.result == ResultTiming::AtDeinit) due = Clock::time_point::max();
+    const bool waitForDelivery = c->switches.phone.result == ResultTiming::BeforeReturn;
     Enqueue(*c, Event{true, answer.ok ? RIL_RESULT_OK : RIL_RESULT_ERROR, id, answer.response, due,
                       waitForDelivery ? &delivered : nullptr, cancellable ? line : std::string(), cancellable});
     // The race a caller must survive: its result arrives before it has even seen the identifier.

@@ -69,6 +69,15 @@ bool ParseChoice(const std::string& text, const Choice (&choices)[N], Enum* out)
     return false;
 }
 
+template <typename Enum, size_t N>
+std::string WordFor(Enum value, const Choice (&choices)[N])
+{
+    for (const Choice& c : choices) {
+        if (c.value == static_cast<int>(value)) return c.word;
+    }
+    return std::string();
+}
+
 template <size_t N>
 std::string Words(const Choice (&choices)[N])
 {
@@ -77,16 +86,17 @@ std::string Words(const Choice (&choices)[N])
     return words;
 }
 
-const Choice kInitChoices[] = {{"ok", static_cast<int>(InitBehaviour::Succeed)},
-                               {"fail", static_cast<int>(InitBehaviour::FailWithoutHandle)},
+// One word per behaviour, read and written from the same rows.
+const Choice kInitChoices[] = {{"ok", static_cast<int>(InitBehaviour::Ok)},
+                               {"fail", static_cast<int>(InitBehaviour::Fail)},
                                {"fail-with-handle", static_cast<int>(InitBehaviour::FailWithHandle)}};
-const Choice kModemChoices[] = {{"ok", 0}, {"error", 1}};
-const Choice kTimingChoices[] = {{"delayed", static_cast<int>(ResultTiming::Delayed)},
+const Choice kModemChoices[] = {{"ok", static_cast<int>(ModemReply::Ok)}, {"error", static_cast<int>(ModemReply::Error)}};
+const Choice kResultChoices[] = {{"delayed", static_cast<int>(ResultTiming::Delayed)},
                                  {"before-return", static_cast<int>(ResultTiming::BeforeReturn)},
-                                 {"at-deinit", static_cast<int>(ResultTiming::AtDeinitialize)}};
-const Choice kPendingChoices[] = {{"deliver", static_cast<int>(PendingResults::Deliver)},
-                                  {"drop", static_cast<int>(PendingResults::Drop)},
-                                  {"cancel", static_cast<int>(PendingResults::Cancel)}};
+                                 {"at-deinit", static_cast<int>(ResultTiming::AtDeinit)}};
+const Choice kAtDeinitChoices[] = {{"deliver", static_cast<int>(PendingResults::Deliver)},
+                                   {"drop", static_cast<int>(PendingResults::Drop)},
+                                   {"cancel", static_cast<int>(PendingResults::Cancel)}};
 
 }  // namespace
 
@@ -94,6 +104,7 @@ SwitchReading ReadSimSwitches(const std::vector<std::string>& environment, const
 {
     SwitchReading reading;
     SimSwitches& s = reading.switches;
+    PhoneDescription& phone = s.phone;
     s.stateFile = defaultStateFile;
     for (const std::string& entry : environment) {
         if (entry.compare(0, sizeof kPrefix - 1, kPrefix) != 0) continue;
@@ -104,22 +115,20 @@ SwitchReading ReadSimSwitches(const std::vector<std::string>& environment, const
             reading.problems.push_back(name + "=" + value + ": expected " + expected);
         };
         if (name == "CLOCKWARD_SIM_INIT") {
-            if (!ParseChoice(value, kInitChoices, &s.init)) bad(Words(kInitChoices));
+            if (!ParseChoice(value, kInitChoices, &phone.init)) bad(Words(kInitChoices));
         } else if (name == "CLOCKWARD_SIM_REFUSE") {
-            if (!ParseFailureHresult(value, &s.refuseDevSpecific))
+            if (!ParseFailureHresult(value, &phone.refuse))
                 bad("a negative HRESULT, in signed decimal or as 0x and eight hex digits");
         } else if (name == "CLOCKWARD_SIM_MODEM") {
-            int error = 0;
-            if (ParseChoice(value, kModemChoices, &error)) s.modemAnswersError = error != 0;
-            else bad(Words(kModemChoices));
+            if (!ParseChoice(value, kModemChoices, &phone.modem)) bad(Words(kModemChoices));
         } else if (name == "CLOCKWARD_SIM_RESULT") {
-            if (!ParseChoice(value, kTimingChoices, &s.timing)) bad(Words(kTimingChoices));
+            if (!ParseChoice(value, kResultChoices, &phone.result)) bad(Words(kResultChoices));
         } else if (name == "CLOCKWARD_SIM_DELAY_MS") {
-            if (!ParseUnsigned(value, 60000, &s.delayMs)) bad("milliseconds from 0 to 60000");
+            if (!ParseUnsigned(value, 60000, &phone.delayMs)) bad("milliseconds from 0 to 60000");
         } else if (name == "CLOCKWARD_SIM_NOTIFY") {
-            if (!ParseUnsigned(value, 1000, &s.notifications)) bad("a count from 0 to 1000");
+            if (!ParseUnsigned(value, 1000, &phone.notify)) bad("a count from 0 to 1000");
         } else if (name == "CLOCKWARD_SIM_AT_DEINIT") {
-            if (!ParseChoice(value, kPendingChoices, &s.pendingAtDeinit)) bad(Words(kPendingChoices));
+            if (!ParseChoice(value, kAtDeinitChoices, &phone.atDeinit)) bad(Words(kAtDeinitChoices));
         } else if (name == "CLOCKWARD_SIM_STATE_FILE") {
             if (value.empty()) bad("a file path");
             else s.stateFile = value;
@@ -131,6 +140,18 @@ SwitchReading ReadSimSwitches(const std::vector<std::string>& environment, const
         }
     }
     return reading;
+}
+
+std::vector<std::string> SwitchesFor(const PhoneDescription& phone)
+{
+    std::vector<std::string> env = {std::string(kPrefix) + "INIT=" + WordFor(phone.init, kInitChoices),
+                                    std::string(kPrefix) + "MODEM=" + WordFor(phone.modem, kModemChoices),
+                                    std::string(kPrefix) + "RESULT=" + WordFor(phone.result, kResultChoices),
+                                    std::string(kPrefix) + "DELAY_MS=" + std::to_string(phone.delayMs),
+                                    std::string(kPrefix) + "NOTIFY=" + std::to_string(phone.notify),
+                                    std::string(kPrefix) + "AT_DEINIT=" + WordFor(phone.atDeinit, kAtDeinitChoices)};
+    if (phone.refuse < 0) env.push_back(std::string(kPrefix) + "REFUSE=" + std::to_string(phone.refuse));
+    return env;
 }
 
 std::vector<std::string> ProcessEnvironment()

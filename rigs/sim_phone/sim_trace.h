@@ -4,14 +4,13 @@
 #include <cstddef>
 #include <string>
 
+#include "rigs/common/hex_text.h"
+
 // Opens (appending) or closes the trace; an empty path turns tracing off. False when it cannot open.
 bool OpenTrace(const std::string& path);
-bool TraceIsOn();
 
 // Writes "<seconds.nanoseconds of CLOCK_MONOTONIC> <event>\n" in a single write.
 void TraceLine(const std::string& event);
 
-std::string HexBytes(const void* data, size_t size);
-std::string HexWord(unsigned long value);  // 0x and eight (or more) hex digits
 // A C-style quoted string; control and non-ASCII bytes as \r, \n or \xNN.
 std::string Quoted(const void* data, size_t size);

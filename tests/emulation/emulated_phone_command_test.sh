@@ -16,6 +16,12 @@ for expected in "== ARMv4T (TI925T)" "== ARMv5TE (PXA270)" "== ARMv6 (ARM1136)" 
 done
 [ "$(grep -c '^cost ' <<<"$out")" = 3 ] || fail "not one cost line per CPU model: $out"
 
+# Without a state file it runs on a fresh modem, whose setting starts on, and says where it kept it.
+out=$(cd "$dir" && "$command" "$image" --cpu armv4t) || fail "run on a fresh modem exited $?: $out"
+fresh=$(sed -n 's/^modem  a fresh simulated modem (setting on), kept in //p' <<<"$out")
+[ -n "$fresh" ] && [ "$(cat "$fresh")" = "AETZ=0" ] || fail "no fresh modem switched off: $out"
+rm -rf "$(dirname "$fresh")"
+
 head -c 100 "$image" >"$dir/truncated.exe"
 out=$("$command" "$dir/truncated.exe" --state "$dir/aetz.state" --cpu armv6)
 status=$?

@@ -1,50 +1,58 @@
 // One table of whole-program scenarios; the host end-to-end tests and the device emulation both run it.
-#include "scenario_table.h"
+#include "scenarios/scenario_table.h"
+
+#include <stdexcept>
+
+#include "platform/hresult_codes.h"
+#include "support/command_block.h"
 
 namespace {
 
-// The block that carries "AT*AETZ=0": code 1, the text, carriage return, zero.
-const std::vector<uint8_t> kDisableNitzBlock = {0x01, 0x00, 0x00, 0x00, 0x41, 0x54, 0x2A, 0x41,
-                                                0x45, 0x54, 0x5A, 0x3D, 0x30, 0x0D, 0x00};
 const std::string kBindFail = "### Get_RIL_PFN::Get_RIL_PFN() GetProcAddress fail!! ###\r\n";
 const std::string kEnter = "### RILFunc enter ###\r\n";
 const std::string kNotify = "### RILNotify enter ###\r\n";
-const std::string kResultOk = "### CSend_SSDlg::RILFunc(1)###\r\n";
-const std::string kResultError = "### CSend_SSDlg::RILFunc(3)###\r\n";
+const std::string kOk = "### CSend_SSDlg::RILFunc(1)###\r\n";
+const std::string kError = "### CSend_SSDlg::RILFunc(3)###\r\n";
 const std::string kLoadBox = "Clockward: Load ril.dll fail!!";
 const std::string kSendBox = "Clockward: Send command fail !!";
-const std::vector<std::string> kAllCalls = {"RIL_Initialize", "RIL_DevSpecific", "RIL_Deinitialize"};
+const std::vector<std::string> kAll = {"RIL_Initialize", "RIL_DevSpecific", "RIL_Deinitialize"};
+const std::vector<uint8_t>& kBlock = kDisableTimeZoneUpdate;
+// What a radio layer answers when RIL_DevSpecific gets a handle it never opened.
+const std::string kUnopenedHandleLine = "SendATCmd send command error(" + std::to_string(E_HANDLE) + ")\r\n";
 
 }  // namespace
 
 const std::vector<Scenario>& Scenarios()
 {
+    using enum ResultTiming;
+    using enum PendingResults;
     static const std::vector<Scenario> table = {
-        {.name = "Success", .radioCalls = kAllCalls, .block = kDisableNitzBlock, .debugLines = {kEnter, kResultOk},
-         .settingAfter = 0},
-        {.name = "LibraryAbsent", .library = LibraryState::Absent, .debugLines = {kBindFail}, .boxTexts = {kLoadBox}},
-        {.name = "EntryPointMissing", .library = LibraryState::MissingDevSpecific, .debugLines = {kBindFail},
-         .boxTexts = {kLoadBox}},
-        {.name = "InitializeFailsWithoutHandle", .init = InitOutcome::FailsWithoutHandle, .radioCalls = kAllCalls,
-         .sendsWithHandleZero = true, .block = kDisableNitzBlock,
-         .debugLines = {"SendATCmd send command error(" + std::to_string(kUnopenedHandleRefusal) + ")\r\n"},
-         .boxTexts = {kSendBox}},
-        {.name = "CommandRefused", .refusal = E_FAIL, .radioCalls = kAllCalls, .block = kDisableNitzBlock,
+        {.name = "Success", .phone = {.result = AtDeinit}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kOk}, .settingAfter = 0},
+        {.name = "LibraryAbsent", .phone = {.library = Library::Absent}, .debugLines = {kBindFail}, .boxTexts = {kLoadBox}},
+        {.name = "EntryPointMissing", .phone = {.library = Library::WithoutDevSpecific}, .debugLines = {kBindFail}, .boxTexts = {kLoadBox}},
+        {.name = "InitializeFailsWithoutHandle", .phone = {.init = InitBehaviour::Fail, .result = AtDeinit}, .radioCalls = kAll,
+         .sendsWithHandleZero = true, .block = kBlock, .debugLines = {kUnopenedHandleLine}, .boxTexts = {kSendBox}},
+        {.name = "CommandRefused", .phone = {.refuse = E_FAIL, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock,
          .debugLines = {"SendATCmd send command error(-2147467259)\r\n"}, .boxTexts = {kSendBox}},
-        {.name = "ModemAnswersError", .modem = ModemReply::Error, .radioCalls = kAllCalls, .block = kDisableNitzBlock,
-         .debugLines = {kEnter, kResultError}},
+        {.name = "ModemAnswersError", .phone = {.modem = ModemReply::Error, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kError}},
         // The result overtakes the identifier store: it is compared with the initial zero and not counted.
-        {.name = "ResultBeforeSendReturns", .arrival = ResultArrival::BeforeReturn, .radioCalls = kAllCalls,
-         .block = kDisableNitzBlock, .debugLines = {kEnter}, .settingAfter = 0},
+        {.name = "ResultBeforeSendReturns", .phone = {.result = BeforeReturn}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter}, .settingAfter = 0},
         // Closed at once, the connection may take the pending result with it, or the command itself.
-        {.name = "ResultDroppedAtClose", .atClose = AtClose::Drop, .radioCalls = kAllCalls, .block = kDisableNitzBlock,
-         .settingAfter = 0},
-        {.name = "CancelledBeforeTheModem", .atClose = AtClose::Cancel, .radioCalls = kAllCalls,
-         .block = kDisableNitzBlock, .settingAfter = 1},
-        {.name = "Notifications", .notifications = 2, .radioCalls = kAllCalls, .block = kDisableNitzBlock,
-         .debugLines = {kNotify, kNotify, kEnter, kResultOk}, .settingAfter = 0},
-        {.name = "ArgumentsIgnored", .arguments = {"AT*AETZ=1", "--help", "\"quoted arg\"", "\xc3\xbcnic\xc3\xb6" "de"},
-         .radioCalls = kAllCalls, .block = kDisableNitzBlock, .debugLines = {kEnter, kResultOk}, .settingAfter = 0},
+        {.name = "ResultDroppedAtClose", .phone = {.result = AtDeinit, .atDeinit = Drop}, .radioCalls = kAll, .block = kBlock, .settingAfter = 0},
+        {.name = "CancelledBeforeTheModem", .phone = {.result = AtDeinit, .atDeinit = Cancel}, .radioCalls = kAll, .block = kBlock, .settingAfter = 1},
+        // A result due inside the send is due at once: the cancel policy has nothing left to cancel.
+        {.name = "ResultBeforeReturnIsNotCancelled", .phone = {.result = BeforeReturn, .atDeinit = Cancel}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter}, .settingAfter = 0},
+        {.name = "Notifications", .phone = {.result = AtDeinit, .notify = 2}, .radioCalls = kAll, .block = kBlock, .debugLines = {kNotify, kNotify, kEnter, kOk}, .settingAfter = 0},
+        {.name = "ArgumentsIgnored", .phone = {.result = AtDeinit}, .arguments = {"AT*AETZ=1", "--help", "\"quoted arg\"", "\xc3\xbcnic\xc3\xb6" "de"},
+         .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kOk}, .settingAfter = 0},
     };
     return table;
+}
+
+const Scenario& NamedScenario(const std::string& name)
+{
+    for (const Scenario& s : Scenarios()) {
+        if (name == s.name) return s;
+    }
+    throw std::invalid_argument("no scenario " + name);
 }

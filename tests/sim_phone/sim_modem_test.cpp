@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "rigs/sim_phone/sim_modem.h"
+#include "rigs/common/sim_modem.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -13,6 +13,8 @@
 #include "platform/ril_api.h"
 #include "support/command_block.h"
 #include "support/temp_dir.h"
+#include "rigs/sim_phone/sim_switches.h"
+#include "rigs/sim_phone/sim_trace.h"
 
 namespace {
 
@@ -23,23 +25,44 @@ struct Callback {
     std::string data;
     std::thread::id thread;
     bool duringDevSpecific;
+    HRESULT closedItself;  // what RIL_Deinitialize answered the callback, when it closed its own connection
 };
 
 std::mutex g_lock;
 std::vector<Callback> g_seen;
 std::atomic<bool> g_insideDevSpecific{false};
+std::atomic<HRIL> g_closeInCallback{nullptr};
+PFN_RIL_DEINITIALIZE g_deinit;
 
 void OnResult(DWORD code, HRESULT id, const void* data, DWORD size, DWORD)
 {
+    const HRESULT closed = g_closeInCallback.load() ? g_deinit(g_closeInCallback.load()) : S_OK;
     std::lock_guard<std::mutex> hold(g_lock);
     g_seen.push_back({true, code, id, std::string(static_cast<const char*>(data), size), std::this_thread::get_id(),
-                      g_insideDevSpecific.load()});
+                      g_insideDevSpecific.load(), closed});
 }
 
 void OnNotify(DWORD code, const void*, DWORD, DWORD)
 {
     std::lock_guard<std::mutex> hold(g_lock);
-    g_seen.push_back({false, code, 0, std::string(), std::this_thread::get_id(), g_insideDevSpecific.load()});
+    g_seen.push_back({false, code, 0, std::string(), std::this_thread::get_id(), g_insideDevSpecific.load(), S_OK});
+}
+
+// "notify", or "result <code>[ stale][ inside] <data quoted>[ closed <hr>]" for each callback.
+std::string Summary(const std::vector<Callback>& seen, HRESULT id)
+{
+    std::string text;
+    for (const Callback& c : seen) {
+        text += text.empty() ? "" : " ";
+        if (!c.isResult) {
+            text += "notify";
+            continue;
+        }
+        text += "result " + std::to_string(c.code) + (c.id == id ? "" : " stale") + (c.duringDevSpecific ? " inside " : " ") +
+                Quoted(c.data.data(), c.data.size());
+        if (c.closedItself != S_OK) text += " closed " + HexWord(static_cast<uint32_t>(c.closedItself));
+    }
+    return text;
 }
 
 std::vector<Callback> Seen()
@@ -56,7 +79,7 @@ protected:
         ASSERT_NE(nullptr, lib) << dlerror();
         init = reinterpret_cast<PFN_RIL_INITIALIZE>(dlsym(lib, "RIL_Initialize"));
         send = reinterpret_cast<PFN_RIL_DEVSPECIFIC>(dlsym(lib, "RIL_DevSpecific"));
-        deinit = reinterpret_cast<PFN_RIL_DEINITIALIZE>(dlsym(lib, "RIL_Deinitialize"));
+        deinit = g_deinit = reinterpret_cast<PFN_RIL_DEINITIALIZE>(dlsym(lib, "RIL_Deinitialize"));
     }
     void SetUp() override
     {
@@ -64,6 +87,7 @@ protected:
         for (const char* name : {"CLOCKWARD_SIM_INIT", "CLOCKWARD_SIM_REFUSE", "CLOCKWARD_SIM_MODEM", "CLOCKWARD_SIM_RESULT",
                                  "CLOCKWARD_SIM_DELAY_MS", "CLOCKWARD_SIM_NOTIFY", "CLOCKWARD_SIM_AT_DEINIT"})
             unsetenv(name);
+        g_closeInCallback = nullptr;
         ASSERT_FALSE(dir.path().empty());
         setenv("CLOCKWARD_SIM_STATE_FILE", (dir / "aetz.state").c_str(), 1);
         std::lock_guard<std::mutex> hold(g_lock);
@@ -142,6 +166,8 @@ TEST_F(SimRil, DevSpecificRefusesMalformedBlocks)
         {1, 0, 0, 0, 'A', 'T', '\r', 'x'},             // no terminating zero
         {1, 0, 0, 0, 'A', '\r', 'T', '\r', 0},         // carriage return inside the text
         {1, 0, 0, 0, 'A', 0, 'T', '\r', 0},            // zero inside the text
+        {1, 0, 0, 0, 'A', 'T', '\r', '\r', 0},         // carriage return just before the terminator
+        {1, 0, 0, 0, 'A', 'T', 0, '\r', 0},            // zero just before the terminator
     };
     for (const auto& block : malformed) {
         EXPECT_EQ(E_INVALIDARG, send(h, block.empty() ? nullptr : block.data(), static_cast<DWORD>(block.size())))
@@ -154,60 +180,53 @@ TEST_F(SimRil, DevSpecificRefusesMalformedBlocks)
     EXPECT_EQ(0, deinit(h));
 }
 
-TEST_F(SimRil, ResultsComeOnTheLayersThreadAndPendingOnesBeforeDeinitializeReturns)
-{
-    setenv("CLOCKWARD_SIM_DELAY_MS", "200", 1);
-    HRIL h = Open();
-    const HRESULT id = Send(h, CommandBlock("AT*AETZ?"));
-    EXPECT_TRUE(Seen().empty());  // still pending after the call
-    ASSERT_EQ(0, deinit(h));
-    const std::vector<Callback> seen = Seen();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_TRUE(seen[0].isResult);
-    EXPECT_EQ(RIL_RESULT_OK, seen[0].code);
-    EXPECT_EQ(id, seen[0].id);
-    EXPECT_EQ("\r\n*AETZ: 1\r\n\r\nOK\r\n", seen[0].data);
-    EXPECT_NE(std::this_thread::get_id(), seen[0].thread);
-}
+// What the layer's thread delivers and when, for one command: "<seen once the send has returned
+// and waitMs have passed> | <seen in all, a quarter second after RIL_Deinitialize has returned>".
+struct DeliveryCase {
+    const char* name;
+    PhoneDescription phone;
+    const char* command;
+    int waitMs;
+    bool closeInCallback;  // the result callback closes its own connection
+    const char* seen;
+};
+void PrintTo(const DeliveryCase& c, std::ostream* os) { *os << c.name; }
 
-TEST_F(SimRil, DropPolicyNeverCallsBackAfterDeinitialize)
+const DeliveryCase kDeliveries[] = {
+    {"PendingResultComesBeforeDeinitializeReturns", {.delayMs = 200}, "AT*AETZ?", 0, false, " | result 1 \"\\r\\n*AETZ: 1\\r\\n\\r\\nOK\\r\\n\""},
+    {"DropPolicyNeverCallsBack", {.delayMs = 100, .atDeinit = PendingResults::Drop}, "AT", 0, false, " | "},
+    {"BeforeReturnComesInsideTheSend", {.result = ResultTiming::BeforeReturn}, "AT", 0, false, "result 1 inside \"\\r\\nOK\\r\\n\" | result 1 inside \"\\r\\nOK\\r\\n\""},
+    {"NotificationsThenModemError", {.modem = ModemReply::Error, .result = ResultTiming::AtDeinit, .notify = 3}, "AT", 200, false,
+     "notify notify notify | notify notify notify result 3 \"\\r\\nERROR\\r\\n\""},
+    // Under the cancel policy the modem answers when the result is due, and the result says what it answered.
+    {"CancelledCommandDueBeforeTheClose", {.modem = ModemReply::Error, .delayMs = 50, .atDeinit = PendingResults::Cancel}, "AT", 300, false,
+     "result 3 \"\\r\\nERROR\\r\\n\" | result 3 \"\\r\\nERROR\\r\\n\""},
+    // Closing from the layer's own thread would join that thread: refused, the connection stays open.
+    {"CallbackClosingItsOwnConnection", {.result = ResultTiming::BeforeReturn}, "AT", 0, true,
+     "result 1 inside \"\\r\\nOK\\r\\n\" closed 0x80004005 | result 1 inside \"\\r\\nOK\\r\\n\" closed 0x80004005"},
+};
+
+class SimRilDelivery : public SimRil, public ::testing::WithParamInterface<DeliveryCase> {};
+
+TEST_P(SimRilDelivery, ComesOnTheLayersThreadAsTheSwitchesSay)
 {
-    setenv("CLOCKWARD_SIM_DELAY_MS", "100", 1);
-    setenv("CLOCKWARD_SIM_AT_DEINIT", "drop", 1);
+    const DeliveryCase& c = GetParam();
+    for (const std::string& entry : SwitchesFor(c.phone)) {
+        setenv(entry.substr(0, entry.find('=')).c_str(), entry.substr(entry.find('=') + 1).c_str(), 1);
+    }
     HRIL h = Open();
-    Send(h, CommandBlock("AT"));
+    g_closeInCallback = c.closeInCallback ? h : nullptr;
+    const HRESULT id = Send(h, CommandBlock(c.command));
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.waitMs));
+    const std::string early = Summary(Seen(), id);
     ASSERT_EQ(0, deinit(h));
     std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    EXPECT_TRUE(Seen().empty());
+    EXPECT_EQ(c.seen, early + " | " + Summary(Seen(), id));
+    for (const Callback& seen : Seen()) EXPECT_NE(std::this_thread::get_id(), seen.thread);
 }
 
-TEST_F(SimRil, BeforeReturnDeliversInsideDevSpecific)
-{
-    setenv("CLOCKWARD_SIM_RESULT", "before-return", 1);
-    HRIL h = Open();
-    const HRESULT id = Send(h, CommandBlock("AT"));
-    const std::vector<Callback> seen = Seen();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_TRUE(seen[0].duringDevSpecific);
-    EXPECT_EQ(id, seen[0].id);
-    EXPECT_EQ(0, deinit(h));
-}
-
-TEST_F(SimRil, ModemErrorAndNotifications)
-{
-    setenv("CLOCKWARD_SIM_MODEM", "error", 1);
-    setenv("CLOCKWARD_SIM_NOTIFY", "3", 1);
-    setenv("CLOCKWARD_SIM_RESULT", "at-deinit", 1);
-    HRIL h = Open();
-    Send(h, CommandBlock("AT"));
-    ASSERT_EQ(0, deinit(h));
-    const std::vector<Callback> seen = Seen();
-    ASSERT_EQ(4u, seen.size());
-    for (int i = 0; i < 3; ++i) EXPECT_FALSE(seen[static_cast<size_t>(i)].isResult);
-    EXPECT_TRUE(seen[3].isResult);
-    EXPECT_EQ(RIL_RESULT_ERROR, seen[3].code);
-    EXPECT_EQ("\r\nERROR\r\n", seen[3].data);
-}
+INSTANTIATE_TEST_SUITE_P(Cases, SimRilDelivery, ::testing::ValuesIn(kDeliveries),
+                         [](const ::testing::TestParamInfo<DeliveryCase>& p) { return std::string(p.param.name); });
 
 TEST_F(SimRil, InitializeFailureSwitchesAndRefusal)
 {

@@ -15,11 +15,12 @@ TEST(SimSwitches, DefaultsWhenNothingIsSet)
 {
     const SwitchReading r = Read({"PATH=/bin", "HOME=/root"});
     EXPECT_TRUE(r.problems.empty());
-    EXPECT_EQ(InitBehaviour::Succeed, r.switches.init);
-    EXPECT_EQ(0, r.switches.refuseDevSpecific);
-    EXPECT_FALSE(r.switches.modemAnswersError);
-    EXPECT_EQ(ResultTiming::Delayed, r.switches.timing);
-    EXPECT_EQ(PendingResults::Deliver, r.switches.pendingAtDeinit);
+    EXPECT_EQ(InitBehaviour::Ok, r.switches.phone.init);
+    EXPECT_EQ(0, r.switches.phone.refuse);
+    EXPECT_EQ(ModemReply::Ok, r.switches.phone.modem);
+    EXPECT_EQ(ResultTiming::Delayed, r.switches.phone.result);
+    EXPECT_EQ(20u, r.switches.phone.delayMs);
+    EXPECT_EQ(PendingResults::Deliver, r.switches.phone.atDeinit);
     EXPECT_EQ("/default/state", r.switches.stateFile);
     EXPECT_EQ("", r.switches.traceFile);
 }
@@ -32,21 +33,35 @@ TEST(SimSwitches, AcceptedValues)
                                   "CLOCKWARD_SIM_AT_DEINIT=drop", "CLOCKWARD_SIM_STATE_FILE=/s",
                                   "CLOCKWARD_SIM_TRACE=/t"});
     EXPECT_TRUE(r.problems.empty());
-    EXPECT_EQ(InitBehaviour::FailWithHandle, r.switches.init);
-    EXPECT_EQ(E_FAIL, r.switches.refuseDevSpecific);
-    EXPECT_TRUE(r.switches.modemAnswersError);
-    EXPECT_EQ(ResultTiming::BeforeReturn, r.switches.timing);
-    EXPECT_EQ(60000u, r.switches.delayMs);
-    EXPECT_EQ(3u, r.switches.notifications);
-    EXPECT_EQ(PendingResults::Drop, r.switches.pendingAtDeinit);
+    EXPECT_EQ(InitBehaviour::FailWithHandle, r.switches.phone.init);
+    EXPECT_EQ(E_FAIL, r.switches.phone.refuse);
+    EXPECT_EQ(ModemReply::Error, r.switches.phone.modem);
+    EXPECT_EQ(ResultTiming::BeforeReturn, r.switches.phone.result);
+    EXPECT_EQ(60000u, r.switches.phone.delayMs);
+    EXPECT_EQ(3u, r.switches.phone.notify);
+    EXPECT_EQ(PendingResults::Drop, r.switches.phone.atDeinit);
     EXPECT_EQ("/s", r.switches.stateFile);
     EXPECT_EQ("/t", r.switches.traceFile);
 }
 
 TEST(SimSwitches, RefusalInSignedDecimal)
 {
-    EXPECT_EQ(-2147024890, Read({"CLOCKWARD_SIM_REFUSE=-2147024890"}).switches.refuseDevSpecific);
-    EXPECT_EQ(INT32_MIN, Read({"CLOCKWARD_SIM_REFUSE=-2147483648"}).switches.refuseDevSpecific);
+    EXPECT_EQ(-2147024890, Read({"CLOCKWARD_SIM_REFUSE=-2147024890"}).switches.phone.refuse);
+    EXPECT_EQ(INT32_MIN, Read({"CLOCKWARD_SIM_REFUSE=-2147483648"}).switches.phone.refuse);
+}
+
+// What the tests set is what the layer reads: the switches written for a phone read back as it.
+TEST(SimSwitches, WrittenSwitchesReadBackAsThePhone)
+{
+    const PhoneDescription phone = {.init = InitBehaviour::Fail, .refuse = -5, .modem = ModemReply::Error,
+                                    .result = ResultTiming::AtDeinit, .delayMs = 7, .notify = 2, .atDeinit = PendingResults::Cancel};
+    const SwitchReading r = Read(SwitchesFor(phone));
+    EXPECT_TRUE(r.problems.empty());
+    EXPECT_EQ(SwitchesFor(phone), SwitchesFor(r.switches.phone));
+    EXPECT_EQ((std::vector<std::string>{"CLOCKWARD_SIM_INIT=fail", "CLOCKWARD_SIM_MODEM=error", "CLOCKWARD_SIM_RESULT=at-deinit",
+                                        "CLOCKWARD_SIM_DELAY_MS=7", "CLOCKWARD_SIM_NOTIFY=2", "CLOCKWARD_SIM_AT_DEINIT=cancel",
+                                        "CLOCKWARD_SIM_REFUSE=-5"}),
+              SwitchesFor(phone));
 }
 
 class SimSwitchProblem : public ::testing::TestWithParam<const char*> {};

@@ -1,15 +1,12 @@
-// Test support: the device-specific block that carries an AT command line (code 1, text, CR, zero).
+// Test support: the command blocks the tests hand over or expect, built by the rigs' one encoder.
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
-inline std::vector<uint8_t> CommandBlock(const std::string& text)
-{
-    std::vector<uint8_t> block(text.size() + 6, 0);
-    block[0] = 0x01;
-    for (size_t i = 0; i < text.size(); ++i) block[4 + i] = static_cast<uint8_t>(text[i]);
-    block[text.size() + 4] = 0x0D;
-    return block;
-}
+#include "rigs/common/command_block.h"
+
+// What the program hands to RIL_DevSpecific, typed out once for every test but the sender's own:
+// code 1, "AT*AETZ=0", carriage return, zero.
+const std::vector<uint8_t> kDisableTimeZoneUpdate = {0x01, 0x00, 0x00, 0x00, 'A', 'T', '*', 'A',
+                                                     'E',  'T',  'Z',  '=',  '0', '\r', 0x00};

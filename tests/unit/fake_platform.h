@@ -45,7 +45,7 @@ struct FakePlatform {
     size_t Count(const std::string& call) const;
 };
 
-// The fake's one instance; Reset() restores the defaults and zeroes the program's radio state.
+// The fake's one instance; ResetFakeAndRadioState() restores the defaults and zeroes the program's radio state.
 FakePlatform& Fake();
 void ResetFakeAndRadioState();
 

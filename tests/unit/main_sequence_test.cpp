@@ -6,6 +6,7 @@
 #include "platform/program_entry.h"
 #include "radio/radio_state.h"
 #include "radio/ril_callbacks.h"
+#include "support/command_block.h"
 
 namespace {
 
@@ -54,11 +55,8 @@ TEST_F(MainSequence, SuccessOpensSendsAndClosesInOrder)
     EXPECT_EQ(&g_hRil, Fake().initHandlePtr);
     EXPECT_EQ(Fake().handleToWrite, Fake().devSpecificHandle);
     EXPECT_EQ(Fake().handleToWrite, Fake().deinitHandle);
-    EXPECT_EQ(15u, Fake().blockSize);
-    // The bytes wmain has sent: "AT*AETZ=0" framed as a device-specific command.
-    const std::vector<BYTE> disableTimeZoneUpdate = {0x01, 0x00, 0x00, 0x00, 'A', 'T', '*', 'A',
-                                                     'E', 'T', 'Z', '=', '0', '\r', 0x00};
-    EXPECT_EQ(disableTimeZoneUpdate, Fake().block);
+    EXPECT_EQ(kDisableTimeZoneUpdate.size(), Fake().blockSize);
+    EXPECT_EQ(kDisableTimeZoneUpdate, Fake().block);
     EXPECT_TRUE(Fake().boxes.empty());
     EXPECT_TRUE(Fake().debugLines.empty());
     // The handle is kept after the connection is closed.
@@ -95,34 +93,42 @@ INSTANTIATE_TEST_SUITE_P(Paths, MainBindFailure,
                                            BindFailureCase{"NoDevSpecific", true, "RIL_DevSpecific"}),
                          [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(MainSequence, FailedInitializeWithoutHandleStillSendsWithHandleZeroAndCloses)
+// A failed send is reported, its box dismissed, and only then is the connection closed, with the
+// handle the program holds: zero when RIL_Initialize wrote none.
+struct SendFailureCase {
+    const char* name;
+    HRESULT initResult;
+    bool initWritesHandle;
+    HRESULT devSpecificResult;
+    const char* line;
+};
+void PrintTo(const SendFailureCase& c, std::ostream* os) { *os << c.name; }
+
+class MainSendFailure : public MainSequence, public ::testing::WithParamInterface<SendFailureCase> {};
+
+TEST_P(MainSendFailure, ReportsThenCloses)
 {
-    Fake().initResult = E_FAIL;
-    Fake().initWritesHandle = false;
-    Fake().devSpecificResult = E_HANDLE;
+    const SendFailureCase& c = GetParam();
+    Fake().initResult = c.initResult;
+    Fake().initWritesHandle = c.initWritesHandle;
+    Fake().devSpecificResult = c.devSpecificResult;
 
     EXPECT_EQ(0, RunMain());
 
-    EXPECT_EQ(nullptr, Fake().devSpecificHandle);
-    EXPECT_EQ(nullptr, Fake().deinitHandle);
+    const HRIL held = c.initWritesHandle ? Fake().handleToWrite : nullptr;
+    EXPECT_EQ(held, Fake().devSpecificHandle);
+    EXPECT_EQ(held, Fake().deinitHandle);
+    EXPECT_EQ(std::vector<std::string>{c.line}, Fake().debugLines);
     ExpectOneBox("Clockward: Send command fail !!");
     EXPECT_EQ(Then(kBindCalls, {"RIL_Initialize", "RIL_DevSpecific", "NKDbgPrintfW", "MessageBoxW", "RIL_Deinitialize"}),
               Fake().calls);
 }
 
-TEST_F(MainSequence, RefusedCommandIsReportedThenTheConnectionIsClosed)
-{
-    Fake().devSpecificResult = -7;
-
-    EXPECT_EQ(0, RunMain());
-
-    EXPECT_EQ(std::vector<std::string>{"SendATCmd send command error(-7)\r\n"}, Fake().debugLines);
-    ExpectOneBox("Clockward: Send command fail !!");
-    // Closed only after the box has been dismissed.
-    EXPECT_EQ(Then(kBindCalls, {"RIL_Initialize", "RIL_DevSpecific", "NKDbgPrintfW", "MessageBoxW", "RIL_Deinitialize"}),
-              Fake().calls);
-    EXPECT_EQ(Fake().handleToWrite, Fake().deinitHandle);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Paths, MainSendFailure,
+    ::testing::Values(SendFailureCase{"InitializeFailsWithoutHandle", E_FAIL, false, E_HANDLE, "SendATCmd send command error(-2147024890)\r\n"},
+                      SendFailureCase{"CommandRefused", 0, true, -7, "SendATCmd send command error(-7)\r\n"}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(MainSequence, ArgumentsChangeNothing)
 {

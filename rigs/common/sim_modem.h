@@ -1,4 +1,4 @@
-// The simulated modem: answers a small AT command set and keeps its time-zone update setting in a file.
+// The simulated modem both rigs put behind their radio layer: a small AT command set, and its time-zone update setting kept in a file.
 #pragma once
 
 #include <string>

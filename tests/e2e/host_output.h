@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "scenarios/outcome_check.h"
+
 struct DrawnBox {
     std::string caption;
     std::string icon;  // "(!)" for the exclamation icon
@@ -28,3 +30,6 @@ std::vector<TraceEvent> ReadTrace(const std::string& path);
 double HostStamp(const std::string& stderrText, const std::string& event);
 // The trace events of one kind and name, in order.
 std::vector<TraceEvent> Select(const std::vector<TraceEvent>& trace, const std::string& kind, const std::string& what);
+// What the run did, as the outcome check reads it: its lines and boxes from standard error, its
+// radio calls from the trace (the setting is for the caller to ask the modem).
+RunRecord RecordOfHostRun(int exitCode, const std::string& stderrText, const std::vector<TraceEvent>& trace);

@@ -1,5 +1,5 @@
 // AT interpreter of the simulated modem and the file that holds its setting between runs.
-#include "sim_modem.h"
+#include "rigs/common/sim_modem.h"
 
 #include <cerrno>
 #include <cstdio>
