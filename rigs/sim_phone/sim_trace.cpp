@@ -1,7 +1,9 @@
-// Trace file writer of the simulated radio layer; safe to call from any thread.
+// Trace file writer of the simulated radio layer, safe to call from any thread, and its reader.
 #include "sim_trace.h"
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <mutex>
 
 #include <fcntl.h>
@@ -50,4 +52,31 @@ std::string Quoted(const void* data, size_t size)
         }
     }
     return out + "\"";
+}
+
+std::vector<TraceEvent> ReadTrace(const std::string& path)
+{
+    std::vector<TraceEvent> events;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        TraceEvent e;
+        words >> e.time >> e.kind;
+        if (e.kind == "call" || e.kind == "return" || e.kind == "callback" || e.kind == "callback-return") words >> e.what;
+        for (std::string word; words >> word;) {
+            const size_t eq = word.find('=');
+            if (eq != std::string::npos) e.fields[word.substr(0, eq)] = word.substr(eq + 1);
+        }
+        events.push_back(e);
+    }
+    return events;
+}
+
+std::vector<TraceEvent> Select(const std::vector<TraceEvent>& trace, const std::string& kind, const std::string& what)
+{
+    std::vector<TraceEvent> out;
+    for (const TraceEvent& e : trace) {
+        if (e.kind == kind && e.what == what) out.push_back(e);
+    }
+    return out;
 }

@@ -1,8 +1,10 @@
-// The simulated radio layer's trace: one line per call and callback, with a monotonic time stamp.
+// The simulated radio layer's trace: one line per call and callback, with a monotonic time stamp, and its reader.
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "rigs/common/hex_text.h"
 
@@ -14,3 +16,15 @@ void TraceLine(const std::string& event);
 
 // A C-style quoted string; control and non-ASCII bytes as \r, \n or \xNN.
 std::string Quoted(const void* data, size_t size);
+
+// A trace line read back: its time, kind, the entry point or callback, and its name=value fields.
+struct TraceEvent {
+    double time = 0;
+    std::string kind;  // "load", "call", "return", "callback", "callback-return", "modem", "dropped"
+    std::string what;  // entry point or callback name: "RIL_Initialize", "result", "notify", ...
+    std::map<std::string, std::string> fields;
+};
+
+// The whole trace, and the events of one kind and name in it, in order.
+std::vector<TraceEvent> ReadTrace(const std::string& path);
+std::vector<TraceEvent> Select(const std::vector<TraceEvent>& trace, const std::string& kind, const std::string& what);

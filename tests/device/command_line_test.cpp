@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/device/command_line.h"
+#include "support/named_rows.h"
 
 namespace {
 
@@ -66,15 +67,13 @@ const std::u16string kThirtyOneNumbers = Numbers(31);
 const std::u16string kFillingArgument(250, u'a');
 const std::u16string kOverlongLine = kFillingArgument + u"bc x";
 
-struct SplitCase {
-    const char* name;
+struct SplitCase : NamedRow {
     const char16_t* cmdLine;
     size_t capacity;
     int maxArgs;
     std::vector<std::u16string> expected;
     std::u16string program = kProgram;
 };
-void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
 
 class CommandLine : public ::testing::TestWithParam<SplitCase> {};
 
@@ -84,7 +83,7 @@ TEST_P(CommandLine, SplitsAndCutsWithoutOverrun)
     EXPECT_EQ(c.expected, SplitWithGuards(c.program.c_str(), c.cmdLine, c.capacity, c.maxArgs));
 }
 
-INSTANTIATE_TEST_SUITE_P(
+INSTANTIATE_NAMED_ROWS(
     Cases, CommandLine,
     ::testing::Values(
         SplitCase{"Null", nullptr, 64, 8, {kProgram}},
@@ -106,7 +105,6 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"DeviceTextFilledExactly", kFillingArgument.c_str(), kDeviceText, kDeviceArgs, {kLongModule, kFillingArgument}, kLongModule},
         SplitCase{"DeviceTextOverflowing", kOverlongLine.c_str(), kDeviceText, kDeviceArgs, {kLongModule, kFillingArgument}, kLongModule},
         SplitCase{"DeviceModuleNameFillsText", u"x", kDeviceText, kDeviceArgs, {std::u16string(511, u'M')}, std::u16string(511, u'M')},
-        SplitCase{"DeviceModuleNameBeyondText", u"x", kDeviceText, kDeviceArgs, {std::u16string(511, u'M')}, std::u16string(600, u'M')}),
-    [](const ::testing::TestParamInfo<SplitCase>& p) { return std::string(p.param.name); });
+        SplitCase{"DeviceModuleNameBeyondText", u"x", kDeviceText, kDeviceArgs, {std::u16string(511, u'M')}, std::u16string(600, u'M')}));
 
 }  // namespace

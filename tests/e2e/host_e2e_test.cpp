@@ -8,6 +8,7 @@
 #include "e2e/process_runner.h"
 #include "rigs/sim_phone/sim_switches.h"
 #include "scenarios/outcome_check.h"
+#include "support/named_rows.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -88,17 +89,14 @@ TEST_P(HostRun, BehavesAsTheScenarioSays)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, HostRun, ::testing::ValuesIn(Scenarios()),
-                         [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
+INSTANTIATE_NAMED_ROWS(Scenarios, HostRun, ::testing::ValuesIn(Scenarios()));
 
-struct PlantedCase {
-    const char* name;
+struct PlantedCase : NamedRow {
     std::string libraryPath;  // "@cwd" and "@elsewhere" stand for those absolute directories
     bool loadsFromElsewhere;
     const char* note;  // what the host: line says it skipped
 };
 
-void PrintTo(const PlantedCase& c, std::ostream* os) { *os << c.name; }
 
 class PlantedLibrary : public ::testing::TestWithParam<PlantedCase> {};
 
@@ -132,7 +130,7 @@ TEST_P(PlantedLibrary, NothingReachedThroughTheWorkingDirectoryIsLoaded)
     EXPECT_NE(std::string::npos, run.stderrText.find("host: LoadLibraryW(ril.dll): skipped " + expand(c.note))) << run.stderrText;
 }
 
-INSTANTIATE_TEST_SUITE_P(
+INSTANTIATE_NAMED_ROWS(
     Forms, PlantedLibrary,
     ::testing::Values(PlantedCase{"Dot", ".", false, "LD_LIBRARY_PATH entry \".\": not an absolute directory, it would be taken from the working directory"},
                       PlantedCase{"EmptyEntries", ":", false, "LD_LIBRARY_PATH entry \"\""},
@@ -143,15 +141,12 @@ INSTANTIATE_TEST_SUITE_P(
                       PlantedCase{"WorkingDirectoryByName", "@cwd", false, "@cwd/ril.dll: it lies in the working directory"},
                       PlantedCase{"WorkingDirectoryWithDot", "@cwd/.", false, "@cwd/./ril.dll: it lies in the working directory"},
                       PlantedCase{"WorkingDirectoryThroughParent", "@cwd/sub/..", false, "@cwd/sub/../ril.dll: it lies in the working directory"},
-                      PlantedCase{"AbsoluteAfterRelative", "sub:.:@elsewhere", true, "LD_LIBRARY_PATH entry \"sub\""}),
-    [](const ::testing::TestParamInfo<PlantedCase>& p) { return std::string(p.param.name); });
+                      PlantedCase{"AbsoluteAfterRelative", "sub:.:@elsewhere", true, "LD_LIBRARY_PATH entry \"sub\""}));
 
-struct StderrCase {
-    const char* name;
+struct StderrCase : NamedRow {
     StderrTo to;
 };
 
-void PrintTo(const StderrCase& c, std::ostream* os) { *os << c.name; }
 
 class StandardError : public ::testing::TestWithParam<StderrCase> {};
 
@@ -174,8 +169,7 @@ TEST_P(StandardError, LostStandardErrorChangesNothingElse)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, StandardError,
-                         ::testing::Values(StderrCase{"Closed", StderrTo::Closed}, StderrCase{"ReaderGone", StderrTo::BrokenPipe}),
-                         [](const ::testing::TestParamInfo<StderrCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_NAMED_ROWS(Cases, StandardError,
+                         ::testing::Values(StderrCase{"Closed", StderrTo::Closed}, StderrCase{"ReaderGone", StderrTo::BrokenPipe}));
 
 }  // namespace

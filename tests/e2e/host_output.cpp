@@ -1,7 +1,6 @@
-// Parsers for the host run's standard error and the simulated phone's trace file.
+// Parsers for the host run's standard error, and its run record.
 #include "e2e/host_output.h"
 
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -68,24 +67,6 @@ std::vector<DrawnBox> Boxes(const std::string& stderrText)
     return boxes;
 }
 
-std::vector<TraceEvent> ReadTrace(const std::string& path)
-{
-    std::vector<TraceEvent> events;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream words(line);
-        TraceEvent e;
-        words >> e.time >> e.kind;
-        if (e.kind == "call" || e.kind == "return" || e.kind == "callback" || e.kind == "callback-return") words >> e.what;
-        for (std::string word; words >> word;) {
-            const size_t eq = word.find('=');
-            if (eq != std::string::npos) e.fields[word.substr(0, eq)] = word.substr(eq + 1);
-        }
-        events.push_back(e);
-    }
-    return events;
-}
-
 double HostStamp(const std::string& stderrText, const std::string& event)
 {
     const std::string stamp = "host: " + event + " at ";
@@ -93,15 +74,6 @@ double HostStamp(const std::string& stderrText, const std::string& event)
         if (line.compare(0, stamp.size(), stamp) == 0) return std::stod(line.substr(stamp.size()));
     }
     return -1;
-}
-
-std::vector<TraceEvent> Select(const std::vector<TraceEvent>& trace, const std::string& kind, const std::string& what)
-{
-    std::vector<TraceEvent> out;
-    for (const TraceEvent& e : trace) {
-        if (e.kind == kind && e.what == what) out.push_back(e);
-    }
-    return out;
 }
 
 namespace {

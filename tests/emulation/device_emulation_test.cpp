@@ -11,6 +11,7 @@
 #include "rigs/common/sim_modem.h"
 #include "rigs/emulated_phone/emulated_phone.h"
 #include "scenarios/outcome_check.h"
+#include "support/named_rows.h"
 #include "support/temp_dir.h"
 
 // Beside the enum, where the parameter printer looks for it.
@@ -18,11 +19,9 @@ void PrintTo(ServiceState s, std::ostream* os) { *os << (s == ServiceState::Arm 
 
 namespace {
 
-struct CpuModel {
-    const char* name;
+struct CpuModel : NamedRow {
     uc_cpu_arm model;
 };
-void PrintTo(const CpuModel& c, std::ostream* os) { *os << c.name; }
 const CpuModel kCpus[] = {{"ARMv4T_TI925T", UC_CPU_ARM_TI925T}, {"ARMv5TE_PXA270", UC_CPU_ARM_PXA270}, {"ARMv6_ARM1136", UC_CPU_ARM_1136}};
 
 const std::string kEnter = "### RILFunc enter ###\r\n";
@@ -264,8 +263,7 @@ std::pair<uint32_t, uint32_t> ImageSymbol(const std::string& part)
 
 // The start-up's fixed storage at its edges: a module name of MAX_PATH units and more, more
 // arguments than the vector holds. What the main routine receives is read back from the image.
-struct ArgvEdge {
-    const char* name;
+struct ArgvEdge : NamedRow {
     size_t moduleNameLength;
     int arguments;
     size_t expectedArgv0Length;
@@ -273,7 +271,6 @@ struct ArgvEdge {
     size_t longArgument = 0;        // instead: one argument of this many units
     size_t expectedLongLength = 0;  // what the argument text's 512 units leave of it
 };
-void PrintTo(const ArgvEdge& e, std::ostream* os) { *os << e.name; }
 
 class DeviceStartupEdges : public ::testing::TestWithParam<ArgvEdge> {};
 
@@ -299,14 +296,13 @@ TEST_P(DeviceStartupEdges, CutsWithoutOverrunAndRunsAsUsual)
     for (size_t i = 1; i < run.argv.size(); ++i) EXPECT_EQ(u"a" + Utf8ToUtf16(std::to_string(i)), run.argv[i]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
+INSTANTIATE_NAMED_ROWS(
     Edges, DeviceStartupEdges,
     ::testing::Values(ArgvEdge{"NameOf259Fits", 259, 0, 259, 1}, ArgvEdge{"NameOf260IsCut", 260, 0, 259, 1},
                       ArgvEdge{"NameOf300IsCut", 300, 0, 259, 1}, ArgvEdge{"ThirtyOneArgumentsFit", 22, 31, 22, 32},
                       ArgvEdge{"ThirtyTwoArgumentsAreCut", 22, 32, 22, 32}, ArgvEdge{"LongNameAndFortyArguments", 300, 40, 259, 32},
                       // 23 units of name and terminator, the argument, its terminator: 512 units in all.
-                      ArgvEdge{"LongArgumentIsCutAt512Units", 22, 0, 22, 2, 600, 488}),
-    [](const ::testing::TestParamInfo<ArgvEdge>& p) { return std::string(p.param.name); });
+                      ArgvEdge{"LongArgumentIsCutAt512Units", 22, 0, 22, 2, 600, 488}));
 
 // A change to the image file, for the patched-image rows.
 using Bytes = std::vector<uint8_t>;
@@ -349,12 +345,10 @@ Patch Replace(std::vector<uint8_t> from, std::vector<uint8_t> to)
 // The lookup entry of TerminateProcess (ordinal 544, by ordinal) gets these ordinal bits.
 Patch TerminateProcessOrdinal(uint32_t ordinal) { return Replace({0x20, 0x02, 0x00, 0x80}, {uint8_t(ordinal), uint8_t(ordinal >> 8), uint8_t(ordinal >> 16), 0x80}); }
 
-struct PatchedCase {
-    const char* name;
+struct PatchedCase : NamedRow {
     Patch patch;
     std::string reason;  // what the run's failure must say; empty: it runs as the success scenario says
 };
-void PrintTo(const PatchedCase& c, std::ostream* os) { *os << c.name; }
 
 const char kEntry[] = "WinMainCRTStartup";
 // Alignment faults are the phone's, not the CPU model's: the harness must report each.
@@ -410,7 +404,6 @@ TEST_P(PatchedImage, StopsForItsReasonOrRunsAsUsual)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, PatchedImage, ::testing::ValuesIn(kPatchedCases),
-                         [](const ::testing::TestParamInfo<PatchedCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_NAMED_ROWS(Cases, PatchedImage, ::testing::ValuesIn(kPatchedCases));
 
 }  // namespace

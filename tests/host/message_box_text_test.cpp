@@ -10,6 +10,7 @@
 
 #include "platform/host/message_box_text.h"
 #include "platform/core_services.h"
+#include "support/named_rows.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -45,14 +46,12 @@ TEST(MessageBoxText, DefaultButtonIsTheFirst)
     EXPECT_EQ(6, DefaultButtonResult(4));  // MB_YESNO: IDYES
 }
 
-struct WaitCase {
-    const char* name;
+struct WaitCase : NamedRow {
     bool inputIsTerminal;
     bool errorIsTerminal;
     bool waits;
 };
 
-void PrintTo(const WaitCase& c, std::ostream* os) { *os << c.name; }
 
 class MessageBoxWait : public ::testing::TestWithParam<WaitCase> {};
 
@@ -91,11 +90,10 @@ TEST_P(MessageBoxWait, WaitsOnlyWhenSomeoneSeesIt)
     EXPECT_EQ(c.waits, took >= delay) << std::chrono::duration<double>(took).count() << " s";
 }
 
-INSTANTIATE_TEST_SUITE_P(
+INSTANTIATE_NAMED_ROWS(
     Cases, MessageBoxWait,
     ::testing::Values(WaitCase{"BothTerminals", true, true, true},
                       WaitCase{"ErrorIntoAFile", true, false, false},
-                      WaitCase{"NoInput", false, true, false}),
-    [](const ::testing::TestParamInfo<WaitCase>& p) { return std::string(p.param.name); });
+                      WaitCase{"NoInput", false, true, false}));
 
 }  // namespace

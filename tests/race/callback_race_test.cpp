@@ -15,6 +15,7 @@
 #include "radio/radio_state.h"
 #include "radio/ril_binding.h"
 #include "radio/ril_callbacks.h"
+#include "support/named_rows.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -94,12 +95,10 @@ protected:
 
 // Rounds of open, send and close with the result at one moment: every result gives its entry line
 // (every line whole: the capture checks that nothing else is there), and the count of matched ones.
-struct RoundsCase {
-    const char* name;
+struct RoundsCase : NamedRow {
     const char* timing;
     size_t fewestMatched, mostMatched;
 };
-void PrintTo(const RoundsCase& c, std::ostream* os) { *os << c.name; }
 
 class CallbackRounds : public CallbackRace, public ::testing::WithParamInterface<RoundsCase> {};
 
@@ -114,13 +113,12 @@ TEST_P(CallbackRounds, MatchOnlyAfterTheStore)
 }
 
 const size_t kAll = kIterations;
-INSTANTIATE_TEST_SUITE_P(
+INSTANTIATE_NAMED_ROWS(
     Timings, CallbackRounds,
     // Before the store each result meets the previous command's identifier; free-running ones race it.
     ::testing::Values(RoundsCase{"ResultsBeforeTheStoreNeverMatch", "before-return", 0, 0},
                       RoundsCase{"ResultsAfterTheStoreAlwaysMatch", "at-deinit", kAll, kAll},
-                      RoundsCase{"FreeRunningResultsRaceTheStoreWithoutTearingLines", "delayed", 0, kAll}),
-    [](const ::testing::TestParamInfo<RoundsCase>& p) { return std::string(p.param.name); });
+                      RoundsCase{"FreeRunningResultsRaceTheStoreWithoutTearingLines", "delayed", 0, kAll}));
 
 TEST_F(CallbackRace, ResultsFromAnUnsynchronisedThreadWhileSending)
 {

@@ -12,25 +12,30 @@
 #include "platform/host/stderr_output.h"
 #include "rigs/sim_phone/sim_trace.h"
 #include "retry/system_call_faults.h"
+#include "support/named_rows.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-struct RetryCase {
-    const char* name;
+// The one write loop under both its writers, the host layer's standard error and the simulated
+// phone's trace: the trace's rows show it goes through the same loop, retrying and giving up.
+enum class Writer { Stderr, Trace };
+struct RetryCase : NamedRow {
+    Writer writer;
     std::deque<FaultStep> steps;
     int calls;          // how many times the loop makes the call
     bool wholeMessage;  // the message arrived complete (else nothing arrived)
 };
-void PrintTo(const RetryCase& c, std::ostream* os) { *os << c.name; }
 
 const RetryCase kWriteCases[] = {
-    {"NoFault", {}, 1, true},
-    {"InterruptedTwice", {Fails(EINTR), Fails(EINTR)}, 3, true},
-    {"ShortWrites", {Moves(3), Moves(4)}, 3, true},
-    {"ShortThenInterrupted", {Moves(5), Fails(EINTR), Moves(1)}, 4, true},
-    {"PersistentError", {Fails(EIO)}, 1, false},
-    {"WroteNothing", {Moves(0)}, 1, false},  // a loop that retried this would never end
+    {"NoFault", Writer::Stderr, {}, 1, true},
+    {"InterruptedTwice", Writer::Stderr, {Fails(EINTR), Fails(EINTR)}, 3, true},
+    {"ShortWrites", Writer::Stderr, {Moves(3), Moves(4)}, 3, true},
+    {"ShortThenInterrupted", Writer::Stderr, {Moves(5), Fails(EINTR), Moves(1)}, 4, true},
+    {"PersistentError", Writer::Stderr, {Fails(EIO)}, 1, false},
+    {"WroteNothing", Writer::Stderr, {Moves(0)}, 1, false},  // a loop that retried this would never end
+    {"TraceShortThenInterrupted", Writer::Trace, {Moves(5), Fails(EINTR), Moves(1)}, 4, true},
+    {"TracePersistentError", Writer::Trace, {Fails(EIO)}, 1, false},
 };
 
 // Points descriptor `fd` at a file for the length of a case.
@@ -59,25 +64,6 @@ void Arm(CallScript& script, int fd, std::deque<FaultStep> steps)
     script.steps = std::move(steps);
 }
 
-const std::string kMessage = "a whole line\r\n";
-
-class StderrWrite : public ::testing::TestWithParam<RetryCase> {};
-
-TEST_P(StderrWrite, RetriesOnlyWhatIsLeft)
-{
-    TempDir dir("retry");
-    {
-        Redirect err(STDERR_FILENO, dir / "stderr");
-        Arm(Faults().write, STDERR_FILENO, GetParam().steps);
-        WriteToStderr(kMessage);
-        Faults().write.fd = -1;
-    }
-    EXPECT_EQ(GetParam().calls, Faults().write.calls);
-    EXPECT_EQ(GetParam().wholeMessage ? kMessage : "", ReadWholeFile(dir / "stderr"));
-}
-INSTANTIATE_TEST_SUITE_P(Cases, StderrWrite, ::testing::ValuesIn(kWriteCases),
-                         [](const auto& p) { return std::string(p.param.name); });
-
 int DescriptorOf(const std::filesystem::path& file)
 {
     for (int fd = 3; fd < 256; ++fd) {
@@ -88,35 +74,37 @@ int DescriptorOf(const std::filesystem::path& file)
     return -1;
 }
 
-class TraceWrite : public ::testing::TestWithParam<RetryCase> {};
+const std::string kMessage = "a whole line\r\n";
 
-TEST_P(TraceWrite, RetriesOnlyWhatIsLeft)
+class Write : public ::testing::TestWithParam<RetryCase> {};
+
+TEST_P(Write, RetriesOnlyWhatIsLeft)
 {
     TempDir dir("retry");
-    const auto file = std::filesystem::canonical(dir.path()) / "trace";
-    ASSERT_TRUE(OpenTrace(file.string()));
-    Arm(Faults().write, DescriptorOf(file), GetParam().steps);
-    ASSERT_GE(Faults().write.fd, 0);
-    TraceLine("call RIL_Deinitialize");
-    Faults().write.fd = -1;
-    OpenTrace("");
-    EXPECT_EQ(GetParam().calls, Faults().write.calls);
-    const std::string trace = ReadWholeFile(file);
-    if (GetParam().wholeMessage) {
-        EXPECT_NE(std::string::npos, trace.find(" call RIL_Deinitialize\n")) << trace;
+    const auto file = std::filesystem::canonical(dir.path()) / "written";
+    if (GetParam().writer == Writer::Stderr) {
+        Redirect err(STDERR_FILENO, file);
+        Arm(Faults().write, STDERR_FILENO, GetParam().steps);
+        WriteToStderr(kMessage);
     } else {
-        EXPECT_EQ("", trace);
+        ASSERT_TRUE(OpenTrace(file.string()));
+        Arm(Faults().write, DescriptorOf(file), GetParam().steps);
+        ASSERT_GE(Faults().write.fd, 0);
+        TraceLine(kMessage.substr(0, kMessage.size() - 1));  // the trace ends the line itself
+        OpenTrace("");
     }
+    Faults().write.fd = -1;
+    EXPECT_EQ(GetParam().calls, Faults().write.calls);
+    std::string text = ReadWholeFile(file);
+    if (GetParam().writer == Writer::Trace && !text.empty()) text.erase(0, text.find(' ') + 1);  // its time stamp
+    EXPECT_EQ(GetParam().wholeMessage ? kMessage : "", text);
 }
-INSTANTIATE_TEST_SUITE_P(Cases, TraceWrite, ::testing::ValuesIn(kWriteCases),
-                         [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_NAMED_ROWS(Cases, Write, ::testing::ValuesIn(kWriteCases));
 
-struct SleepCase {
-    const char* name;
+struct SleepCase : NamedRow {
     std::deque<FaultStep> steps;
     std::vector<long> requestsMs;  // each call asks for what the one before left
 };
-void PrintTo(const SleepCase& c, std::ostream* os) { *os << c.name; }
 
 class SleepRetry : public ::testing::TestWithParam<SleepCase> {};
 
@@ -127,19 +115,16 @@ TEST_P(SleepRetry, WaitsOutWhatIsLeft)
     EXPECT_EQ(GetParam().requestsMs, Faults().sleepRequestsMs);
     EXPECT_EQ(static_cast<int>(GetParam().requestsMs.size()), Faults().nanosleep.calls);
 }
-INSTANTIATE_TEST_SUITE_P(Cases, SleepRetry,
+INSTANTIATE_NAMED_ROWS(Cases, SleepRetry,
                          ::testing::Values(SleepCase{"NoSignal", {}, {1500}},
                                            SleepCase{"TwoSignals", {Fails(EINTR), Fails(EINTR)}, {1500, 750, 375}},
-                                           SleepCase{"OtherError", {Fails(EINVAL)}, {1500}}),
-                         [](const auto& p) { return std::string(p.param.name); });
+                                           SleepCase{"OtherError", {Fails(EINVAL)}, {1500}}));
 
-struct EnterCase {
-    const char* name;
+struct EnterCase : NamedRow {
     std::string typed;  // what stands on standard input
     std::deque<FaultStep> steps;
     int reads;
 };
-void PrintTo(const EnterCase& c, std::ostream* os) { *os << c.name; }
 
 class BoxWait : public ::testing::TestWithParam<EnterCase> {};
 
@@ -167,11 +152,10 @@ TEST_P(BoxWait, ReadsUpToEnter)
     EXPECT_EQ(IDOK, result);
     EXPECT_EQ(GetParam().reads, Faults().read.calls);
 }
-INSTANTIATE_TEST_SUITE_P(Cases, BoxWait,
+INSTANTIATE_NAMED_ROWS(Cases, BoxWait,
                          ::testing::Values(EnterCase{"Enter", "\n", {}, 1},
                                            EnterCase{"InterruptedBeforeEnter", "ab\n", {Fails(EINTR), Fails(EINTR)}, 5},
                                            EnterCase{"EndOfInput", "a", {}, 2},
-                                           EnterCase{"ReadError", "a\n", {Fails(EIO)}, 1}),
-                         [](const auto& p) { return std::string(p.param.name); });
+                                           EnterCase{"ReadError", "a\n", {Fails(EIO)}, 1}));
 
 }  // namespace

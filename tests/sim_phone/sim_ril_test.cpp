@@ -12,6 +12,7 @@
 #include "platform/hresult_codes.h"
 #include "platform/ril_api.h"
 #include "support/command_block.h"
+#include "support/named_rows.h"
 #include "support/temp_dir.h"
 #include "rigs/sim_phone/sim_switches.h"
 #include "rigs/sim_phone/sim_trace.h"
@@ -107,16 +108,12 @@ protected:
         g_insideDevSpecific = false;
         return hr;
     }
-    static void* lib;
-    static PFN_RIL_INITIALIZE init;
-    static PFN_RIL_DEVSPECIFIC send;
-    static PFN_RIL_DEINITIALIZE deinit;
+    static inline void* lib;
+    static inline PFN_RIL_INITIALIZE init;
+    static inline PFN_RIL_DEVSPECIFIC send;
+    static inline PFN_RIL_DEINITIALIZE deinit;
     TempDir dir{"simril"};
 };
-void* SimRil::lib;
-PFN_RIL_INITIALIZE SimRil::init;
-PFN_RIL_DEVSPECIFIC SimRil::send;
-PFN_RIL_DEINITIALIZE SimRil::deinit;
 
 TEST_F(SimRil, InitializeRefusesBadArgumentsAndWritesNoHandle)
 {
@@ -182,15 +179,13 @@ TEST_F(SimRil, DevSpecificRefusesMalformedBlocks)
 
 // What the layer's thread delivers and when, for one command: "<seen once the send has returned
 // and waitMs have passed> | <seen in all, a quarter second after RIL_Deinitialize has returned>".
-struct DeliveryCase {
-    const char* name;
+struct DeliveryCase : NamedRow {
     PhoneDescription phone;
     const char* command;
     int waitMs;
     bool closeInCallback;  // the result callback closes its own connection
     const char* seen;
 };
-void PrintTo(const DeliveryCase& c, std::ostream* os) { *os << c.name; }
 
 const DeliveryCase kDeliveries[] = {
     {"PendingResultComesBeforeDeinitializeReturns", {.delayMs = 200}, "AT*AETZ?", 0, false, " | result 1 \"\\r\\n*AETZ: 1\\r\\n\\r\\nOK\\r\\n\""},
@@ -225,8 +220,7 @@ TEST_P(SimRilDelivery, ComesOnTheLayersThreadAsTheSwitchesSay)
     for (const Callback& seen : Seen()) EXPECT_NE(std::this_thread::get_id(), seen.thread);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, SimRilDelivery, ::testing::ValuesIn(kDeliveries),
-                         [](const ::testing::TestParamInfo<DeliveryCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_NAMED_ROWS(Cases, SimRilDelivery, ::testing::ValuesIn(kDeliveries));
 
 TEST_F(SimRil, InitializeFailureSwitchesAndRefusal)
 {

@@ -1,7 +1,7 @@
 // Get_RIL_PFN over the fake platform: what is loaded, what is resolved and stored, what it reports.
 #include <gtest/gtest.h>
 
-#include "fake_platform.h"
+#include "rigs/fake_platform/fake_platform.h"
 #include "radio/radio_state.h"
 #include "radio/ril_binding.h"
 

@@ -2,7 +2,7 @@
 // ahead of the identifier being stored.
 #include <gtest/gtest.h>
 
-#include "fake_platform.h"
+#include "rigs/fake_platform/fake_platform.h"
 #include "radio/at_command_sender.h"
 #include "radio/radio_state.h"
 #include "radio/ril_binding.h"

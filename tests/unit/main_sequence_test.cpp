@@ -2,11 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/hresult_codes.h"
-#include "fake_platform.h"
+#include "rigs/fake_platform/fake_platform.h"
 #include "platform/program_entry.h"
 #include "radio/radio_state.h"
 #include "radio/ril_callbacks.h"
 #include "support/command_block.h"
+#include "support/named_rows.h"
 
 namespace {
 
@@ -63,52 +64,42 @@ TEST_F(MainSequence, SuccessOpensSendsAndClosesInOrder)
     EXPECT_EQ(Fake().handleToWrite, g_hRil);
 }
 
-struct BindFailureCase {
-    const char* name;
+const char kBindFailLine[] = "### Get_RIL_PFN::Get_RIL_PFN() GetProcAddress fail!! ###\r\n";
+const char kLoadBox[] = "Clockward: Load ril.dll fail!!";
+const char kSendBox[] = "Clockward: Send command fail !!";
+const std::vector<std::string> kReported = {"NKDbgPrintfW", "MessageBoxW"};
+const std::vector<std::string> kSentAndReported = {"RIL_Initialize", "RIL_DevSpecific", "NKDbgPrintfW", "MessageBoxW", "RIL_Deinitialize"};
+
+// Every failure gives one line, then one box. A failed bind calls no radio entry; a failed send is
+// reported, its box dismissed, and only then is the connection closed, with the handle the program
+// holds: zero when RIL_Initialize wrote none.
+struct FailureCase : NamedRow {
     bool libraryPresent;
     const char* missing;
-};
-void PrintTo(const BindFailureCase& c, std::ostream* os) { *os << c.name; }
-
-class MainBindFailure : public MainSequence, public ::testing::WithParamInterface<BindFailureCase> {};
-
-TEST_P(MainBindFailure, ShowsTheLoadBoxAndCallsNoRadioEntry)
-{
-    Fake().libraryPresent = GetParam().libraryPresent;
-    if (GetParam().missing) Fake().missingEntries.insert(GetParam().missing);
-
-    EXPECT_EQ(0, RunMain());
-
-    ExpectOneBox("Clockward: Load ril.dll fail!!");
-    EXPECT_EQ(std::vector<std::string>{"### Get_RIL_PFN::Get_RIL_PFN() GetProcAddress fail!! ###\r\n"},
-              Fake().debugLines);
-    EXPECT_EQ(0u, Fake().Count("RIL_Initialize") + Fake().Count("RIL_DevSpecific") + Fake().Count("RIL_Deinitialize"));
-    EXPECT_EQ("MessageBoxW", Fake().calls.back());
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, MainBindFailure,
-                         ::testing::Values(BindFailureCase{"LibraryAbsent", false, nullptr},
-                                           BindFailureCase{"NoInitialize", true, "RIL_Initialize"},
-                                           BindFailureCase{"NoDeinitialize", true, "RIL_Deinitialize"},
-                                           BindFailureCase{"NoDevSpecific", true, "RIL_DevSpecific"}),
-                         [](const auto& p) { return std::string(p.param.name); });
-
-// A failed send is reported, its box dismissed, and only then is the connection closed, with the
-// handle the program holds: zero when RIL_Initialize wrote none.
-struct SendFailureCase {
-    const char* name;
     HRESULT initResult;
     bool initWritesHandle;
     HRESULT devSpecificResult;
     const char* line;
+    const char* box;
+    std::vector<std::string> callsAfterBinding;
 };
-void PrintTo(const SendFailureCase& c, std::ostream* os) { *os << c.name; }
 
-class MainSendFailure : public MainSequence, public ::testing::WithParamInterface<SendFailureCase> {};
+const FailureCase kFailures[] = {
+    {"LibraryAbsent", false, nullptr, 0, false, 0, kBindFailLine, kLoadBox, kReported},
+    {"NoInitialize", true, "RIL_Initialize", 0, false, 0, kBindFailLine, kLoadBox, kReported},
+    {"NoDeinitialize", true, "RIL_Deinitialize", 0, false, 0, kBindFailLine, kLoadBox, kReported},
+    {"NoDevSpecific", true, "RIL_DevSpecific", 0, false, 0, kBindFailLine, kLoadBox, kReported},
+    {"InitializeFailsWithoutHandle", true, nullptr, E_FAIL, false, E_HANDLE, "SendATCmd send command error(-2147024890)\r\n", kSendBox, kSentAndReported},
+    {"CommandRefused", true, nullptr, 0, true, -7, "SendATCmd send command error(-7)\r\n", kSendBox, kSentAndReported},
+};
 
-TEST_P(MainSendFailure, ReportsThenCloses)
+class MainFailure : public MainSequence, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(MainFailure, ReportsInOneBox)
 {
-    const SendFailureCase& c = GetParam();
+    const FailureCase& c = GetParam();
+    Fake().libraryPresent = c.libraryPresent;
+    if (c.missing) Fake().missingEntries.insert(c.missing);
     Fake().initResult = c.initResult;
     Fake().initWritesHandle = c.initWritesHandle;
     Fake().devSpecificResult = c.devSpecificResult;
@@ -119,16 +110,11 @@ TEST_P(MainSendFailure, ReportsThenCloses)
     EXPECT_EQ(held, Fake().devSpecificHandle);
     EXPECT_EQ(held, Fake().deinitHandle);
     EXPECT_EQ(std::vector<std::string>{c.line}, Fake().debugLines);
-    ExpectOneBox("Clockward: Send command fail !!");
-    EXPECT_EQ(Then(kBindCalls, {"RIL_Initialize", "RIL_DevSpecific", "NKDbgPrintfW", "MessageBoxW", "RIL_Deinitialize"}),
-              Fake().calls);
+    ExpectOneBox(c.box);
+    const std::vector<std::string> bound = c.libraryPresent ? kBindCalls : std::vector<std::string>{"Sleep(5000)", "LoadLibraryW(ril.dll)"};
+    EXPECT_EQ(Then(bound, c.callsAfterBinding), Fake().calls);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, MainSendFailure,
-    ::testing::Values(SendFailureCase{"InitializeFailsWithoutHandle", E_FAIL, false, E_HANDLE, "SendATCmd send command error(-2147024890)\r\n"},
-                      SendFailureCase{"CommandRefused", 0, true, -7, "SendATCmd send command error(-7)\r\n"}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_NAMED_ROWS(Paths, MainFailure, ::testing::ValuesIn(kFailures));
 
 TEST_F(MainSequence, ArgumentsChangeNothing)
 {

@@ -3,6 +3,7 @@ what only a reader that follows the phone's loader notices."""
 import struct
 import unittest
 
+import loader_checks
 import loader_view
 import pe_image_checks as checks
 from image_tools import ELF, NM, OBJCOPY, OBJDUMP, READELF, UNSIGNED, read
@@ -169,12 +170,12 @@ class LoaderViewFaults(unittest.TestCase):
             "pefile headers": checks.header_problems(pe),
             "pefile sections": checks.section_problems(pe, len(data)),
             "pefile imports": checks.import_problems(pe),
-            "import walk": loader_view.import_walk_problems(view),
-            "address table": loader_view.address_table_problems(view, self.symbols),
-            "address table writable": loader_view.address_table_writable_problems(view),
-            "virtual size": loader_view.virtual_size_problems(view, self.symbols),
-            "section table": loader_view.section_table_problems(view, pe),
-            "subsystem version": loader_view.subsystem_version_problems(view),
+            "import walk": loader_checks.import_walk_problems(view),
+            "address table": loader_checks.address_table_problems(view, self.symbols),
+            "address table writable": loader_checks.address_table_writable_problems(view),
+            "virtual size": loader_checks.virtual_size_problems(view, self.symbols),
+            "section table": loader_checks.section_table_problems(view, pe),
+            "subsystem version": loader_checks.subsystem_version_problems(view),
         }
 
     def descriptor(self):

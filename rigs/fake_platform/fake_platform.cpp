@@ -1,5 +1,5 @@
 // The fake platform's services and radio entry points, linked in place of the host or device layer.
-#include "fake_platform.h"
+#include "rigs/fake_platform/fake_platform.h"
 
 #include <algorithm>
 #include <cstdarg>
