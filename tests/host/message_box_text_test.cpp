@@ -11,6 +11,7 @@
 #include "platform/host/message_box_text.h"
 #include "platform/core_services.h"
 #include "support/named_rows.h"
+#include "support/redirect.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -69,23 +70,20 @@ TEST_P(MessageBoxWait, WaitsOnlyWhenSomeoneSeesIt)
     const int file = open((dir / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int nothing = open("/dev/null", O_RDONLY);
     ASSERT_TRUE(screen >= 0 && file >= 0 && nothing >= 0);
-    const int savedInput = dup(STDIN_FILENO);
-    const int savedError = dup(STDERR_FILENO);
-    dup2(c.inputIsTerminal ? screen : nothing, STDIN_FILENO);
-    dup2(c.errorIsTerminal ? screen : file, STDERR_FILENO);
-
     const auto delay = std::chrono::milliseconds(500);
     const auto start = std::chrono::steady_clock::now();
     std::thread typist([&] {
         std::this_thread::sleep_until(start + delay);
         EXPECT_EQ(1, write(terminal, "\n", 1));
     });
-    MessageBoxW(nullptr, u"text", u"ERROR", MB_OK | MB_ICONEXCLAMATION);
+    {
+        const Redirect in(STDIN_FILENO, dup(c.inputIsTerminal ? screen : nothing));
+        const Redirect err(STDERR_FILENO, dup(c.errorIsTerminal ? screen : file));
+        MessageBoxW(nullptr, u"text", u"ERROR", MB_OK | MB_ICONEXCLAMATION);
+    }
     const auto took = std::chrono::steady_clock::now() - start;
     typist.join();
-    dup2(savedInput, STDIN_FILENO);
-    dup2(savedError, STDERR_FILENO);
-    for (int fd : {savedInput, savedError, screen, file, nothing, terminal}) close(fd);
+    for (int fd : {screen, file, nothing, terminal}) close(fd);
 
     EXPECT_EQ(c.waits, took >= delay) << std::chrono::duration<double>(took).count() << " s";
 }

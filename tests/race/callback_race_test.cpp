@@ -8,14 +8,12 @@
 #include <string>
 #include <thread>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "radio/at_command_sender.h"
 #include "radio/radio_state.h"
 #include "radio/ril_binding.h"
 #include "radio/ril_callbacks.h"
 #include "support/named_rows.h"
+#include "support/redirect.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -44,17 +42,13 @@ std::string Unexpected(std::string text)
 // Runs work with the process's standard error going to file, and returns what was written.
 std::string CaptureStderr(const std::filesystem::path& file, const std::function<void()>& work)
 {
-    const int outFd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    EXPECT_GE(outFd, 0);
     // Said beforehand: a sanitizer that aborts the run leaves its report there.
     fprintf(stderr, "standard error of the rounds goes to %s\n", file.c_str());
     fflush(stderr);
-    const int savedStderr = dup(STDERR_FILENO);
-    dup2(outFd, STDERR_FILENO);
-    work();
-    dup2(savedStderr, STDERR_FILENO);
-    close(savedStderr);
-    close(outFd);
+    {
+        const Redirect err(STDERR_FILENO, file);
+        work();
+    }
     const std::string out = ReadWholeFile(file);
     EXPECT_EQ("", Unexpected(out)) << "in " << file;
     return out;

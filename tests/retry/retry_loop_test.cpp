@@ -13,6 +13,7 @@
 #include "rigs/sim_phone/sim_trace.h"
 #include "retry/system_call_faults.h"
 #include "support/named_rows.h"
+#include "support/redirect.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -36,25 +37,6 @@ const RetryCase kWriteCases[] = {
     {"WroteNothing", Writer::Stderr, {Moves(0)}, 1, false},  // a loop that retried this would never end
     {"TraceShortThenInterrupted", Writer::Trace, {Moves(5), Fails(EINTR), Moves(1)}, 4, true},
     {"TracePersistentError", Writer::Trace, {Fails(EIO)}, 1, false},
-};
-
-// Points descriptor `fd` at a file for the length of a case.
-class Redirect {
-public:
-    Redirect(int fd, const std::filesystem::path& file) : fd_(fd), saved_(dup(fd))
-    {
-        const int f = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(f, fd);
-        close(f);
-    }
-    ~Redirect()
-    {
-        dup2(saved_, fd_);
-        close(saved_);
-    }
-
-private:
-    int fd_, saved_;
 };
 
 void Arm(CallScript& script, int fd, std::deque<FaultStep> steps)
@@ -135,11 +117,9 @@ TEST_P(BoxWait, ReadsUpToEnter)
     ASSERT_EQ(0, pipe(typed));
     ASSERT_EQ(static_cast<ssize_t>(GetParam().typed.size()), write(typed[1], GetParam().typed.data(), GetParam().typed.size()));
     close(typed[1]);
-    const int savedIn = dup(STDIN_FILENO);
-    dup2(typed[0], STDIN_FILENO);
-    close(typed[0]);
     int result = 0;
     {
+        Redirect in(STDIN_FILENO, typed[0]);
         Redirect err(STDERR_FILENO, dir / "stderr");
         Arm(Faults().read, STDIN_FILENO, GetParam().steps);
         Faults().terminals = true;
@@ -147,8 +127,6 @@ TEST_P(BoxWait, ReadsUpToEnter)
         Faults().read.fd = -1;
         Faults().terminals = false;
     }
-    dup2(savedIn, STDIN_FILENO);
-    close(savedIn);
     EXPECT_EQ(IDOK, result);
     EXPECT_EQ(GetParam().reads, Faults().read.calls);
 }

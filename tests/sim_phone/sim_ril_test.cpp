@@ -19,14 +19,12 @@
 
 namespace {
 
+// Each callback as it came: its text ("notify", or "result <code>[ inside] <data quoted>[ closed <hr>]",
+// where RIL_Deinitialize answered a callback that closed its own connection), identifier and thread.
 struct Callback {
-    bool isResult;
-    DWORD code;
+    std::string text;
     HRESULT id;
-    std::string data;
     std::thread::id thread;
-    bool duringDevSpecific;
-    HRESULT closedItself;  // what RIL_Deinitialize answered the callback, when it closed its own connection
 };
 
 std::mutex g_lock;
@@ -38,38 +36,33 @@ PFN_RIL_DEINITIALIZE g_deinit;
 void OnResult(DWORD code, HRESULT id, const void* data, DWORD size, DWORD)
 {
     const HRESULT closed = g_closeInCallback.load() ? g_deinit(g_closeInCallback.load()) : S_OK;
+    std::string text = "result " + std::to_string(code) + (g_insideDevSpecific ? " inside " : " ") + Quoted(data, size);
+    if (closed != S_OK) text += " closed " + HexWord(static_cast<uint32_t>(closed));
     std::lock_guard<std::mutex> hold(g_lock);
-    g_seen.push_back({true, code, id, std::string(static_cast<const char*>(data), size), std::this_thread::get_id(),
-                      g_insideDevSpecific.load(), closed});
+    g_seen.push_back({text, id, std::this_thread::get_id()});
 }
 
-void OnNotify(DWORD code, const void*, DWORD, DWORD)
+void OnNotify(DWORD, const void*, DWORD, DWORD)
 {
     std::lock_guard<std::mutex> hold(g_lock);
-    g_seen.push_back({false, code, 0, std::string(), std::this_thread::get_id(), g_insideDevSpecific.load(), S_OK});
-}
-
-// "notify", or "result <code>[ stale][ inside] <data quoted>[ closed <hr>]" for each callback.
-std::string Summary(const std::vector<Callback>& seen, HRESULT id)
-{
-    std::string text;
-    for (const Callback& c : seen) {
-        text += text.empty() ? "" : " ";
-        if (!c.isResult) {
-            text += "notify";
-            continue;
-        }
-        text += "result " + std::to_string(c.code) + (c.id == id ? "" : " stale") + (c.duringDevSpecific ? " inside " : " ") +
-                Quoted(c.data.data(), c.data.size());
-        if (c.closedItself != S_OK) text += " closed " + HexWord(static_cast<uint32_t>(c.closedItself));
-    }
-    return text;
+    g_seen.push_back({"notify", 0, std::this_thread::get_id()});
 }
 
 std::vector<Callback> Seen()
 {
     std::lock_guard<std::mutex> hold(g_lock);
     return g_seen;
+}
+
+// The callbacks' texts, a result that does not carry the command's identifier marked "stale".
+std::string Summary(const std::vector<Callback>& seen, HRESULT id)
+{
+    std::string text;
+    for (const Callback& c : seen) {
+        const bool stale = c.text != "notify" && c.id != id;
+        text += std::string(text.empty() ? "" : " ") + (stale ? "stale " : "") + c.text;
+    }
+    return text;
 }
 
 class SimRil : public ::testing::Test {

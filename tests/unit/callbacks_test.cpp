@@ -7,6 +7,7 @@
 #include "radio/radio_state.h"
 #include "radio/ril_binding.h"
 #include "radio/ril_callbacks.h"
+#include "support/named_rows.h"
 
 namespace {
 
@@ -71,45 +72,40 @@ TEST_F(Callbacks, NotifyWritesOneLineWhateverItsArguments)
     EXPECT_EQ(std::vector<std::string>(3, "### RILNotify enter ###\r\n"), Fake().debugLines);
 }
 
-// Results delivered from inside RIL_DevSpecific, before the sender has stored the identifier.
-class EarlyResult : public Callbacks {
-protected:
-    void SetUp() override
-    {
-        Callbacks::SetUp();
-        ASSERT_EQ(1, Get_RIL_PFN());
-    }
+// A result delivered from inside RIL_DevSpecific, before the sender has stored the identifier, after
+// a first send that returned 0x30 (or none); afterwards only the new identifier matches.
+const HRESULT kAboutToReturn = -1;  // the identifier RIL_DevSpecific is about to return
+struct EarlyCase : NamedRow {
+    bool sentBefore;
+    DWORD code;
+    HRESULT carried;
+    std::vector<std::string> lines;
 };
 
-TEST_F(EarlyResult, CarryingTheIdentifierAboutToBeReturnedGetsOnlyTheEntryLine)
-{
-    Fake().devSpecificResult = 0x21;
-    Fake().insideDevSpecific = [](HRESULT aboutToReturn) { RILFunc(RIL_RESULT_OK, aboutToReturn, nullptr, 0, 0); };
-    SendATCmd("AT*AETZ=0");
-    EXPECT_EQ(std::vector<std::string>{kEnter}, Fake().debugLines);
-    EXPECT_EQ(0x21, LoadLastCmdID());
-}
+const EarlyCase kEarly[] = {
+    {"CarryingTheIdentifierAboutToBeReturnedGetsOnlyTheEntryLine", false, RIL_RESULT_OK, kAboutToReturn, {kEnter}},
+    {"CarryingIdentifierZeroBeforeTheFirstSendMatches", false, RIL_RESULT_ERROR, 0, {kEnter, ResultLine(3)}},
+    {"CarryingThePreviousIdentifierMatchesThePreviousSend", true, RIL_RESULT_OK, 0x30, {kEnter, ResultLine(1)}},
+};
 
-TEST_F(EarlyResult, CarryingIdentifierZeroBeforeTheFirstSendMatches)
-{
-    Fake().insideDevSpecific = [](HRESULT) { RILFunc(RIL_RESULT_ERROR, 0, nullptr, 0, 0); };
-    SendATCmd("AT*AETZ=0");
-    EXPECT_EQ((std::vector<std::string>{kEnter, ResultLine(3)}), Fake().debugLines);
-}
+class EarlyResult : public Callbacks, public ::testing::WithParamInterface<EarlyCase> {};
 
-TEST_F(EarlyResult, CarryingThePreviousIdentifierMatchesThePreviousSend)
+TEST_P(EarlyResult, MatchesOnlyWhatWasStored)
 {
+    const EarlyCase& c = GetParam();
+    ASSERT_EQ(1, Get_RIL_PFN());
     Fake().devSpecificResult = 0x30;
-    SendATCmd("AT");
+    if (c.sentBefore) SendATCmd("AT");
     Fake().devSpecificResult = 0x31;
-    Fake().insideDevSpecific = [](HRESULT) { RILFunc(RIL_RESULT_OK, 0x30, nullptr, 0, 0); };
-    SendATCmd("AT");
-    EXPECT_EQ((std::vector<std::string>{kEnter, ResultLine(1)}), Fake().debugLines);
-    // Afterwards only the new identifier matches.
+    Fake().insideDevSpecific = [&c](HRESULT aboutToReturn) { RILFunc(c.code, c.carried == kAboutToReturn ? aboutToReturn : c.carried, nullptr, 0, 0); };
+    SendATCmd("AT*AETZ=0");
+    EXPECT_EQ(c.lines, Fake().debugLines);
+    EXPECT_EQ(0x31, LoadLastCmdID());
     Fake().debugLines.clear();
     RILFunc(RIL_RESULT_OK, 0x30, nullptr, 0, 0);
     RILFunc(RIL_RESULT_OK, 0x31, nullptr, 0, 0);
     EXPECT_EQ((std::vector<std::string>{kEnter, kEnter, ResultLine(1)}), Fake().debugLines);
 }
+INSTANTIATE_NAMED_ROWS(Sends, EarlyResult, ::testing::ValuesIn(kEarly));
 
 }  // namespace

@@ -1,7 +1,9 @@
 """Checks of the image as the phone's loader reads it (rigs/phone_loader/loader_view.py), each following
 the loader's own steps. Each check returns a list of problems; an empty list means the loader would be
 content."""
+import pe_image_checks as checks
 from coredll_exports import IMAGE_IMPORTS, ORDINALS
+from loader_view import View
 
 SCN_WRITE = 0x80000000
 BY_ORDINAL = 0x80000000
@@ -90,3 +92,20 @@ def subsystem_version_problems(view):
         return [f"subsystem version {view.subsystem_version[0]}.{view.subsystem_version[1]:02d} is newer than "
                 f"Windows Mobile 6 (5.02): its loader refuses the image"]
     return []
+
+
+def structural_problems(data, symbols):
+    """Every structural check by name, pefile's and the loader view's (not the file-against-ELF
+    comparison, which flags any changed byte)."""
+    pe, view = checks.parse(data), View(data)
+    return {
+        "pefile headers": checks.header_problems(pe),
+        "pefile sections": checks.section_problems(pe, len(data)),
+        "pefile imports": checks.import_problems(pe),
+        "import walk": import_walk_problems(view),
+        "address table": address_table_problems(view, symbols),
+        "address table writable": address_table_writable_problems(view),
+        "virtual size": virtual_size_problems(view, symbols),
+        "section table": section_table_problems(view, pe),
+        "subsystem version": subsystem_version_problems(view),
+    }

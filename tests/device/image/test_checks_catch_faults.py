@@ -14,15 +14,18 @@ def pe_offsets(data):
     return pe, pe.OPTIONAL_HEADER.get_file_offset(), pe.FILE_HEADER.get_file_offset()
 
 
+def patched(good, *patches):
+    """A copy of the image with each (offset, struct format, value) written into it."""
+    data = bytearray(good)
+    for offset, fmt, value in patches:
+        struct.pack_into(fmt, data, offset, value)
+    return data
+
+
 class BrokenImages(unittest.TestCase):
     def setUp(self):
         self.good = read(UNSIGNED())
         self.pe, self.opt, self.coff = pe_offsets(self.good)
-
-    def patched(self, offset, fmt, value):
-        data = bytearray(self.good)
-        struct.pack_into(fmt, data, offset, value)
-        return data, checks.parse(data)
 
     def assertReason(self, problems, reason):
         self.assertTrue(any(reason in p for p in problems), f"expected {reason!r} among {problems}")
@@ -46,7 +49,7 @@ class BrokenImages(unittest.TestCase):
         }
         for name, (offset, fmt, value, reason) in cases.items():
             with self.subTest(name):
-                _, pe = self.patched(offset, fmt, value)
+                pe = checks.parse(patched(self.good, (offset, fmt, value)))
                 self.assertReason(checks.header_problems(pe) + checks.written_field_problems(pe), reason)
 
     def test_bad_sections_are_caught(self):
@@ -59,8 +62,8 @@ class BrokenImages(unittest.TestCase):
         }
         for name, (offset, fmt, value, reason) in cases.items():
             with self.subTest(name):
-                data, pe = self.patched(offset, fmt, value)
-                self.assertReason(checks.section_problems(pe, len(data)), reason)
+                data = patched(self.good, (offset, fmt, value))
+                self.assertReason(checks.section_problems(checks.parse(data), len(data)), reason)
 
     def test_stray_section_is_caught(self):
         data = bytearray(self.good)
@@ -140,8 +143,8 @@ class BrokenImages(unittest.TestCase):
                 self.assertTrue(any(p.startswith(f"{address:x}: ") and reason in p for p in problems),
                                 f"expected {reason!r} at {address:x} among {problems}")
         with self.subTest("entry point in Thumb code"):
-            data, pe = self.patched(self.opt + 16, "<I", rilfunc - checks.IMAGE_BASE)
-            self.assertReason(checks.text_code_problems(pe, data, ELF(), NM(), OBJDUMP()), "the entry point")
+            data = patched(self.good, (self.opt + 16, "<I", rilfunc - checks.IMAGE_BASE))
+            self.assertReason(checks.text_code_problems(checks.parse(data), data, ELF(), NM(), OBJDUMP()), "the entry point")
         with self.subTest("callback handed over in Thumb state"):
             data = bytearray(self.good)
             literals = [i for i in range(text.PointerToRawData, text.PointerToRawData + text.SizeOfRawData, 4)
@@ -164,28 +167,8 @@ class LoaderViewFaults(unittest.TestCase):
         cls.view = loader_view.View(cls.good)
         cls.symbols = checks.elf_symbols(ELF(), NM())
 
-    def all_problems(self, data):
-        pe, view = checks.parse(data), loader_view.View(data)
-        return {
-            "pefile headers": checks.header_problems(pe),
-            "pefile sections": checks.section_problems(pe, len(data)),
-            "pefile imports": checks.import_problems(pe),
-            "import walk": loader_checks.import_walk_problems(view),
-            "address table": loader_checks.address_table_problems(view, self.symbols),
-            "address table writable": loader_checks.address_table_writable_problems(view),
-            "virtual size": loader_checks.virtual_size_problems(view, self.symbols),
-            "section table": loader_checks.section_table_problems(view, pe),
-            "subsystem version": loader_checks.subsystem_version_problems(view),
-        }
-
     def descriptor(self):
         return self.pe.get_offset_from_rva(self.view.import_rva)
-
-    def broken(self, patches):
-        data = bytearray(self.good)
-        for offset, fmt, value in patches:
-            struct.pack_into(fmt, data, offset, value)
-        return data
 
     def test_each_fault_is_caught_by_its_own_check_only(self):
         d = self.descriptor()
@@ -212,7 +195,7 @@ class LoaderViewFaults(unittest.TestCase):
         }
         for check, patches in cases.items():
             with self.subTest(check):
-                problems = self.all_problems(self.broken(patches))
+                problems = loader_checks.structural_problems(patched(self.good, *patches), self.symbols)
                 self.assertNotEqual([], problems.pop(check))
                 self.assertEqual({name: [] for name in problems}, problems)
 
