@@ -40,13 +40,6 @@ TEST(MessageBoxText, MultiLineTextAndWideCharactersKeepTheFrame)
     EXPECT_EQ(expected, RenderMessageBox("\xc3\xbc" "ber\r\nzwei", "Titel", MB_OKCANCEL));
 }
 
-TEST(MessageBoxText, DefaultButtonIsTheFirst)
-{
-    EXPECT_EQ(IDOK, DefaultButtonResult(MB_OK | MB_ICONEXCLAMATION));
-    EXPECT_EQ(IDOK, DefaultButtonResult(MB_OKCANCEL));
-    EXPECT_EQ(6, DefaultButtonResult(4));  // MB_YESNO: IDYES
-}
-
 struct WaitCase : NamedRow {
     bool inputIsTerminal;
     bool errorIsTerminal;

@@ -2,52 +2,48 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include <dlfcn.h>
 
 #include "platform/host/module_search.h"
+#include "support/named_rows.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class ModuleSearch : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(root.path().empty());
-        fs::create_directories(root / "exe");
-    }
-    TempDir root{"search"};
+// What lies beside the executable, whether the search opens it, and what the reason must name.
+enum class Beside { RadioLayer, Nothing, NotALibrary };
+struct SearchCase : NamedRow {
+    Beside beside;
+    const char* asked;  // the name the program asks for
+    bool opens;
+    const char* reasonNames;
 };
 
-TEST_F(ModuleSearch, FindsTheLibraryBesideTheExecutable)
-{
-    fs::copy_file(SIM_PHONE_RIL_PATH, root / "exe" / "ril.dll");
-    std::string why;
-    void* lib = OpenLibrary("ril.dll", (root / "exe").string(), &why);
-    ASSERT_NE(nullptr, lib) << why;
-    EXPECT_NE(nullptr, dlsym(lib, "RIL_DevSpecific"));
-}
+const SearchCase kSearches[] = {
+    {"FindsTheLibraryBesideTheExecutable", Beside::RadioLayer, "ril.dll", true, ""},
+    {"MissingEverywhereFailsWithAReason", Beside::Nothing, "ril.dll", false, "ril.dll"},
+    {"NothingNamedFails", Beside::Nothing, "", false, ""},
+    {"AFileThatIsNotALibraryFailsInsteadOfFallingThrough", Beside::NotALibrary, "ril.dll", false, "ril.dll"},
+};
 
-TEST_F(ModuleSearch, MissingEverywhereFailsWithAReason)
-{
-    std::string why;
-    EXPECT_EQ(nullptr, OpenLibrary("ril.dll", (root / "exe").string(), &why));
-    EXPECT_NE(std::string::npos, why.find("ril.dll")) << why;
-    EXPECT_EQ(nullptr, OpenLibrary("", (root / "exe").string(), &why));
-}
+class ModuleSearch : public ::testing::TestWithParam<SearchCase> {};
 
-TEST_F(ModuleSearch, AFileThatIsNotALibraryFailsInsteadOfFallingThrough)
+TEST_P(ModuleSearch, OpensOnlyTheLibraryBesideTheExecutable)
 {
-    FILE* f = fopen((root / "exe" / "ril.dll").c_str(), "w");
-    ASSERT_NE(nullptr, f);
-    fputs("not an ELF file", f);
-    fclose(f);
+    const SearchCase& c = GetParam();
+    const TempDir root("search");
+    fs::create_directories(root / "exe");
+    if (c.beside == Beside::RadioLayer) fs::copy_file(SIM_PHONE_RIL_PATH, root / "exe" / "ril.dll");
+    if (c.beside == Beside::NotALibrary) std::ofstream(root / "exe" / "ril.dll") << "not an ELF file";
     std::string why;
-    EXPECT_EQ(nullptr, OpenLibrary("ril.dll", (root / "exe").string(), &why));
-    EXPECT_FALSE(why.empty());
+    void* lib = OpenLibrary(c.asked, (root / "exe").string(), &why);
+    ASSERT_EQ(c.opens, lib != nullptr) << why;
+    EXPECT_TRUE(lib ? dlsym(lib, "RIL_DevSpecific") != nullptr : why.find(c.reasonNames) != std::string::npos) << why;
 }
+INSTANTIATE_NAMED_ROWS(Cases, ModuleSearch, ::testing::ValuesIn(kSearches));
 
 }  // namespace
