@@ -175,8 +175,6 @@ std::vector<std::string> LinesWithCallbackAt(const Scenario& s, const Boundary& 
     return lines;
 }
 
-size_t g_sweptBoundaries = 0, g_sweptRuns = 0;
-
 using SweepCombination = std::tuple<Scenario, CpuModel, ServiceState>;
 class CallbackAtEveryBoundary : public ::testing::TestWithParam<SweepCombination> {};
 
@@ -212,10 +210,8 @@ TEST_P(CallbackAtEveryBoundary, KeepsTheScenarioOutcome)
             const bool moved = row.callback == SweptCallback::MatchingResult && phone.atDeinit == PendingResults::Deliver;
             EXPECT_EQ(plain.callbacksMade + (moved ? 0 : 1), run.callbacksMade);
             EXPECT_EQ(row.processEndsInside ? "NKDbgPrintfW" : "", run.callbackCutAt);
-            ++g_sweptRuns;
         }
     }
-    g_sweptBoundaries += plain.boundaries.size();
 }
 
 std::vector<Scenario> ScenariosWithAConnection()
@@ -234,16 +230,6 @@ INSTANTIATE_TEST_SUITE_P(Sweep, CallbackAtEveryBoundary,
                              return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name + "_" +
                                     ::testing::PrintToString(std::get<2>(p.param));
                          });
-
-// The sweep's size, for the record.
-class SweepSize : public ::testing::Environment {
-public:
-    void TearDown() override
-    {
-        if (g_sweptRuns) std::printf("callback sweep: %zu boundaries, %zu runs\n", g_sweptBoundaries, g_sweptRuns);
-    }
-};
-const auto* const kSweepSize = ::testing::AddGlobalTestEnvironment(new SweepSize);
 
 // Address and size of the linked image's symbol whose name contains part (from its ELF, with nm).
 std::pair<uint32_t, uint32_t> ImageSymbol(const std::string& part)

@@ -30,40 +30,34 @@ class BrokenImages(unittest.TestCase):
     def assertReason(self, problems, reason):
         self.assertTrue(any(reason in p for p in problems), f"expected {reason!r} among {problems}")
 
-    def test_wrong_header_fields_are_caught(self):
-        # name: (offset, format, value, the reason the check must give)
-        cases = {
-            "Machine x86": (self.coff + 0, "<H", 0x014C, "Machine is 0x14c"),
-            "DLL flag": (self.coff + 18, "<H", 0x210F, "mark the image as a DLL"),
-            "console subsystem": (self.opt + 68, "<H", 3, "Subsystem is 0x3"),
-            "subsystem 4.20": (self.opt + 48, "<I", 4 | 20 << 16, "older than 5.02"),
-            "image base": (self.opt + 28, "<I", 0x400000, "ImageBase is 0x400000"),
-            "entry point in .data": (self.opt + 16, "<I", self.pe.sections[1].VirtualAddress, "not inside an executable section"),
-            "entry point in Thumb": (self.opt + 16, "<I", self.pe.OPTIONAL_HEADER.AddressOfEntryPoint + 1, "not ARM code"),
-            "relocation directory": (self.opt + 96 + 5 * 8, "<I", 0x2000, "data directory 5"),
-            "stack reserve 4 KB": (self.opt + 72, "<I", 0x1000, "SizeOfStackReserve is 0x1000"),
-            "no uninitialized data": (self.opt + 12, "<I", 0, "SizeOfUninitializedData is 0x0"),
-            "OS version 4": (self.opt + 40, "<H", 4, "MajorOperatingSystemVersion is 0x4"),
-            "heap commit": (self.opt + 84, "<I", 0x2000, "SizeOfHeapCommit is 0x2000"),
-            "DLL characteristics": (self.opt + 70, "<H", 0x40, "DllCharacteristics is 0x40"),
-        }
-        for name, (offset, fmt, value, reason) in cases.items():
-            with self.subTest(name):
-                pe = checks.parse(patched(self.good, (offset, fmt, value)))
-                self.assertReason(checks.header_problems(pe) + checks.written_field_problems(pe), reason)
-
-    def test_bad_sections_are_caught(self):
+    def test_wrong_fields_are_caught(self):
         first = self.pe.sections[0].get_file_offset()
+        headers = lambda pe, size: checks.header_problems(pe) + checks.written_field_problems(pe)
+        sections = checks.section_problems
+        # name: (the check, offset, format, value, the reason it must give)
         cases = {
-            "raw data past the file": (first + 16, "<I", 0x10000, "past the file"),
-            "unaligned raw pointer": (first + 20, "<I", 0x201, "raw data not file-aligned"),
-            "SizeOfImage": (self.opt + 56, "<I", 0x2000, "SizeOfImage 0x2000"),
-            "virtual size too small": (first + 8, "<I", 0x10, "more raw data"),
+            "Machine x86": (headers, self.coff + 0, "<H", 0x014C, "Machine is 0x14c"),
+            "DLL flag": (headers, self.coff + 18, "<H", 0x210F, "mark the image as a DLL"),
+            "console subsystem": (headers, self.opt + 68, "<H", 3, "Subsystem is 0x3"),
+            "subsystem 4.20": (headers, self.opt + 48, "<I", 4 | 20 << 16, "older than 5.02"),
+            "image base": (headers, self.opt + 28, "<I", 0x400000, "ImageBase is 0x400000"),
+            "entry point in .data": (headers, self.opt + 16, "<I", self.pe.sections[1].VirtualAddress, "not inside an executable section"),
+            "entry point in Thumb": (headers, self.opt + 16, "<I", self.pe.OPTIONAL_HEADER.AddressOfEntryPoint + 1, "not ARM code"),
+            "relocation directory": (headers, self.opt + 96 + 5 * 8, "<I", 0x2000, "data directory 5"),
+            "stack reserve 4 KB": (headers, self.opt + 72, "<I", 0x1000, "SizeOfStackReserve is 0x1000"),
+            "no uninitialized data": (headers, self.opt + 12, "<I", 0, "SizeOfUninitializedData is 0x0"),
+            "OS version 4": (headers, self.opt + 40, "<H", 4, "MajorOperatingSystemVersion is 0x4"),
+            "heap commit": (headers, self.opt + 84, "<I", 0x2000, "SizeOfHeapCommit is 0x2000"),
+            "DLL characteristics": (headers, self.opt + 70, "<H", 0x40, "DllCharacteristics is 0x40"),
+            "raw data past the file": (sections, first + 16, "<I", 0x10000, "past the file"),
+            "unaligned raw pointer": (sections, first + 20, "<I", 0x201, "raw data not file-aligned"),
+            "SizeOfImage": (sections, self.opt + 56, "<I", 0x2000, "SizeOfImage 0x2000"),
+            "virtual size too small": (sections, first + 8, "<I", 0x10, "more raw data"),
         }
-        for name, (offset, fmt, value, reason) in cases.items():
+        for name, (check, offset, fmt, value, reason) in cases.items():
             with self.subTest(name):
                 data = patched(self.good, (offset, fmt, value))
-                self.assertReason(checks.section_problems(checks.parse(data), len(data)), reason)
+                self.assertReason(check(checks.parse(data), len(data)), reason)
 
     def test_stray_section_is_caught(self):
         data = bytearray(self.good)
@@ -89,28 +83,7 @@ class BrokenImages(unittest.TestCase):
         self.assertReason(checks.elf_match_problems(checks.parse(data), data, ELF(), READELF(), OBJCOPY()),
                           ".text: the file's bytes differ from the linked program's")
 
-    def test_foreign_instructions_are_caught(self):
-        text = self.pe.sections[0]
-        entry_offset = text.PointerToRawData + self.pe.OPTIONAL_HEADER.AddressOfEntryPoint - text.VirtualAddress
-        words = {
-            "Thumb-2 bl pair": 0xF800F000,
-            "blx register": 0xE12FFF33,
-            "blx immediate": 0xFA000000,
-            "clz": 0xE16F0F11,
-            "ldrd": 0xE1C020D0,
-            "ldr pc": 0xE59FF000,
-            "pop pc": 0xE8BD8000,
-            "mov pc, lr": 0xE1A0F00E,
-        }
-        for name, word in words.items():
-            with self.subTest(name):
-                data = bytearray(self.good)
-                struct.pack_into("<I", data, entry_offset, word)
-                problems = checks.text_code_problems(checks.parse(data), data, ELF(), NM(), OBJDUMP())
-                # Found where it was put, not somewhere else.
-                self.assertReason(problems, f"{checks.IMAGE_BASE + self.pe.OPTIONAL_HEADER.AddressOfEntryPoint:x}: ")
-
-    def test_thumb_rules_are_enforced(self):
+    def test_foreign_code_is_caught(self):
         symbols = checks.elf_symbols(ELF(), NM())
         text = self.pe.sections[0]
 
@@ -125,8 +98,16 @@ class BrokenImages(unittest.TestCase):
         rilfunc = symbols["RILFunc"][0]
         wrapped = symbols["__wrap_RILFunc"][0]
         arm_b = (symbols["Sleep"][0] - (entry + 12)) >> 2 & 0xFFFFFF
-        # name: (where, the patch, what the problem at that address must say)
+        # name: (where, the patch, what the problem at that address must say: found where it was put)
         cases = {
+            "Thumb-2 bl pair": (entry, struct.pack("<I", 0xF800F000), ""),
+            "blx register": (entry, struct.pack("<I", 0xE12FFF33), ""),
+            "blx immediate": (entry, struct.pack("<I", 0xFA000000), ""),
+            "clz": (entry, struct.pack("<I", 0xE16F0F11), ""),
+            "ldrd": (entry, struct.pack("<I", 0xE1C020D0), ""),
+            "ldr pc": (entry, struct.pack("<I", 0xE59FF000), ""),
+            "pop pc": (entry, struct.pack("<I", 0xE8BD8000), ""),
+            "mov pc, lr": (entry, struct.pack("<I", 0xE1A0F00E), ""),
             "Thumb-2 32-bit encoding": (rilfunc, struct.pack("<HH", 0xF8D1, 0x0000), ""),  # ldr.w r0, [r1]
             "Thumb blx register": (rilfunc, struct.pack("<H", 0x4798), "blx"),
             "Thumb pop {pc}": (rilfunc, struct.pack("<H", 0xBD10), "pop"),
