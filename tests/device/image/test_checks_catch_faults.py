@@ -30,10 +30,12 @@ class BrokenImages(unittest.TestCase):
     def assertReason(self, problems, reason):
         self.assertTrue(any(reason in p for p in problems), f"expected {reason!r} among {problems}")
 
-    def test_wrong_fields_are_caught(self):
-        first = self.pe.sections[0].get_file_offset()
-        headers = lambda pe, size: checks.header_problems(pe) + checks.written_field_problems(pe)
-        sections = checks.section_problems
+    def test_wrong_bytes_are_caught(self):
+        first, text_raw = self.pe.sections[0].get_file_offset(), self.pe.sections[0].PointerToRawData
+        headers = lambda pe, data: checks.header_problems(pe) + checks.written_field_problems(pe)
+        sections = lambda pe, data: checks.section_problems(pe, len(data))
+        imports = lambda pe, data: checks.import_problems(pe)
+        linked = lambda pe, data: checks.elf_match_problems(pe, data, ELF(), READELF(), OBJCOPY())
         # name: (the check, offset, format, value, the reason it must give)
         cases = {
             "Machine x86": (headers, self.coff + 0, "<H", 0x014C, "Machine is 0x14c"),
@@ -53,35 +55,20 @@ class BrokenImages(unittest.TestCase):
             "unaligned raw pointer": (sections, first + 20, "<I", 0x201, "raw data not file-aligned"),
             "SizeOfImage": (sections, self.opt + 56, "<I", 0x2000, "SizeOfImage 0x2000"),
             "virtual size too small": (sections, first + 8, "<I", 0x10, "more raw data"),
+            "import of the radio layer": (imports, self.good.find(b"coredll.dll\0"), "12s", b"ril.dll", "ril.dll is in the import table"),
+            "changed byte": (linked, text_raw + 0x40, "B", self.good[text_raw + 0x40] ^ 1, ".text: the file's bytes differ from the linked program's"),
         }
         for name, (check, offset, fmt, value, reason) in cases.items():
             with self.subTest(name):
                 data = patched(self.good, (offset, fmt, value))
-                self.assertReason(check(checks.parse(data), len(data)), reason)
+                self.assertReason(check(checks.parse(data), data), reason)
 
     def test_stray_section_is_caught(self):
-        data = bytearray(self.good)
+        # A third entry, a copy of .bss's at 0x3000, with the section count and SizeOfImage to match.
         table = self.pe.sections[0].get_file_offset()
-        stray = bytearray(data[table + 40: table + 80])
-        stray[0:8] = b".stray\0\0"
-        struct.pack_into("<I", stray, 12, 0x3000)
-        data[table + 80: table + 120] = stray
-        struct.pack_into("<H", data, self.coff + 2, 3)
-        struct.pack_into("<I", data, self.opt + 56, 0x4000)
+        stray = b".stray\0\0" + self.good[table + 48: table + 52] + struct.pack("<I", 0x3000) + self.good[table + 56: table + 80]
+        data = patched(self.good, (table + 80, "40s", stray), (self.coff + 2, "<H", 3), (self.opt + 56, "<I", 0x4000))
         self.assertReason(checks.section_problems(checks.parse(data), len(data)), "b'.stray'")
-
-    def test_import_of_the_radio_layer_is_caught(self):
-        data = bytearray(self.good)
-        at = data.find(b"coredll.dll\0")
-        data[at: at + 12] = b"ril.dll\0\0\0\0\0"
-        problems = checks.import_problems(checks.parse(data))
-        self.assertTrue(any("ril.dll" in p for p in problems), problems)
-
-    def test_changed_byte_is_caught_against_the_linked_program(self):
-        data = bytearray(self.good)
-        data[self.pe.sections[0].PointerToRawData + 0x40] ^= 0x01
-        self.assertReason(checks.elf_match_problems(checks.parse(data), data, ELF(), READELF(), OBJCOPY()),
-                          ".text: the file's bytes differ from the linked program's")
 
     def test_foreign_code_is_caught(self):
         symbols = checks.elf_symbols(ELF(), NM())
