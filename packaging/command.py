@@ -4,8 +4,8 @@ import sys
 
 
 class Failure(Exception):
-    """A failure said in one line, after the prefix of the step that failed."""
-    prefix = "packaging"
+    """A failure said in one line, after the prefix of the step that failed (the command's own when None)."""
+    prefix = None
 
 
 class SignError(Failure):
@@ -74,5 +74,4 @@ def run(main, prefix):
     try:
         main(sys.argv[1:])
     except Exception as error:  # noqa: BLE001 - whatever a library refuses is still said in one line
-        said = error.prefix if isinstance(error, Failure) and type(error) is not Failure else prefix
-        sys.exit(f"{said}: {one_line(error)}")
+        sys.exit(f"{getattr(error, 'prefix', None) or prefix}: {one_line(error)}")

@@ -52,7 +52,7 @@ def main(argv):
         except ValueError as error:
             raise CabError(f"could not write {unsigned}: {error}") from None
         write_whole(unsigned, cab)
-        sign(unsigned, out, load_and_warn(options), signing_time(options))
+        sign(unsigned, cab, out, load_and_warn(options), signing_time(options))
     except Exception:
         remove(unsigned, out)
         raise

@@ -41,6 +41,7 @@ list(APPEND PACKAGING /usr/bin/python3 -m)
 file(GLOB_RECURSE PACKAGING_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.py ${CMAKE_CURRENT_LIST_DIR}/*.sh)
 
 set(TEST_SIGNING_DIR ${CMAKE_BINARY_DIR}/test-signing)
+unset(identity)
 if(CLOCKWARD_SIGN_PFX)
     set(SIGN_WITH --pfx ${CLOCKWARD_SIGN_PFX})
     set(SIGN_DEPENDS ${CLOCKWARD_SIGN_PFX})
@@ -53,12 +54,10 @@ elseif(CLOCKWARD_SIGN_CERT OR CLOCKWARD_SIGN_KEY)
     message(FATAL_ERROR "CLOCKWARD_SIGN_CERT and CLOCKWARD_SIGN_KEY go together: give both or neither")
 elseif(CLOCKWARD_SIGN_IDENTITY)
     set(identity ${CLOCKWARD_SIGN_IDENTITY})
-    if(IS_ABSOLUTE "${identity}")
-        file(RELATIVE_PATH inside ${CMAKE_BINARY_DIR} ${identity})
-        if(NOT inside MATCHES "^\\.\\./" AND NOT IS_ABSOLUTE "${inside}")
-            message(FATAL_ERROR "CLOCKWARD_SIGN_IDENTITY (${identity}) lies inside the build tree; "
-                                "keep it where a new build folder or clone finds the same one")
-        endif()
+    string(FIND "${identity}/" "${CMAKE_BINARY_DIR}/" at)
+    if(at EQUAL 0)
+        message(FATAL_ERROR "CLOCKWARD_SIGN_IDENTITY (${identity}) lies inside the build tree; "
+                            "keep it where a new build folder or clone finds the same one")
     endif()
     # Made now, not as a build step, so that cleaning the build can never delete it.
     execute_process(COMMAND ${PACKAGING} packaging.signing_identity ${identity}
@@ -67,13 +66,12 @@ elseif(CLOCKWARD_SIGN_IDENTITY)
     if(failed)
         message(FATAL_ERROR "${why}")
     endif()
-    set(SIGN_WITH --identity ${identity})
-    set(SIGN_DEPENDS ${identity}/signer.pem ${identity}/signer.key ${identity}/ca.pem)
     if(made)
         message(STATUS "${made}")
     endif()
     message(STATUS "Signing with the identity in ${identity}")
 else()
+    set(identity ${TEST_SIGNING_DIR})
     add_custom_command(OUTPUT ${TEST_SIGNING_DIR}/signer.pem ${TEST_SIGNING_DIR}/signer.key ${TEST_SIGNING_DIR}/ca.pem
         COMMAND ${CMAKE_COMMAND} -E rm -rf ${TEST_SIGNING_DIR}
         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/signing/make_certificates.sh ${TEST_SIGNING_DIR}
@@ -81,9 +79,12 @@ else()
         DEPENDS ${CMAKE_CURRENT_LIST_DIR}/signing/make_certificates.sh
         COMMENT "Making a throwaway SHA-1 test CA and code-signing certificate"
         VERBATIM)
-    set(SIGN_WITH --identity ${TEST_SIGNING_DIR})
-    set(SIGN_DEPENDS ${TEST_SIGNING_DIR}/signer.pem ${TEST_SIGNING_DIR}/signer.key ${TEST_SIGNING_DIR}/ca.pem)
     message(STATUS "Signing with a throwaway test certificate (${TEST_SIGNING_DIR})")
+endif()
+if(identity)
+    # What the signing steps read of an identity folder (packaging/signing/credentials.py).
+    set(SIGN_WITH --identity ${identity})
+    set(SIGN_DEPENDS ${identity}/signer.pem ${identity}/signer.key ${identity}/ca.pem)
 endif()
 set(CLOCKWARD_SIGNING_AVAILABLE ON)
 # Reproducible builds: SOURCE_DATE_EPOCH, read when configuring like the image's time stamp, is the

@@ -27,9 +27,8 @@ def read_input(source):
         raise SignError(f"cannot read {source}: nothing to sign ({error.strerror})") from None
 
 
-def sign(source, out, credentials, when):
-    """Writes out, the signed copy of the image or cabinet source."""
-    data = read_input(source)
+def sign(source, data, out, credentials, when):
+    """Writes out, the signed copy of the image or cabinet source, whose bytes are data."""
     if data[:4] == b"MSCF":
         try:
             signed = signed_cab(data, credentials, time.time() if when is None else when, PROGRAM_NAME)
@@ -53,8 +52,8 @@ def main(argv):
     if len(argv) >= 2 and not argv[1].startswith("-"):
         remove(argv[1])  # even when the rest is refused: no output of an earlier run may look current
     (source, out), options = parse(argv, 2, USAGE, signing.OPTIONS)
-    read_input(source)
-    sign(source, out, load_and_warn(options), signing.signing_time(options))
+    data = read_input(source)  # before the credentials: a missing input is said first
+    sign(source, data, out, load_and_warn(options), signing.signing_time(options))
 
 
 if __name__ == "__main__":

@@ -10,8 +10,6 @@ writes neither and says so in one line; that is not a failure.
 import os
 import sys
 
-from cryptography.hazmat.primitives.serialization import Encoding
-
 from packaging.cab import trust_table as table
 from packaging.cab.cabinet_writer import cabinet
 from packaging.cab.trust_xml import trust_xml, untrust_xml
@@ -32,7 +30,7 @@ def main(argv):
               f"or {table.UNTRUST_CAB} is written; give the CA with the certificate (--ac, or inside the PFX)",
               file=sys.stderr)
         return
-    der = root.public_bytes(Encoding.DER)
+    der = signing.der(root)
     member_time = seconds(options, "--member-time", 0)
     try:
         for path, document in ((trust, trust_xml(der)), (untrust, untrust_xml(der))):

@@ -63,11 +63,12 @@ def check_identity(folder):
         raise SignError(f"the signing identity's folder {folder} is writable by others (mode {mode & 0o777:04o}): "
                         f"chmod 700 {folder}")
     for name in (IDENTITY_CA_KEY, IDENTITY_KEY, IDENTITY_CA, IDENTITY_SIGNER):
-        path = os.path.join(folder, name)
-        if not os.path.isfile(path):
+        if not os.path.isfile(os.path.join(folder, name)):
             raise SignError(f"the signing identity {folder} has no {name}")
+    for name in (IDENTITY_CA_KEY, IDENTITY_KEY):
+        path = os.path.join(folder, name)
         mode = os.stat(path).st_mode
-        if name.endswith(".key") and mode & 0o077:
+        if mode & 0o077:
             raise SignError(f"the key {path} is open to others (mode {mode & 0o777:04o}): it must be readable by its "
                             f"owner alone (chmod 600 {path})")
 
@@ -93,6 +94,10 @@ def private_key(path, password):
             return serialization.load_pem_private_key(data, None)  # an unencrypted key needs no password
     except Exception:  # noqa: BLE001 - not a key, a wrong password, an unsupported kind
         raise SignError(f"cannot read the key {path}: not a private key, or encrypted with another password") from None
+
+
+def der(certificate):
+    return certificate.public_bytes(serialization.Encoding.DER)
 
 
 def public(key):
@@ -158,7 +163,6 @@ def root_of(credentials):
         if current is None:
             return None
     return current
-
 
 
 def signing_time(options):

@@ -184,6 +184,11 @@ def check_signed(test, cab):
 def check_refused(test, result, message, outputs):
     """A failure: one line on standard error naming the reason, and none of the outputs (nor a partial one) left."""
     test.assertNotEqual(0, result.returncode, result.stderr)
+    check_said(test, result, message, outputs)
+
+
+def check_said(test, result, message, outputs):
+    """One line on standard error naming the reason, and none of the outputs (nor a partial one) left."""
     test.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
     test.assertIn(message, result.stderr)
     for path in outputs:
