@@ -11,9 +11,9 @@ if(NOT ARM_CROSS_COMPILER OR NOT OSSLSIGNCODE_FOR_DEVICE)
     return()
 endif()
 add_custom_target(device_subbuild
-    COMMAND ${CMAKE_COMMAND} -S ${PROJECT_SOURCE_DIR} -B ${DEVICE_SUBBUILD_DIR} -G ${CMAKE_GENERATOR}
-            -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/toolchain-armv4t-wince.cmake -DCMAKE_BUILD_TYPE=MinSizeRel > /dev/null
-    COMMAND ${CMAKE_COMMAND} --build ${DEVICE_SUBBUILD_DIR} --target device_image signed_device_image
+    COMMAND ${CMAKE_COMMAND} --preset device > /dev/null
+    COMMAND ${CMAKE_COMMAND} --build --preset device --target device_image signed_device_image
+    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
     BYPRODUCTS ${DEVICE_SUBBUILD_DIR}/clockward.exe ${DEVICE_SUBBUILD_DIR}/clockward-signed.exe
     VERBATIM)
 set(DEVICE_SUBBUILD_AVAILABLE ON)

@@ -8,17 +8,8 @@ namespace {
 const DWORD kDevSpecificATCommand = 1;
 const DWORD kFraming = 6;  // the code's four bytes, the carriage return and the zero
 
-}  // namespace
-
-std::vector<uint8_t> CommandBlock(const std::string& text)
-{
-    std::vector<uint8_t> block(text.size() + kFraming, 0);
-    block[0] = kDevSpecificATCommand;
-    for (size_t i = 0; i < text.size(); ++i) block[4 + i] = static_cast<uint8_t>(text[i]);
-    block[text.size() + 4] = '\r';
-    return block;
-}
-
+// A well-formed block is what CommandBlock writes, with no carriage return or zero inside the
+// text. On success *line is the text alone.
 bool WellFormedBlock(const BYTE* block, DWORD size, std::string* line)
 {
     if (!block || size < kFraming || size > kMaxCommandBlockSize) return false;
@@ -30,6 +21,17 @@ bool WellFormedBlock(const BYTE* block, DWORD size, std::string* line)
     }
     line->assign(reinterpret_cast<const char*>(block + 4), size - kFraming);
     return true;
+}
+
+}  // namespace
+
+std::vector<uint8_t> CommandBlock(const std::string& text)
+{
+    std::vector<uint8_t> block(text.size() + kFraming, 0);
+    block[0] = kDevSpecificATCommand;
+    for (size_t i = 0; i < text.size(); ++i) block[4 + i] = static_cast<uint8_t>(text[i]);
+    block[text.size() + 4] = '\r';
+    return block;
 }
 
 HRESULT DevSpecificRefusal(bool handleOpen, const BYTE* block, DWORD size, int32_t refuse, std::string* line)

@@ -14,10 +14,6 @@ const DWORD kMaxCommandBlockSize = 64 * 1024;
 // Code 1 (little-endian), the command text, a carriage return and a zero.
 std::vector<uint8_t> CommandBlock(const std::string& text);
 
-// A well-formed block is what CommandBlock writes, with no carriage return or zero inside the
-// text. On success *line is the text alone.
-bool WellFormedBlock(const BYTE* block, DWORD size, std::string* line);
-
 // What both simulated RIL_DevSpecific answer before the modem sees anything, checked in this
 // order: E_HANDLE for a handle they never opened, E_INVALIDARG for a malformed block, the phone's
 // refusal (refuse < 0). 0 (S_OK) to go on with *line.

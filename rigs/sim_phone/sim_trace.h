@@ -11,7 +11,8 @@
 // Opens (appending) or closes the trace; an empty path turns tracing off. False when it cannot open.
 bool OpenTrace(const std::string& path);
 
-// Writes "<seconds.nanoseconds of CLOCK_MONOTONIC> <event>\n" in a single write.
+// Writes "<seconds.nanoseconds of CLOCK_MONOTONIC> <event>\n" in one write, retried
+// for whatever is left (WriteFully).
 void TraceLine(const std::string& event);
 
 // A C-style quoted string; control and non-ASCII bytes as \r, \n or \xNN.

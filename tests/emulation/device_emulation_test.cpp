@@ -7,6 +7,7 @@
 #include <functional>
 #include <tuple>
 
+#include "platform/device/pe_constants.h"
 #include "platform/host/utf_convert.h"
 #include "rigs/common/sim_modem.h"
 #include "rigs/emulated_phone/emulated_phone.h"
@@ -69,7 +70,7 @@ PhoneRun RunAndExpect(const Scenario& s, PhoneSetup setup, const std::vector<uin
     RunRecord record;
     record.exitCode = run.terminated && run.terminateHandle == 0x42 ? static_cast<int>(run.exitCode) : -1;
     record.debugLines = run.debugLines;
-    for (const EmulatedBox& b : run.boxes) record.boxes.push_back({b.text, b.caption, b.owner ? 0xBAD0000u : b.style});
+    for (const EmulatedBox& b : run.boxes) record.boxes.push_back({b.text, b.caption, b.style});
     for (const RadioCall& c : run.radioCalls) {
         std::vector<uint64_t> args(c.args.begin(), c.args.end());
         if (c.name == "RIL_Initialize") args.resize(5);  // the handle's place is checked below
@@ -80,6 +81,7 @@ PhoneRun RunAndExpect(const Scenario& s, PhoneSetup setup, const std::vector<uin
     std::string why;
     if (!ReadTimeZoneUpdate(setup.modemStateFile, &record.settingAfter, &why)) record.settingAfter = -1;
     ExpectOutcome(s, record, lines);
+    for (const EmulatedBox& b : run.boxes) EXPECT_EQ(0u, b.owner) << b.text;
 
     // The start-up builds argv, and the program waits before anything else.
     std::vector<std::string> first = run.services;
@@ -192,7 +194,7 @@ TEST_P(CallbackAtEveryBoundary, KeepsTheScenarioOutcome)
     // An accepted command that the close does not cancel has its answer from the send's return on:
     // the send's return, the close's entry and return, the process's end.
     const PhoneDescription& phone = scenario.phone;
-    const bool answered = phone.refuse == 0 && (phone.atDeinit != PendingResults::Cancel || phone.result == ResultTiming::BeforeReturn);
+    const bool answered = phone.refuse == 0 && ModemRunsAtSend(phone);
     size_t answeredAt = 0;
     for (const Boundary& at : plain.boundaries) answeredAt += at.commandAnswered;
     EXPECT_EQ(answered ? 4u : 0u, answeredAt);
@@ -300,7 +302,7 @@ void Put(Bytes& b, size_t at, uint32_t v, int bytes = 4)
     for (int i = 0; i < bytes; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
 }
 size_t OptionalHeader(const Bytes& b) { return U32(b, 0x3C) + 24; }
-size_t SectionEntry(const Bytes& b, int index) { return OptionalHeader(b) + 224 + 40 * static_cast<size_t>(index); }
+size_t SectionEntry(const Bytes& b, int index) { return U32(b, 0x3C) + PE_SECTION_TABLE_OFFSET + 40 * static_cast<size_t>(index); }
 
 // Instructions written over the code at a symbol of the linked image (its first section holds the code).
 Patch Code(const char* symbol, std::vector<uint32_t> units, int unitBytes = 4)

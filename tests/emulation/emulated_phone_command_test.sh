@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The emulated-phone command: a good image switches the modem off and prints its run per CPU
-# model; an image the loader refuses stops it with one line naming the reason and exit code 1.
+# model, on the given state file or on a fresh modem it names; an image the loader refuses stops it
+# with one line naming the reason and exit code 1.
 set -u
 command=$1 image=$2
 dir=$(mktemp -d)

@@ -26,7 +26,7 @@ struct SearchCase : NamedRow {
 const SearchCase kSearches[] = {
     {"FindsTheLibraryBesideTheExecutable", Beside::RadioLayer, "ril.dll", true, ""},
     {"MissingEverywhereFailsWithAReason", Beside::Nothing, "ril.dll", false, "ril.dll"},
-    {"NothingNamedFails", Beside::Nothing, "", false, ""},
+    {"NothingNamedFails", Beside::Nothing, "", false, "empty library name"},
     {"AFileThatIsNotALibraryFailsInsteadOfFallingThrough", Beside::NotALibrary, "ril.dll", false, "ril.dll"},
 };
 

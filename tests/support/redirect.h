@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 class Redirect {
@@ -11,7 +12,7 @@ public:
     // To a descriptor of the caller's (closed here once taken), or to a file written afresh.
     Redirect(int fd, int to) : fd_(fd), saved_(dup(fd))
     {
-        dup2(to, fd);
+        if (to < 0 || saved_ < 0 || dup2(to, fd) < 0) ADD_FAILURE() << "cannot redirect descriptor " << fd;
         close(to);
     }
     Redirect(int fd, const std::filesystem::path& file) : Redirect(fd, open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)) {}

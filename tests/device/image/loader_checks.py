@@ -5,7 +5,6 @@ import pe_image_checks as checks
 from coredll_exports import IMAGE_IMPORTS, ORDINALS
 from loader_view import View
 
-SCN_WRITE = 0x80000000
 BY_ORDINAL = 0x80000000
 NEWEST_SUBSYSTEM = (5, 2)   # Windows Mobile 6 is CE 5.02; the loader refuses anything newer
 
@@ -61,7 +60,7 @@ def address_table_writable_problems(view):
     for dll, _, iat, entries in view.descriptors():
         end = iat + 4 * (len(entries) + 1)
         section = view.section_of(iat)
-        if section is None or section is not view.section_of(end - 1) or not section[5] & SCN_WRITE:
+        if section is None or section is not view.section_of(end - 1) or not section[5] & checks.SCN_WRITE:
             problems.append(f"{dll}: the address table at {iat:#x} is not inside one writable section")
     return problems
 
