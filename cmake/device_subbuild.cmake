@@ -12,8 +12,8 @@ if(NOT ARM_CROSS_COMPILER OR NOT OSSLSIGNCODE_FOR_DEVICE)
 endif()
 add_custom_target(device_subbuild
     COMMAND ${CMAKE_COMMAND} --preset device > /dev/null
-    COMMAND ${CMAKE_COMMAND} --build --preset device --target device_image signed_device_image
+    COMMAND ${CMAKE_COMMAND} --build --preset device --target device_image signed_device_image check_image
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-    BYPRODUCTS ${DEVICE_SUBBUILD_DIR}/clockward.exe ${DEVICE_SUBBUILD_DIR}/clockward-signed.exe
+    BYPRODUCTS ${DEVICE_SUBBUILD_DIR}/clockward.exe ${DEVICE_SUBBUILD_DIR}/clockward-signed.exe ${DEVICE_SUBBUILD_DIR}/clockward-check.exe
     VERBATIM)
 set(DEVICE_SUBBUILD_AVAILABLE ON)

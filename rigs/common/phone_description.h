@@ -11,10 +11,25 @@ enum class Library { Present, Absent, WithoutDevSpecific };
 // RIL_Initialize: opens the connection, fails without writing the handle, or fails after writing
 // one that was never opened.
 enum class InitBehaviour { Ok, Fail, FailWithHandle };
-enum class ModemReply { Ok, Error };
+// The modem: carries out what it knows, or answers ERROR to everything, or +CME ERROR: 4
+// (operation not supported) to everything.
+enum class ModemReply { Ok, Error, CmeError };
 // When a command's result comes: after the modem's delay, from inside RIL_DevSpecific before it
-// returns (the caller has not stored the identifier yet), or only once RIL_Deinitialize is called.
-enum class ResultTiming { Delayed, BeforeReturn, AtDeinit };
+// returns (the caller has not stored the identifier yet), only once RIL_Deinitialize is called, or
+// never (the modem carried the command out but its answer is lost).
+enum class ResultTiming { Delayed, BeforeReturn, AtDeinit, Never };
+// How the radio layer hands an OK answer to the result callback (lpData, cbData): the driver's own
+// affair, so each plausible layout is a phone of its own. ERROR comes as the layer's error code, a
+// DWORD, but for ErrorAsText.
+//   Verbatim            the modem's text as received, CR LF framing and the final OK, no NUL counted
+//   VerbatimWithNul     the same with its terminating NUL counted in cbData
+//   DataLine            the information line alone ("*AETZ: 0"), no framing, no NUL
+//   Nothing             cbData 0 and lpData NULL
+//   AfterUnrelatedLine  an unsolicited line first, then the modem's text
+//   Long                a 300-byte unsolicited line first, then the modem's text
+//   NullData            lpData NULL with cbData the text's length
+//   ErrorAsText         as Verbatim, and ERROR too comes as the modem's text instead of a code
+enum class AnswerShape { Verbatim, VerbatimWithNul, DataLine, Nothing, AfterUnrelatedLine, Long, NullData, ErrorAsText };
 // What RIL_Deinitialize does with results not yet delivered: waits for and delivers them, drops
 // them, or cancels the commands themselves, which reach the modem only when their result is due.
 enum class PendingResults { Deliver, Drop, Cancel };
@@ -30,16 +45,18 @@ struct PhoneDescription {
     int32_t refuse = 0;  // 0: RIL_DevSpecific accepts well-formed blocks; negative: refuses with this value
     ModemReply modem = ModemReply::Ok;
     ResultTiming result = ResultTiming::Delayed;
+    AnswerShape answer = AnswerShape::Verbatim;
     unsigned delayMs = 20;       // how long the modem takes with a delayed result
     unsigned notify = 0;         // notifications delivered once the connection is open, before any result
     PendingResults atDeinit = PendingResults::Deliver;
 };
 
 // Under the cancel policy a command waits, unsent, until its result is due; a result due inside
-// RIL_DevSpecific is due at once.
+// RIL_DevSpecific is due at once, and a command whose result never comes has nothing to wait for.
 inline bool ModemRunsAtSend(const PhoneDescription& phone)
 {
-    return phone.atDeinit != PendingResults::Cancel || phone.result == ResultTiming::BeforeReturn;
+    return phone.atDeinit != PendingResults::Cancel || phone.result == ResultTiming::BeforeReturn ||
+           phone.result == ResultTiming::Never;
 }
 // Whether RIL_Deinitialize delivers what is still pending before it lets the connection go.
 inline bool DeinitDelivers(const PhoneDescription& phone)

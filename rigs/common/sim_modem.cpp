@@ -86,9 +86,10 @@ bool WriteTimeZoneUpdate(const std::string& stateFile, int value, std::string* w
     return true;
 }
 
-ModemAnswer RunModemCommand(const std::string& line, const std::string& stateFile, bool answerError)
+ModemAnswer RunModemCommand(const std::string& line, const std::string& stateFile, ModemReply reply)
 {
-    if (answerError) return Final(false);
+    if (reply == ModemReply::Error) return Final(false);
+    if (reply == ModemReply::CmeError) return ModemAnswer{false, "\r\n+CME ERROR: 4\r\n", std::string()};
     const std::string cmd = Upper(line);
     if (cmd == "AT") return Final(true);
     if (cmd == "AT*AETZ=?") return Final(true, "*AETZ: (0,1)");

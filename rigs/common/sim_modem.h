@@ -11,7 +11,10 @@ struct ModemAnswer {
 
 // line: one command line without its carriage return. The automatic network time-zone update
 // setting ("AT*AETZ") starts on (1) while the state file does not exist.
-ModemAnswer RunModemCommand(const std::string& line, const std::string& stateFile, bool answerError);
+#include "rigs/common/phone_description.h"
+
+// reply: ModemReply::Ok interprets the line; Error and CmeError refuse it whatever it is.
+ModemAnswer RunModemCommand(const std::string& line, const std::string& stateFile, ModemReply reply);
 
 // Reads the stored setting: 1 when the file is missing; false with a reason for an unreadable or
 // malformed file.

@@ -53,6 +53,7 @@ bool CoredllStandIns::Service(Trap trap)
     case Trap::Sleep:
         run_.services.push_back("Sleep(" + std::to_string(r0) + ")");
         if (run_.services.size() <= 2) ReadArgv();
+        if (!cpu_.InCallback() && !radio_.MainThreadSleeps()) return false;
         break;
     case Trap::LoadLibraryW: {
         const std::u16string name = memory.ReadWide(r0);

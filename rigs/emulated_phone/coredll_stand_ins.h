@@ -6,7 +6,7 @@
 
 class CoredllStandIns {
 public:
-    CoredllStandIns(CpuHarness& cpu, const PhoneSetup& setup, PhoneRun& run, const RadioStandIn& radio)
+    CoredllStandIns(CpuHarness& cpu, const PhoneSetup& setup, PhoneRun& run, RadioStandIn& radio)
         : cpu_(cpu), setup_(setup), run_(run), radio_(radio) {}
     // Services one coredll trap; false when the run must stop (the reason is set).
     bool Service(Trap trap);
@@ -22,5 +22,5 @@ private:
     CpuHarness& cpu_;
     const PhoneSetup& setup_;
     PhoneRun& run_;
-    const RadioStandIn& radio_;
+    RadioStandIn& radio_;  // resolves its entry points, and delivers while the main thread sleeps
 };

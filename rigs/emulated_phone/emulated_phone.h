@@ -34,8 +34,8 @@ struct Boundary {
 };
 
 struct PhoneSetup {
-    // The main thread runs straight through here: a delayed result comes where an at-deinit one
-    // does, on entry to RIL_Deinitialize.
+    // The main thread runs straight through here: a delayed result comes at its next Sleep, or
+    // where an at-deinit one does, on entry to RIL_Deinitialize.
     PhoneDescription phone;
     std::u16string commandLine;
     std::u16string moduleName = u"\\Windows\\clockward.exe";  // what GetModuleFileNameW reports

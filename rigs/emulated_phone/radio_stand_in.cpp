@@ -4,6 +4,7 @@
 
 #include "platform/hresult_codes.h"
 #include "platform/ril_api.h"
+#include "rigs/common/answer_shape.h"
 #include "rigs/common/command_block.h"
 
 namespace {
@@ -69,15 +70,18 @@ bool RadioStandIn::DevSpecific(uint32_t handle, uint32_t block, uint32_t size)
     if (result == S_OK) {
         if (setup_.modemStateFile.empty()) return cpu_.Fail("the emulated phone was given no modem state file");
         if (ModemRunsAtSend(setup_.phone)) {
-            answer_ = RunModemCommand(line, setup_.modemStateFile, setup_.phone.modem == ModemReply::Error);
+            answer_ = RunModemCommand(line, setup_.modemStateFile, setup_.phone.modem);
             if (!answer_.problem.empty()) return cpu_.Fail("modem: " + answer_.problem);
             answered_ = true;
         }
         result = static_cast<HRESULT>(++lastId_);
         // A result the sweep moves comes where it says, neither here nor at the close.
         if (setup_.sweep.callback != SweptCallback::MatchingResult) {
-            if (setup_.phone.result != ResultTiming::BeforeReturn) queued_.push_back(lastId_);
-            else if (!Deliver(lastId_)) return false;
+            if (setup_.phone.result == ResultTiming::BeforeReturn) {
+                if (!Deliver(lastId_)) return false;
+            } else if (setup_.phone.result != ResultTiming::Never) {
+                queued_.push_back(lastId_);
+            }
         }
     }
     cpu_.SetReg(UC_ARM_REG_R0, static_cast<uint32_t>(result));
@@ -101,10 +105,21 @@ bool RadioStandIn::Deinitialize(uint32_t handle)
 
 bool RadioStandIn::Deliver(uint32_t id, ImageCallOptions options)
 {
-    const std::string& text = answer_.response;
-    cpu_.memory().Write(kResultDataAt, text.c_str(), text.size() + 1);
-    const uint32_t code = answer_.ok ? RIL_RESULT_OK : RIL_RESULT_ERROR;
-    return cpu_.CallImage(resultCb_, {code, id, kResultDataAt, static_cast<uint32_t>(text.size()), param_}, options);
+    const ResultData r = ShapeResult(answer_, setup_.phone.answer);
+    cpu_.memory().Write(kResultDataAt, r.bytes.c_str(), r.bytes.size() + 1);
+    return cpu_.CallImage(resultCb_, {r.code, id, r.null ? 0 : kResultDataAt, r.size, param_}, options);
+}
+
+bool RadioStandIn::MainThreadSleeps()
+{
+    // While the main thread sleeps, the layer's thread delivers what the modem has answered.
+    if (setup_.phone.result != ResultTiming::Delayed) return true;
+    std::vector<uint32_t> due;
+    due.swap(queued_);
+    for (uint32_t id : due) {
+        if (!Deliver(id)) return false;
+    }
+    return true;
 }
 
 bool RadioStandIn::DeliverMovedResult(ImageCallOptions options)

@@ -29,6 +29,8 @@ public:
     bool DeliverStaleResult(ImageCallOptions options) { return Deliver(lastId_ + 7, options); }
     bool DeliverResultWithIdZero(ImageCallOptions options) { return Deliver(0, options); }
     bool Notify(ImageCallOptions options = {});
+    // The main thread has called Sleep: a delayed result comes now.
+    bool MainThreadSleeps();
 
 private:
     bool Initialize(uint32_t index, uint32_t resultCb, uint32_t notifyCb, uint32_t classes);

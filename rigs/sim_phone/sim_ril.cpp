@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "platform/host/stderr_output.h"
+#include "rigs/common/answer_shape.h"
 #include "rigs/common/command_block.h"
 #include "rigs/common/sim_modem.h"
 #include "sim_switches.h"
@@ -94,7 +95,7 @@ void Enqueue(Connection& c, Event event)
 // The connection's modem carries out one command line, and the trace says what it answered.
 ModemAnswer AskModem(const SimSwitches& switches, const std::string& line)
 {
-    const ModemAnswer answer = RunModemCommand(line, switches.stateFile, switches.phone.modem == ModemReply::Error);
+    const ModemAnswer answer = RunModemCommand(line, switches.stateFile, switches.phone.modem);
     if (!answer.problem.empty()) Report("modem: " + answer.problem);
     TraceLine("modem " + Quoted(line.data(), line.size()) + " -> " + Quoted(answer.response.data(), answer.response.size()));
     return answer;
@@ -108,9 +109,11 @@ void Deliver(Connection& c, Event e)
         e.data = answer.response;
     }
     if (e.isResult) {
-        TraceLine("callback result handle=" + Pointer(c.handle) + " code=" + std::to_string(e.code) +
-                  " id=" + HexWord(static_cast<uint32_t>(e.cmdId)) + " data=" + Quoted(e.data.data(), e.data.size()));
-        c.onResult(e.code, e.cmdId, e.data.data(), static_cast<DWORD>(e.data.size()), c.param);
+        const ResultData r = ShapeResult(ModemAnswer{e.code == RIL_RESULT_OK, e.data, std::string()}, c.switches.phone.answer);
+        TraceLine("callback result handle=" + Pointer(c.handle) + " code=" + std::to_string(r.code) + " id=" +
+                  HexWord(static_cast<uint32_t>(e.cmdId)) + " size=" + std::to_string(r.size) + " data=" +
+                  (r.null ? std::string("null") : Quoted(r.bytes.data(), r.bytes.size())));
+        c.onResult(r.code, e.cmdId, r.null ? nullptr : r.bytes.data(), r.size, c.param);
     } else {
         TraceLine("callback notify handle=" + Pointer(c.handle) + " code=" + HexWord(e.code) +
                   " data=" + HexBytes(e.data.data(), e.data.size()));
@@ -253,6 +256,7 @@ extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSiz
     if (c->switches.phone.result == ResultTiming::Delayed) due += std::chrono::milliseconds(c->switches.phone.delayMs);
     if (c->switches.phone.result == ResultTiming::AtDeinit) due = Clock::time_point::max();
     const bool waitForDelivery = c->switches.phone.result == ResultTiming::BeforeReturn;
+    if (c->switches.phone.result == ResultTiming::Never) return finish(id);
     Enqueue(*c, Event{true, answer.ok ? RIL_RESULT_OK : RIL_RESULT_ERROR, id, answer.response, due,
                       waitForDelivery ? &delivered : nullptr, cancellable ? line : std::string(), cancellable});
     // The race a caller must survive: its result arrives before it has even seen the identifier.

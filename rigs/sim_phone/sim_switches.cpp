@@ -90,10 +90,21 @@ std::string Words(const Choice (&choices)[N])
 const Choice kInitChoices[] = {{"ok", static_cast<int>(InitBehaviour::Ok)},
                                {"fail", static_cast<int>(InitBehaviour::Fail)},
                                {"fail-with-handle", static_cast<int>(InitBehaviour::FailWithHandle)}};
-const Choice kModemChoices[] = {{"ok", static_cast<int>(ModemReply::Ok)}, {"error", static_cast<int>(ModemReply::Error)}};
+const Choice kModemChoices[] = {{"ok", static_cast<int>(ModemReply::Ok)},
+                                {"error", static_cast<int>(ModemReply::Error)},
+                                {"cme-error", static_cast<int>(ModemReply::CmeError)}};
 const Choice kResultChoices[] = {{"delayed", static_cast<int>(ResultTiming::Delayed)},
                                  {"before-return", static_cast<int>(ResultTiming::BeforeReturn)},
-                                 {"at-deinit", static_cast<int>(ResultTiming::AtDeinit)}};
+                                 {"at-deinit", static_cast<int>(ResultTiming::AtDeinit)},
+                                 {"never", static_cast<int>(ResultTiming::Never)}};
+const Choice kAnswerChoices[] = {{"verbatim", static_cast<int>(AnswerShape::Verbatim)},
+                                 {"verbatim-with-nul", static_cast<int>(AnswerShape::VerbatimWithNul)},
+                                 {"data-line", static_cast<int>(AnswerShape::DataLine)},
+                                 {"nothing", static_cast<int>(AnswerShape::Nothing)},
+                                 {"after-unrelated-line", static_cast<int>(AnswerShape::AfterUnrelatedLine)},
+                                 {"long", static_cast<int>(AnswerShape::Long)},
+                                 {"null-data", static_cast<int>(AnswerShape::NullData)},
+                                 {"error-as-text", static_cast<int>(AnswerShape::ErrorAsText)}};
 const Choice kAtDeinitChoices[] = {{"deliver", static_cast<int>(PendingResults::Deliver)},
                                    {"drop", static_cast<int>(PendingResults::Drop)},
                                    {"cancel", static_cast<int>(PendingResults::Cancel)}};
@@ -123,6 +134,8 @@ SwitchReading ReadSimSwitches(const std::vector<std::string>& environment, const
             if (!ParseChoice(value, kModemChoices, &phone.modem)) bad(Words(kModemChoices));
         } else if (name == "CLOCKWARD_SIM_RESULT") {
             if (!ParseChoice(value, kResultChoices, &phone.result)) bad(Words(kResultChoices));
+        } else if (name == "CLOCKWARD_SIM_ANSWER") {
+            if (!ParseChoice(value, kAnswerChoices, &phone.answer)) bad(Words(kAnswerChoices));
         } else if (name == "CLOCKWARD_SIM_DELAY_MS") {
             if (!ParseUnsigned(value, 60000, &phone.delayMs)) bad("milliseconds from 0 to 60000");
         } else if (name == "CLOCKWARD_SIM_NOTIFY") {
@@ -147,6 +160,7 @@ std::vector<std::string> SwitchesFor(const PhoneDescription& phone)
     std::vector<std::string> env = {std::string(kPrefix) + "INIT=" + WordFor(phone.init, kInitChoices),
                                     std::string(kPrefix) + "MODEM=" + WordFor(phone.modem, kModemChoices),
                                     std::string(kPrefix) + "RESULT=" + WordFor(phone.result, kResultChoices),
+                                    std::string(kPrefix) + "ANSWER=" + WordFor(phone.answer, kAnswerChoices),
                                     std::string(kPrefix) + "DELAY_MS=" + std::to_string(phone.delayMs),
                                     std::string(kPrefix) + "NOTIFY=" + std::to_string(phone.notify),
                                     std::string(kPrefix) + "AT_DEINIT=" + WordFor(phone.atDeinit, kAtDeinitChoices)};

@@ -35,7 +35,8 @@ std::vector<std::string> DebugLines(const std::string& stderrText)
 {
     std::vector<std::string> out;
     for (const std::string& line : Lines(stderrText)) {
-        if (line.compare(0, 3, "###") == 0 || line.compare(0, 10, "SendATCmd ") == 0) out.push_back(line + "\n");
+        if (line.compare(0, 3, "###") == 0 || line.compare(0, 10, "SendATCmd ") == 0 || line.compare(0, 10, "CheckAETZ ") == 0)
+            out.push_back(line + "\n");
     }
     return out;
 }
@@ -99,8 +100,10 @@ RunRecord RecordOfHostRun(int exitCode, const std::string& stderrText, const std
     run.exitCode = exitCode;
     run.debugLines = DebugLines(stderrText);
     for (const DrawnBox& b : Boxes(stderrText)) {
-        // The host draws MB_ICONEXCLAMATION as "(!)" and MB_OK as "[ OK ]"; anything else shows.
-        const uint32_t style = (b.icon == "(!)" ? 0x30u : 0xFF00u) | (b.buttons == "[ OK ]" ? 0u : 0xFF0000u);
+        // The host draws MB_ICONEXCLAMATION as "(!)", MB_ICONASTERISK as "(i)" and MB_OK as "[ OK ]";
+        // anything else shows.
+        const uint32_t icon = b.icon == "(!)" ? 0x30u : b.icon == "(i)" ? 0x40u : 0xFF00u;
+        const uint32_t style = icon | (b.buttons == "[ OK ]" ? 0u : 0xFF0000u);
         run.boxes.push_back({b.text, b.caption, style});
     }
     const std::map<std::string, std::vector<std::string>> argsOf = {

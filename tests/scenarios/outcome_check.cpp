@@ -11,8 +11,8 @@ void ExpectOutcome(const Scenario& s, const RunRecord& run, const std::vector<st
     ASSERT_EQ(s.boxTexts.size(), run.boxes.size());
     for (size_t i = 0; i < run.boxes.size(); ++i) {
         EXPECT_EQ(s.boxTexts[i], run.boxes[i].text);
-        EXPECT_EQ("ERROR", run.boxes[i].caption);
-        EXPECT_EQ(0x30u, run.boxes[i].style);  // MB_OK | MB_ICONEXCLAMATION
+        EXPECT_EQ(s.program == Program::Check ? "Clockward Check" : "ERROR", run.boxes[i].caption);
+        EXPECT_EQ(s.boxStyle, run.boxes[i].style);
     }
     std::vector<std::string> names;
     for (const RecordedCall& c : run.radioCalls) names.push_back(c.name);

@@ -46,7 +46,12 @@ const std::vector<Scenario>& Scenarios()
         {.name = "ArgumentsIgnored", .phone = {.result = AtDeinit}, .arguments = {"AT*AETZ=1", "--help", "\"quoted arg\"", "\xc3\xbcnic\xc3\xb6" "de"},
          .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kOk}, .settingAfter = 0},
     };
-    return table;
+    static const std::vector<Scenario> all = [] {
+        std::vector<Scenario> rows = table;
+        for (const Scenario& s : CheckScenarios()) rows.push_back(s);
+        return rows;
+    }();
+    return all;
 }
 
 const Scenario& NamedScenario(const std::string& name)

@@ -22,8 +22,12 @@
 //
 // Rows with a connection say when the result comes: at-deinit holds it until the program closes
 // the connection, which it does only after storing the identifier, on any machine.
+// Clockward switches the setting off; Clockward Check asks for it and shows the answer.
+enum class Program { Clockward, Check };
+
 struct Scenario {
     const char* name;
+    Program program = Program::Clockward;
     PhoneDescription phone = {};
     std::vector<std::string> arguments = {};  // after the program name
     // What the program must do.
@@ -31,12 +35,18 @@ struct Scenario {
     bool sendsWithHandleZero = false;
     std::vector<uint8_t> block = {};           // what RIL_DevSpecific is handed, when it is called
     std::vector<std::string> debugLines = {};  // UTF-8, each ending in "\r\n", in order
-    std::vector<std::string> boxTexts = {};    // every box has no owner, caption "ERROR" and style 0x30
-    // The simulated modem's time-zone update setting after the run; it starts on (1).
+    // Every box has no owner; Clockward's have caption "ERROR" and style 0x30 (OK, exclamation
+    // icon), the check's caption "Clockward Check" and boxStyle.
+    std::vector<std::string> boxTexts = {};
+    uint32_t boxStyle = 0x30;
+    // The simulated modem's time-zone update setting before and after the run.
+    int settingBefore = 1;
     int settingAfter = 1;
 };
 
 const std::vector<Scenario>& Scenarios();
+// Clockward Check's rows, which Scenarios() ends with.
+std::vector<Scenario> CheckScenarios();
 const Scenario& NamedScenario(const std::string& name);
 
 // Test names and failure messages show the scenario's name rather than its bytes.

@@ -21,7 +21,7 @@ protected:
         ASSERT_FALSE(dir.path().empty());
         state = (dir / "phone" / "aetz.state").string();
     }
-    ModemAnswer Run(const std::string& line, bool error = false) { return RunModemCommand(line, state, error); }
+    ModemAnswer Run(const std::string& line, ModemReply reply = ModemReply::Ok) { return RunModemCommand(line, state, reply); }
     TempDir dir{"modem"};
     std::string state;
 };
@@ -69,7 +69,7 @@ TEST_F(SimModem, SettingStartsOnAndPersistsOff)
 
 TEST_F(SimModem, ErrorModeAnswersErrorAndChangesNothing)
 {
-    const ModemAnswer a = Run("AT*AETZ=0", true);
+    const ModemAnswer a = Run("AT*AETZ=0", ModemReply::Error);
     EXPECT_FALSE(a.ok);
     EXPECT_EQ("\r\nERROR\r\n", a.response);
     EXPECT_FALSE(fs::exists(state));
@@ -88,7 +88,7 @@ TEST_F(SimModem, UnwritableStateFileIsAnError)
 {
     fs::create_directories(dir / "phone");
     std::ofstream(dir / "blocker") << "x";
-    const ModemAnswer a = RunModemCommand("AT*AETZ=0", (dir / "blocker" / "aetz.state").string(), false);
+    const ModemAnswer a = RunModemCommand("AT*AETZ=0", (dir / "blocker" / "aetz.state").string(), ModemReply::Ok);
     EXPECT_FALSE(a.ok);
     EXPECT_FALSE(a.problem.empty());
 }

@@ -54,11 +54,13 @@ TEST(SimSwitches, RefusalInSignedDecimal)
 TEST(SimSwitches, WrittenSwitchesReadBackAsThePhone)
 {
     const PhoneDescription phone = {.init = InitBehaviour::Fail, .refuse = -5, .modem = ModemReply::Error,
-                                    .result = ResultTiming::AtDeinit, .delayMs = 7, .notify = 2, .atDeinit = PendingResults::Cancel};
+                                    .result = ResultTiming::AtDeinit, .answer = AnswerShape::DataLine, .delayMs = 7, .notify = 2,
+                                    .atDeinit = PendingResults::Cancel};
     const SwitchReading r = Read(SwitchesFor(phone));
     EXPECT_TRUE(r.problems.empty());
     EXPECT_EQ(SwitchesFor(phone), SwitchesFor(r.switches.phone));
     EXPECT_EQ((std::vector<std::string>{"CLOCKWARD_SIM_INIT=fail", "CLOCKWARD_SIM_MODEM=error", "CLOCKWARD_SIM_RESULT=at-deinit",
+                                        "CLOCKWARD_SIM_ANSWER=data-line",
                                         "CLOCKWARD_SIM_DELAY_MS=7", "CLOCKWARD_SIM_NOTIFY=2", "CLOCKWARD_SIM_AT_DEINIT=cancel",
                                         "CLOCKWARD_SIM_REFUSE=-5"}),
               SwitchesFor(phone));
