@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The device flavour's main job: builds the signed device image and runs its ARM code on the
 # emulated phone against the simulated modem, showing the modem's network time-zone update
-# setting before and after.
+# setting before and after, and the signed Clockward Check's box before and after.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,8 +18,16 @@ echo "== before:"
 "$bin/sim_phone" 'AT*AETZ?'
 
 image=build/device/clockward-signed.exe
-[ -x "$bin/emulated-phone" ] && [ -f "$image" ] ||
-    { echo "the build made no emulated phone or no signed device image (see the cmake messages of: cmake --preset host)" >&2; exit 1; }
+check=build/device/clockward-check-signed.exe
+[ -x "$bin/emulated-phone" ] && [ -f "$image" ] && [ -f "$check" ] ||
+    { echo "the build made no emulated phone or no signed device images (see the cmake messages of: cmake --preset host)" >&2; exit 1; }
+# What the owner reads: the check's box, from the emulated phone's report.
+run_check() {
+    "$bin/emulated-phone" "$check" --cpu armv4t | grep '^box ' || { echo "Clockward Check showed no box" >&2; exit 1; }
+}
+
+echo "== Clockward Check on the emulated phone, before:"
+run_check
 
 echo "== running the signed clockward.exe on the emulated phone (ARMv4T)"
 set +e
@@ -29,4 +37,6 @@ set -e
 
 echo "== after:"
 "$bin/sim_phone" 'AT*AETZ?'
+echo "== Clockward Check on the emulated phone, after:"
+run_check
 exit "$status"

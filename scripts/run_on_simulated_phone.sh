@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The main job: builds the host flavour and the simulated phone (only what it runs) and runs the one
-# against the other, showing the network time-zone update setting before and after, and the trace.
+# against the other, showing the network time-zone update setting before and after, and the trace;
+# Clockward Check shows the setting as the owner sees it on the phone, before and after.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/build_quietly.sh host host clockward sim_phone_ril sim_phone
+bash scripts/build_quietly.sh host host clockward clockward-check sim_phone_ril sim_phone
 
 bin=build/host/bin
 phone=build/host/sim_phone
@@ -17,6 +18,8 @@ echo "== simulated phone: switching the network time-zone update on for the demo
 "$bin/sim_phone" 'AT*AETZ=1'
 echo "== before:"
 "$bin/sim_phone" 'AT*AETZ?'
+echo "== Clockward Check, before (its box follows):"
+"$bin/clockward-check"
 
 echo "== running clockward (it waits 5 seconds first; debug output follows)"
 start=$(date +%s.%N)
@@ -31,4 +34,6 @@ echo "== after:"
 "$bin/sim_phone" 'AT*AETZ?'
 echo "== radio layer trace ($trace):"
 cat "$trace"
+echo "== Clockward Check, after (its box follows):"
+"$bin/clockward-check"
 exit "$status"

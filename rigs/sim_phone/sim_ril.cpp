@@ -112,7 +112,7 @@ void Deliver(Connection& c, Event e)
         const ResultData r = ShapeResult(ModemAnswer{e.code == RIL_RESULT_OK, e.data, std::string()}, c.switches.phone.answer);
         TraceLine("callback result handle=" + Pointer(c.handle) + " code=" + std::to_string(r.code) + " id=" +
                   HexWord(static_cast<uint32_t>(e.cmdId)) + " size=" + std::to_string(r.size) + " data=" +
-                  (r.null ? std::string("null") : Quoted(r.bytes.data(), r.bytes.size())));
+                  (r.null ? std::string("null") : Quoted(r.bytes.data(), r.size)));
         c.onResult(r.code, e.cmdId, r.null ? nullptr : r.bytes.data(), r.size, c.param);
     } else {
         TraceLine("callback notify handle=" + Pointer(c.handle) + " code=" + HexWord(e.code) +
