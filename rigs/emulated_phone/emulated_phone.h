@@ -90,3 +90,5 @@ PhoneRun RunOnEmulatedPhone(const std::vector<uint8_t>& imageFile, const PhoneSe
 
 // The address the radio layer stand-in writes as the new handle.
 const uint32_t kEmulatedRilHandle = 0x52490001;
+// What the kernel passes the entry point in r0: the process handle, which is not the image base.
+const uint32_t kEmulatedProcessHandle = 0x4A3F000C;
