@@ -40,6 +40,15 @@ const std::vector<uint8_t>& Image(bool signedImage)
     return signedImage ? signedOne : unsignedImage;
 }
 
+using Bytes = std::vector<uint8_t>;
+uint32_t U32(const Bytes& b, size_t at) { return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24); }
+void Put(Bytes& b, size_t at, uint32_t v, int bytes = 4)
+{
+    for (int i = 0; i < bytes; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+}
+size_t OptionalHeader(const Bytes& b) { return U32(b, 0x3C) + 24; }
+size_t SectionEntry(const Bytes& b, int index) { return U32(b, 0x3C) + PE_SECTION_TABLE_OFFSET + 40 * static_cast<size_t>(index); }
+
 // The setup a scenario makes, its arguments as the command line (quoted where they hold blanks).
 PhoneSetup SetupFor(const Scenario& s, uc_cpu_arm cpu = UC_CPU_ARM_TI925T, ServiceState services = ServiceState::Arm)
 {
@@ -108,7 +117,9 @@ class DeviceRun : public ::testing::TestWithParam<Combination> {};
 TEST_P(DeviceRun, BehavesAsTheScenarioSays)
 {
     const auto& [scenario, cpu, services, signedImage] = GetParam();
-    RunAndExpect(scenario, SetupFor(scenario, cpu.model, services), Image(signedImage));
+    const PhoneRun run = RunAndExpect(scenario, SetupFor(scenario, cpu.model, services), Image(signedImage));
+    // The loader gives the main thread the stack its SizeOfStackReserve asks for.
+    EXPECT_LE(run.deepestMainStack, U32(Image(signedImage), OptionalHeader(Image(signedImage)) + 72));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, DeviceRun,
@@ -300,16 +311,7 @@ INSTANTIATE_NAMED_ROWS(
                       ArgvEdge{"LongArgumentIsCutAt512Units", 22, 0, 22, 2, 600, 488}));
 
 // A change to the image file, for the patched-image rows.
-using Bytes = std::vector<uint8_t>;
 using Patch = std::function<void(Bytes&)>;
-
-uint32_t U32(const Bytes& b, size_t at) { return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24); }
-void Put(Bytes& b, size_t at, uint32_t v, int bytes = 4)
-{
-    for (int i = 0; i < bytes; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
-}
-size_t OptionalHeader(const Bytes& b) { return U32(b, 0x3C) + 24; }
-size_t SectionEntry(const Bytes& b, int index) { return U32(b, 0x3C) + PE_SECTION_TABLE_OFFSET + 40 * static_cast<size_t>(index); }
 
 // Instructions written over the code at a symbol of the linked image (its first section holds the code).
 Patch Code(const char* symbol, std::vector<uint32_t> units, int unitBytes = 4)

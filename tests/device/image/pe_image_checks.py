@@ -67,47 +67,6 @@ def header_problems(pe, signed=False):
     return problems
 
 
-def written_field_problems(pe, signed=False):
-    """Every other field the header writes, most of them never read by the phone's loader, each
-    with the value this image must carry."""
-    fh, oh = pe.FILE_HEADER, pe.OPTIONAL_HEADER
-    by_name = {s.Name.rstrip(b"\0"): s for s in pe.sections}
-    text, bss = by_name.get(b".text"), by_name.get(b".bss")
-    fields = [
-        ("PointerToSymbolTable", fh.PointerToSymbolTable, 0),
-        ("NumberOfSymbols", fh.NumberOfSymbols, 0),
-        ("SizeOfOptionalHeader", fh.SizeOfOptionalHeader, 224),
-        # RELOCS_STRIPPED | EXECUTABLE_IMAGE | LINE_NUMS_STRIPPED | LOCAL_SYMS_STRIPPED | 32BIT_MACHINE
-        ("Characteristics", fh.Characteristics, 0x010F),
-        ("MajorLinkerVersion", oh.MajorLinkerVersion, 2),
-        ("MinorLinkerVersion", oh.MinorLinkerVersion, 40),
-        ("SizeOfInitializedData", oh.SizeOfInitializedData, 0),
-        ("MajorOperatingSystemVersion", oh.MajorOperatingSystemVersion, 5),
-        ("MinorOperatingSystemVersion", oh.MinorOperatingSystemVersion, 2),
-        ("MajorImageVersion", oh.MajorImageVersion, 0),
-        ("MinorImageVersion", oh.MinorImageVersion, 0),
-        ("MajorSubsystemVersion", oh.MajorSubsystemVersion, 5),
-        ("MinorSubsystemVersion", oh.MinorSubsystemVersion, 2),
-        ("Reserved1", oh.Reserved1, 0),
-        ("DllCharacteristics", oh.DllCharacteristics, 0),
-        ("SizeOfStackReserve", oh.SizeOfStackReserve, 0x10000),
-        ("SizeOfStackCommit", oh.SizeOfStackCommit, 0x1000),
-        ("SizeOfHeapReserve", oh.SizeOfHeapReserve, 0x100000),
-        ("SizeOfHeapCommit", oh.SizeOfHeapCommit, 0x1000),
-        ("LoaderFlags", oh.LoaderFlags, 0),
-    ]
-    if not signed:
-        fields.append(("CheckSum", oh.CheckSum, 0))
-    if text:
-        fields += [("SizeOfCode", oh.SizeOfCode, text.SizeOfRawData), ("BaseOfCode", oh.BaseOfCode, text.VirtualAddress),
-                   (".text Characteristics", text.Characteristics, SCN_CODE | SCN_EXECUTE | SCN_READ)]
-    if bss:
-        fields += [("SizeOfUninitializedData", oh.SizeOfUninitializedData, bss.Misc_VirtualSize),
-                   ("BaseOfData", oh.BaseOfData, bss.VirtualAddress),
-                   (".bss Characteristics", bss.Characteristics, 0x80 | SCN_READ | SCN_WRITE)]
-    return [f"{name} is {value:#x}, expected {want:#x}" for name, value, want in fields if value != want]
-
-
 def section_problems(pe, file_size):
     problems = []
     names = [s.Name.rstrip(b"\0") for s in pe.sections]
