@@ -16,6 +16,7 @@
 #include "rigs/emulated_phone/trap_table.h"
 #include "scenarios/outcome_check.h"
 #include "support/named_rows.h"
+#include "support/program_texts.h"
 #include "support/temp_dir.h"
 
 // Beside the enum, where the parameter printer looks for it.
@@ -27,8 +28,6 @@ struct CpuModel : NamedRow {
     uc_cpu_arm model;
 };
 const CpuModel kCpus[] = {{"ARMv4T_TI925T", UC_CPU_ARM_TI925T}, {"ARMv5TE_PXA270", UC_CPU_ARM_PXA270}, {"ARMv6_ARM1136", UC_CPU_ARM_1136}};
-
-const std::string kEnter = "### RILFunc enter ###\r\n";
 
 const std::vector<uint8_t>& Image(bool signedImage)
 {
@@ -165,12 +164,11 @@ bool Comes(const SweepRow& row, const Boundary& at, bool movable)
 // The scenario's lines with the callback's own where it came.
 std::vector<std::string> LinesWithCallbackAt(const Scenario& s, const Boundary& at, const SweepRow& row)
 {
-    const std::string counted = at.commandAnswered && s.phone.modem == ModemReply::Ok ? "### CSend_SSDlg::RILFunc(1)###\r\n"
-                                                                                       : "### CSend_SSDlg::RILFunc(3)###\r\n";
+    const std::string counted = at.commandAnswered && s.phone.modem == ModemReply::Ok ? kOk : kError;
     std::vector<std::string> lines = s.debugLines, added;
     size_t atLine = at.linesBefore;
     switch (row.callback) {
-    case SweptCallback::Notification: added = {"### RILNotify enter ###\r\n"}; break;
+    case SweptCallback::Notification: added = {kNotify}; break;
     case SweptCallback::StaleResult: added = {kEnter}; break;
     case SweptCallback::ResultWithIdZero: added = {kEnter, counted}; break;
     case SweptCallback::MatchingResult:

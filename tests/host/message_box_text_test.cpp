@@ -11,6 +11,7 @@
 #include "platform/host/message_box_text.h"
 #include "platform/core_services.h"
 #include "support/named_rows.h"
+#include "support/program_texts.h"
 #include "support/redirect.h"
 #include "support/temp_dir.h"
 
@@ -26,9 +27,9 @@ TEST(MessageBoxText, ErrorBoxHasCaptionIconTextAndOk)
 {
     // The text row is the widest: 34 columns inside the frame.
     const std::string border = "+" + std::string(36, '-') + "+\n";
-    const std::string expected = border + Row("ERROR", 29) + border + Row("(!) Clockward: Load ril.dll fail!!", 0) +
+    const std::string expected = border + Row(kCaption, 29) + border + Row("(!) " + kLoadBox, 0) +
                                  Row("[ OK ]", 28, true) + border;
-    EXPECT_EQ(expected, RenderMessageBox("Clockward: Load ril.dll fail!!", "ERROR", MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(expected, RenderMessageBox(kLoadBox, kCaption, MB_OK | MB_ICONEXCLAMATION));
 }
 
 TEST(MessageBoxText, MultiLineTextAndWideCharactersKeepTheFrame)

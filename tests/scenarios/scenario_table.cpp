@@ -5,20 +5,14 @@
 
 #include "platform/hresult_codes.h"
 #include "support/command_block.h"
+#include "support/program_texts.h"
 
 namespace {
 
-const std::string kBindFail = "### Get_RIL_PFN::Get_RIL_PFN() GetProcAddress fail!! ###\r\n";
-const std::string kEnter = "### RILFunc enter ###\r\n";
-const std::string kNotify = "### RILNotify enter ###\r\n";
-const std::string kOk = "### CSend_SSDlg::RILFunc(1)###\r\n";
-const std::string kError = "### CSend_SSDlg::RILFunc(3)###\r\n";
-const std::string kLoadBox = "Clockward: Load ril.dll fail!!";
-const std::string kSendBox = "Clockward: Send command fail !!";
 const std::vector<std::string> kAll = {"RIL_Initialize", "RIL_DevSpecific", "RIL_Deinitialize"};
 const std::vector<uint8_t>& kBlock = kDisableTimeZoneUpdate;
 // What a radio layer answers when RIL_DevSpecific gets a handle it never opened.
-const std::string kUnopenedHandleLine = "SendATCmd send command error(" + std::to_string(E_HANDLE) + ")\r\n";
+const std::string kUnopenedHandleLine = SendErrorLine(E_HANDLE);
 
 }  // namespace
 
@@ -33,7 +27,7 @@ const std::vector<Scenario>& Scenarios()
         {.name = "InitializeFailsWithoutHandle", .phone = {.init = InitBehaviour::Fail, .result = AtDeinit}, .radioCalls = kAll,
          .sendsWithHandleZero = true, .block = kBlock, .debugLines = {kUnopenedHandleLine}, .boxTexts = {kSendBox}},
         {.name = "CommandRefused", .phone = {.refuse = E_FAIL, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock,
-         .debugLines = {"SendATCmd send command error(-2147467259)\r\n"}, .boxTexts = {kSendBox}},
+         .debugLines = {SendErrorLine(E_FAIL)}, .boxTexts = {kSendBox}},
         {.name = "ModemAnswersError", .phone = {.modem = ModemReply::Error, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kError}},
         // The result overtakes the identifier store: it is compared with the initial zero and not counted.
         {.name = "ResultBeforeSendReturns", .phone = {.result = BeforeReturn}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter}, .settingAfter = 0},
