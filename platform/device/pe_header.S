@@ -3,6 +3,11 @@
 
 #include "platform/device/pe_constants.h"
 
+    @ The loader's ImageBase bounds, for the linker script's check of __pe_image_base.
+    .global __pe_lowest_image_base, __pe_highest_image_base
+    .set    __pe_lowest_image_base, PE_LOWEST_IMAGE_BASE
+    .set    __pe_highest_image_base, PE_HIGHEST_IMAGE_BASE
+
     .section .pe_headers, "a", %progbits
 
 dos_header:
