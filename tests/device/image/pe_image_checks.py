@@ -12,7 +12,12 @@ import pefile
 
 from coredll_exports import IMAGE_IMPORTS, ORDINALS
 
-IMAGE_BASE = 0x10000
+# The CE 5 loader's numbers, named once for the image checks: where it places an EXE without
+# relocations, Windows Mobile 6's version (CE 5.02: the newest subsystem version it takes; 4.20 and
+# older mark a legacy program), the flag of an import by ordinal and the ordinal's 31 bits below it.
+LOWEST_IMAGE_BASE, HIGHEST_IMAGE_BASE, IMAGE_BASE_ALIGNMENT = 0x10000, 0x400000, 0x10000
+CE_VERSION = (5, 2)
+IMPORT_BY_ORDINAL, ORDINAL_MASK = 0x80000000, 0x7FFFFFFF
 SECTION_ALIGNMENT = 0x1000
 FILE_ALIGNMENT = 0x200
 EXPECTED_SECTIONS = [b".text", b".bss"]
@@ -36,16 +41,18 @@ def header_problems(pe, signed=False):
     expected = [
         ("Machine", fh.Machine, 0x01C2),
         ("Magic", oh.Magic, 0x10B),
-        ("ImageBase", oh.ImageBase, IMAGE_BASE),
         ("SectionAlignment", oh.SectionAlignment, SECTION_ALIGNMENT),
         ("FileAlignment", oh.FileAlignment, FILE_ALIGNMENT),
         ("Subsystem", oh.Subsystem, 9),
         ("NumberOfRvaAndSizes", oh.NumberOfRvaAndSizes, 16),
     ]
     problems = [f"{name} is {value:#x}, expected {want:#x}" for name, value, want in expected if value != want]
-    # 4.20 and older mark a legacy program that the phone runs in screen emulation.
-    if (oh.MajorSubsystemVersion, oh.MinorSubsystemVersion) < (5, 2):
-        problems.append(f"subsystem version {oh.MajorSubsystemVersion}.{oh.MinorSubsystemVersion:02d} is older than 5.02")
+    if not LOWEST_IMAGE_BASE <= oh.ImageBase <= HIGHEST_IMAGE_BASE or oh.ImageBase % IMAGE_BASE_ALIGNMENT:
+        problems.append(f"ImageBase {oh.ImageBase:#x} is not a 64 KiB boundary in {LOWEST_IMAGE_BASE:#x}..{HIGHEST_IMAGE_BASE:#x}")
+    # Older than the phone's version marks a legacy program that it runs in screen emulation.
+    if (oh.MajorSubsystemVersion, oh.MinorSubsystemVersion) < CE_VERSION:
+        problems.append(f"subsystem version {oh.MajorSubsystemVersion}.{oh.MinorSubsystemVersion:02d} is older than "
+                        f"{CE_VERSION[0]}.{CE_VERSION[1]:02d}")
     if fh.Characteristics & REQUIRED_CHARACTERISTICS != REQUIRED_CHARACTERISTICS:
         problems.append(f"Characteristics {fh.Characteristics:#x} lack EXECUTABLE_IMAGE, 32BIT_MACHINE or RELOCS_STRIPPED")
     if fh.Characteristics & IMAGE_FILE_DLL:
@@ -159,8 +166,8 @@ def elf_match_problems(pe, data, elf, readelf, objcopy):
             problems.append(f"{name}: no such section in the linked program")
             continue
         _, addr, _ = sections[name]
-        if addr != IMAGE_BASE + s.VirtualAddress:
-            problems.append(f"{name}: linked at {addr:#x}, the image maps it at {IMAGE_BASE + s.VirtualAddress:#x}")
+        if addr != pe.OPTIONAL_HEADER.ImageBase + s.VirtualAddress:
+            problems.append(f"{name}: linked at {addr:#x}, the image maps it at {pe.OPTIONAL_HEADER.ImageBase + s.VirtualAddress:#x}")
         linked = _elf_bytes(elf, name, objcopy)
         raw = bytes(data[s.PointerToRawData: s.PointerToRawData + s.SizeOfRawData])
         if raw != linked[: len(raw)] or len(linked) != len(raw):
@@ -299,13 +306,13 @@ def text_code_problems(pe, data, elf, nm, objdump):
     literal pools told apart by the ELF's mapping symbols; the entry point and the callbacks the
     platform calls must be ARM code, and the Thumb callbacks reachable only through them."""
     text = next(s for s in pe.sections if s.Name.rstrip(b"\0") == b".text")
-    start = IMAGE_BASE + text.VirtualAddress
+    start = pe.OPTIONAL_HEADER.ImageBase + text.VirtualAddress
     arm, thumb = code_ranges(mapping_symbols(elf, nm), start, start + text.Misc_VirtualSize)
     problems = []
     if not arm:
         problems.append("no ARM code found in .text")
     code = data[text.PointerToRawData: text.PointerToRawData + text.SizeOfRawData]
-    entry = IMAGE_BASE + pe.OPTIONAL_HEADER.AddressOfEntryPoint
+    entry = pe.OPTIONAL_HEADER.ImageBase + pe.OPTIONAL_HEADER.AddressOfEntryPoint
     if not any(a <= entry < b for a, b in arm):
         problems.append(f"the entry point {entry:#x} is not ARM code")
     symbols = elf_symbols(elf, nm)
