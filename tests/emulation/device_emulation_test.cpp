@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "platform/device/pe_constants.h"
+#include "platform/device/startup_storage.h"
 #include "platform/host/utf_convert.h"
 #include "rigs/common/hex_text.h"
 #include "rigs/common/sim_modem.h"
@@ -273,7 +274,7 @@ struct ArgvEdge : NamedRow {
     size_t expectedArgv0Length;
     size_t expectedArgc;
     size_t longArgument = 0;        // instead: one argument of this many units
-    size_t expectedLongLength = 0;  // what the argument text's 512 units leave of it
+    size_t expectedLongLength = 0;  // what the argument text leaves of it
 };
 
 class DeviceStartupEdges : public ::testing::TestWithParam<ArgvEdge> {};
@@ -282,7 +283,7 @@ TEST_P(DeviceStartupEdges, CutsWithoutOverrunAndRunsAsUsual)
 {
     const ArgvEdge& edge = GetParam();
     const auto [argvAt, argvSize] = ImageSymbol("s_argv");
-    ASSERT_EQ(33u * 4, argvSize) << "32 arguments and the null slot";
+    ASSERT_EQ((kMaxArguments + 1) * 4u, argvSize) << "the arguments and the null slot";
     PhoneSetup setup = SetupFor(NamedScenario("Success"));
     setup.moduleName = u"\\" + std::u16string(edge.moduleNameLength - 1, u'm');
     for (int i = 1; i <= edge.arguments; ++i) setup.commandLine += u" a" + Utf8ToUtf16(std::to_string(i));
@@ -302,11 +303,14 @@ TEST_P(DeviceStartupEdges, CutsWithoutOverrunAndRunsAsUsual)
 
 INSTANTIATE_NAMED_ROWS(
     Edges, DeviceStartupEdges,
-    ::testing::Values(ArgvEdge{"NameOf259Fits", 259, 0, 259, 1}, ArgvEdge{"NameOf260IsCut", 260, 0, 259, 1},
-                      ArgvEdge{"NameOf300IsCut", 300, 0, 259, 1}, ArgvEdge{"ThirtyOneArgumentsFit", 22, 31, 22, 32},
-                      ArgvEdge{"ThirtyTwoArgumentsAreCut", 22, 32, 22, 32}, ArgvEdge{"LongNameAndFortyArguments", 300, 40, 259, 32},
-                      // 23 units of name and terminator, the argument, its terminator: 512 units in all.
-                      ArgvEdge{"LongArgumentIsCutAt512Units", 22, 0, 22, 2, 600, 488}));
+    ::testing::Values(ArgvEdge{"NameThatFits", kModuleNameLength - 1, 0, kModuleNameLength - 1, 1},
+                      ArgvEdge{"NameOfMaxPathIsCut", kModuleNameLength, 0, kModuleNameLength - 1, 1},
+                      ArgvEdge{"LongerNameIsCut", kModuleNameLength + 40, 0, kModuleNameLength - 1, 1},
+                      ArgvEdge{"ArgumentsForEverySlotFit", 22, kMaxArguments - 1, 22, kMaxArguments},
+                      ArgvEdge{"OneArgumentMoreIsCut", 22, kMaxArguments, 22, kMaxArguments},
+                      ArgvEdge{"LongNameAndManyArguments", kModuleNameLength + 40, kMaxArguments + 8, kModuleNameLength - 1, kMaxArguments},
+                      // 23 units of name and terminator, the argument, its terminator: the whole text.
+                      ArgvEdge{"LongArgumentIsCutAtTheTextsEnd", 22, 0, 22, 2, kArgumentTextLength + 88, kArgumentTextLength - 24}));
 
 // A change to the image file, for the patched-image rows.
 using Patch = std::function<void(Bytes&)>;
