@@ -20,8 +20,9 @@ enum class ResultTiming { Delayed, BeforeReturn, AtDeinit };
 enum class PendingResults { Deliver, Drop, Cancel };
 
 // What both layers send as each of the phone's notifications: a radio-state change, as when the
-// radio comes up.
+// radio comes up, with one DWORD of data, the new state (on).
 const DWORD kRadioPresentNotification = RIL_NCLASS_RADIOSTATE | 0x00000001u;
+const DWORD kRadioPresentState = 1;
 
 // The defaults are a phone on which everything works. Field names are the switches' names.
 struct PhoneDescription {

@@ -214,7 +214,7 @@ extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RI
     c->switches = switches;
     if (pfnNotify) {
         for (unsigned i = 0; i < switches.phone.notify; ++i) {
-            const DWORD state = i;
+            const DWORD state = kRadioPresentState;
             Enqueue(*c, Event{false, kRadioPresentNotification, 0,
                               std::string(reinterpret_cast<const char*>(&state), sizeof state), Clock::now(), nullptr});
         }
