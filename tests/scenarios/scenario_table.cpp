@@ -26,6 +26,9 @@ const std::vector<Scenario>& Scenarios()
         {.name = "EntryPointMissing", .phone = {.library = Library::WithoutDevSpecific}, .debugLines = {kBindFail}, .boxTexts = {kLoadBox}},
         {.name = "InitializeFailsWithoutHandle", .phone = {.init = InitBehaviour::Fail, .result = AtDeinit}, .radioCalls = kAll,
          .sendsWithHandleZero = true, .block = kBlock, .debugLines = {kUnopenedHandleLine}, .boxTexts = {kSendBox}},
+        // A handle written but never opened: the send and the close go to it, and the send is refused.
+        {.name = "InitializeFailsWithHandle", .phone = {.init = InitBehaviour::FailWithHandle, .result = AtDeinit}, .radioCalls = kAll,
+         .block = kBlock, .debugLines = {kUnopenedHandleLine}, .boxTexts = {kSendBox}},
         {.name = "CommandRefused", .phone = {.refuse = E_FAIL, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock,
          .debugLines = {SendErrorLine(E_FAIL)}, .boxTexts = {kSendBox}},
         {.name = "ModemAnswersError", .phone = {.modem = ModemReply::Error, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kError}},
