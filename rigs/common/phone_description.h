@@ -33,17 +33,17 @@ struct PhoneDescription {
     ResultTiming result = ResultTiming::Delayed;
     unsigned delayMs = 20;       // how long the modem takes with a delayed result
     unsigned notify = 0;         // notifications delivered once the connection is open, before any result
-    PendingResults atDeinit = PendingResults::Deliver;
+    PendingResults pending = PendingResults::Deliver;
 };
 
 // Under the cancel policy a command waits, unsent, until its result is due; a result due inside
 // RIL_DevSpecific is due at once.
 inline bool ModemRunsAtSend(const PhoneDescription& phone)
 {
-    return phone.atDeinit != PendingResults::Cancel || phone.result == ResultTiming::BeforeReturn;
+    return phone.pending != PendingResults::Cancel || phone.result == ResultTiming::BeforeReturn;
 }
 // Whether RIL_Deinitialize delivers what is still pending before it lets the connection go.
 inline bool DeinitDelivers(const PhoneDescription& phone)
 {
-    return phone.atDeinit == PendingResults::Deliver;
+    return phone.pending == PendingResults::Deliver;
 }

@@ -2,7 +2,7 @@
 //
 // Each connection has one worker thread, on which every callback is made. Results still pending
 // when RIL_Deinitialize is called are, by default, waited for and delivered before it returns (the
-// modem finishes the command it was given); with CLOCKWARD_SIM_AT_DEINIT=drop they are discarded;
+// modem finishes the command it was given); with CLOCKWARD_SIM_PENDING=drop they are discarded;
 // with =cancel a command reaches the modem only when its result is due, so closing first cancels it.
 // Either way the worker has ended when RIL_Deinitialize returns, so no callback comes after it.
 #include "platform/ril_api.h"

@@ -175,7 +175,7 @@ std::vector<std::string> LinesWithCallbackAt(const Scenario& s, const Boundary& 
     case SweptCallback::MatchingResult:
         // The result comes here instead of at the close, which then has nothing to deliver; on the
         // send's own return it overtakes the identifier's store and is not counted.
-        if (s.phone.atDeinit == PendingResults::Deliver) {
+        if (s.phone.pending == PendingResults::Deliver) {
             EXPECT_EQ((std::vector<std::string>{kEnter, counted}), std::vector<std::string>(lines.end() - 2, lines.end()));
             lines.resize(lines.size() - 2);
         }
@@ -222,7 +222,7 @@ TEST_P(CallbackAtEveryBoundary, KeepsTheScenarioOutcome)
             setup.sweep = {static_cast<int>(k), row.callback, row.processEndsInside};
             const std::vector<std::string> lines = LinesWithCallbackAt(scenario, at, row);
             const PhoneRun run = RunAndExpect(scenario, setup, Image(false), &lines);
-            const bool moved = row.callback == SweptCallback::MatchingResult && phone.atDeinit == PendingResults::Deliver;
+            const bool moved = row.callback == SweptCallback::MatchingResult && phone.pending == PendingResults::Deliver;
             EXPECT_EQ(plain.callbacksMade + (moved ? 0 : 1), run.callbacksMade);
             EXPECT_EQ(row.processEndsInside ? "NKDbgPrintfW" : "", run.callbackCutAt);
         }

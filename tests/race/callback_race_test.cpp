@@ -118,7 +118,7 @@ TEST_F(CallbackRace, ResultsFromAnUnsynchronisedThreadWhileSending)
     // keeps ThreadSanitizer quiet.
     setenv("CLOCKWARD_SIM_STATE_FILE", (phone / "aetz.state").c_str(), 1);
     setenv("CLOCKWARD_SIM_RESULT", "at-deinit", 1);
-    setenv("CLOCKWARD_SIM_AT_DEINIT", "drop", 1);
+    setenv("CLOCKWARD_SIM_PENDING", "drop", 1);
     setenv("CLOCKWARD_SIM_NOTIFY", "0", 1);
     g_pfnRIL_Initialize(1, RILFunc, RILNotify, 0, 0, &g_hRil);
     const std::string out = CaptureStderr(captured, [] {
@@ -129,7 +129,7 @@ TEST_F(CallbackRace, ResultsFromAnUnsynchronisedThreadWhileSending)
         radio.join();
     });
     g_pfnRIL_Deinitialize(g_hRil);
-    unsetenv("CLOCKWARD_SIM_AT_DEINIT");
+    unsetenv("CLOCKWARD_SIM_PENDING");
 
     EXPECT_EQ(static_cast<size_t>(kIterations * 10), CountOf(out, kEnter));
 }

@@ -35,10 +35,10 @@ const std::vector<Scenario>& Scenarios()
         // The result overtakes the identifier store: it is compared with the initial zero and not counted.
         {.name = "ResultBeforeSendReturns", .phone = {.result = BeforeReturn}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter}, .settingAfter = 0},
         // Closed at once, the connection may take the pending result with it, or the command itself.
-        {.name = "ResultDroppedAtClose", .phone = {.result = AtDeinit, .atDeinit = Drop}, .radioCalls = kAll, .block = kBlock, .settingAfter = 0},
-        {.name = "CancelledBeforeTheModem", .phone = {.result = AtDeinit, .atDeinit = Cancel}, .radioCalls = kAll, .block = kBlock, .settingAfter = 1},
+        {.name = "ResultDroppedAtClose", .phone = {.result = AtDeinit, .pending = Drop}, .radioCalls = kAll, .block = kBlock, .settingAfter = 0},
+        {.name = "CancelledBeforeTheModem", .phone = {.result = AtDeinit, .pending = Cancel}, .radioCalls = kAll, .block = kBlock, .settingAfter = 1},
         // A result due inside the send is due at once: the cancel policy has nothing left to cancel.
-        {.name = "ResultBeforeReturnIsNotCancelled", .phone = {.result = BeforeReturn, .atDeinit = Cancel}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter}, .settingAfter = 0},
+        {.name = "ResultBeforeReturnIsNotCancelled", .phone = {.result = BeforeReturn, .pending = Cancel}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter}, .settingAfter = 0},
         {.name = "Notifications", .phone = {.result = AtDeinit, .notify = 2}, .radioCalls = kAll, .block = kBlock, .debugLines = {kNotify, kNotify, kEnter, kOk}, .settingAfter = 0},
         {.name = "ArgumentsIgnored", .phone = {.result = AtDeinit}, .arguments = {"AT*AETZ=1", "--help", "\"quoted arg\"", "\xc3\xbcnic\xc3\xb6" "de"},
          .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kOk}, .settingAfter = 0},
