@@ -50,12 +50,12 @@ size_t OptionalHeader(const Bytes& b) { return U32(b, 0x3C) + 24; }
 size_t SectionEntry(const Bytes& b, int index) { return U32(b, 0x3C) + PE_SECTION_TABLE_OFFSET + 40 * static_cast<size_t>(index); }
 
 // The setup a scenario makes, its arguments as the command line (quoted where they hold blanks).
-PhoneSetup SetupFor(const Scenario& s, uc_cpu_arm cpu = UC_CPU_ARM_TI925T, ServiceState services = ServiceState::Arm)
+PhoneSetup SetupFor(const Scenario& s, uc_cpu_arm cpu = UC_CPU_ARM_TI925T, ServiceState serviceState = ServiceState::Arm)
 {
     PhoneSetup setup;
     setup.phone = s.phone;
     setup.cpu = cpu;
-    setup.services = services;
+    setup.serviceState = serviceState;
     std::string line;
     for (const std::string& arg : s.arguments) line += (line.empty() ? "" : " ") + (arg.find(' ') == std::string::npos ? arg : '"' + arg + '"');
     setup.commandLine = Utf8ToUtf16(line);
@@ -96,7 +96,7 @@ PhoneRun RunAndExpect(const Scenario& s, PhoneSetup setup, const std::vector<uin
     for (const EmulatedBox& b : run.boxes) EXPECT_EQ(0u, b.owner) << b.text;
 
     // The start-up builds argv, and the program waits before anything else.
-    std::vector<std::string> first = run.services;
+    std::vector<std::string> first = run.coredllCalls;
     first.resize(3);
     EXPECT_EQ((std::vector<std::string>{"GetModuleFileNameW", "Sleep(5000)", "LoadLibraryW(ril.dll)"}), first);
     if (!run.radioCalls.empty()) {
@@ -116,8 +116,8 @@ class DeviceRun : public ::testing::TestWithParam<Combination> {};
 
 TEST_P(DeviceRun, BehavesAsTheScenarioSays)
 {
-    const auto& [scenario, cpu, services, signedImage] = GetParam();
-    const PhoneRun run = RunAndExpect(scenario, SetupFor(scenario, cpu.model, services), Image(signedImage));
+    const auto& [scenario, cpu, serviceState, signedImage] = GetParam();
+    const PhoneRun run = RunAndExpect(scenario, SetupFor(scenario, cpu.model, serviceState), Image(signedImage));
     // The loader gives the main thread the stack its SizeOfStackReserve asks for.
     EXPECT_LE(run.deepestMainStack, U32(Image(signedImage), OptionalHeader(Image(signedImage)) + 72));
 }
@@ -198,8 +198,8 @@ class CallbackAtEveryBoundary : public ::testing::TestWithParam<SweepCombination
 // scenario says; the debug lines gain only the callback's own, where it came.
 TEST_P(CallbackAtEveryBoundary, KeepsTheScenarioOutcome)
 {
-    const auto& [scenario, cpu, services] = GetParam();
-    PhoneSetup setup = SetupFor(scenario, cpu.model, services);
+    const auto& [scenario, cpu, serviceState] = GetParam();
+    PhoneSetup setup = SetupFor(scenario, cpu.model, serviceState);
     const PhoneRun plain = RunAndExpect(scenario, setup);
     ASSERT_GE(plain.boundaries.size(), 8u);
     EXPECT_EQ("RIL_Initialize", plain.boundaries.front().call);
