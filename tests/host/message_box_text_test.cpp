@@ -32,13 +32,14 @@ TEST(MessageBoxText, ErrorBoxHasCaptionIconTextAndOk)
     EXPECT_EQ(expected, RenderMessageBox(kLoadBox, kCaption, MB_OK | MB_ICONEXCLAMATION));
 }
 
-TEST(MessageBoxText, MultiLineTextAndWideCharactersKeepTheFrame)
+TEST(MessageBoxText, MultiLineTextWideCharactersAndOtherStylesKeepTheFrame)
 {
-    // "über" is four columns although it is five bytes; the buttons set the width (17).
-    const std::string border = "+" + std::string(19, '-') + "+\n";
-    const std::string expected = border + Row("Titel", 12) + border + Row("\xc3\xbc" "ber", 13) + Row("zwei", 13) +
-                                 Row("[ OK ] [ Cancel ]", 0, true) + border;
-    EXPECT_EQ(expected, RenderMessageBox("\xc3\xbc" "ber\r\nzwei", "Titel", MB_OKCANCEL));
+    // "über" is four columns although it is five bytes; its row and the buttons set the width (13).
+    // A style the program never uses (OK and Cancel, the question icon) shows its numbers.
+    const std::string border = "+" + std::string(15, '-') + "+\n";
+    const std::string expected = border + Row("Titel", 8) + border + Row("(icon 2) \xc3\xbc" "ber", 0) +
+                                 Row("         zwei", 0) + Row("[ buttons 1 ]", 0, true) + border;
+    EXPECT_EQ(expected, RenderMessageBox("\xc3\xbc" "ber\r\nzwei", "Titel", 0x21));
 }
 
 struct WaitCase : NamedRow {
