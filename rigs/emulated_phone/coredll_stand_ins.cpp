@@ -8,35 +8,18 @@
 
 namespace {
 
-// NKDbgPrintfW's values as the ARM caller passed them: r1-r3, then the stack; strings read from
-// emulated memory.
+// NKDbgPrintfW's values as the ARM caller passed them: r1-r3, then the stack.
 class EmulatedArguments : public FormatArguments {
 public:
     explicit EmulatedArguments(CpuHarness& cpu) : cpu_(cpu) {}
-    uint32_t Integer() override { return Next(); }
-    std::optional<std::u16string> Wide() override
-    {
-        const uint32_t at = Next();
-        return at ? std::optional<std::u16string>(cpu_.memory().ReadWide(at)) : std::nullopt;
-    }
-    std::optional<std::string> Narrow() override
-    {
-        const uint32_t at = Next();
-        std::string text;
-        if (!at) return std::nullopt;
-        cpu_.memory().ReadString(at, &text);
-        return text;
-    }
-    uint64_t Pointer() override { return Next(); }
-    unsigned PointerBits() const override { return 32; }
-
-private:
-    uint32_t Next()
+    uint32_t Integer() override
     {
         const int regs[3] = {UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3};
         const uint32_t i = next_++;
         return i < 3 ? cpu_.Reg(regs[i]) : cpu_.StackArg(i - 3);
     }
+
+private:
     CpuHarness& cpu_;
     uint32_t next_ = 0;
 };
