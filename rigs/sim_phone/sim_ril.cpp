@@ -76,6 +76,7 @@ SimSwitches CurrentSwitches(bool* valid)
 
 std::string Pointer(const void* p) { return HexWord(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p))); }
 
+// For RIL_DevSpecific, which the library built without it leaves out.
 [[maybe_unused]] std::shared_ptr<Connection> Find(HRIL handle)
 {
     std::lock_guard<std::mutex> hold(g_registryLock);
@@ -156,6 +157,7 @@ void WorkerLoop(Connection* c)
     }
 }
 
+// For RIL_DevSpecific, as Find is.
 [[maybe_unused]] HRESULT NextCommandId()
 {
     std::lock_guard<std::mutex> hold(g_registryLock);
