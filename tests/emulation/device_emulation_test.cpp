@@ -246,24 +246,20 @@ INSTANTIATE_TEST_SUITE_P(Sweep, CallbackAtEveryBoundary,
                                     ::testing::PrintToString(std::get<2>(p.param));
                          });
 
-// Address and size of the linked image's symbol whose name contains part (from its ELF, read once with nm).
+// Address and size of the linked image's symbol whose name contains part (from its ELF, with nm).
 std::pair<uint32_t, uint32_t> ImageSymbol(const std::string& part)
 {
-    static const std::vector<std::tuple<std::string, uint32_t, uint32_t>> symbols = [] {
-        std::vector<std::tuple<std::string, uint32_t, uint32_t>> found;
-        FILE* nm = popen((std::string(ARM_NM) + " -S " + DEVICE_ELF).c_str(), "r");
-        char line[512], type = 0, name[400] = {};
-        unsigned address = 0, size = 0;
-        while (nm && std::fgets(line, sizeof line, nm)) {
-            if (std::sscanf(line, "%x %x %c %399s", &address, &size, &type, name) == 4) found.emplace_back(name, address, size);
-        }
-        if (nm) pclose(nm);
-        return found;
-    }();
-    for (const auto& [name, address, size] : symbols) {
-        if (name.find(part) != std::string::npos) return {address, size};
+    FILE* nm = popen((std::string(ARM_NM) + " -S " + DEVICE_ELF).c_str(), "r");
+    char line[512];
+    unsigned address = 0, size = 0;
+    char type = 0, name[400] = {};
+    while (nm && std::fgets(line, sizeof line, nm)) {
+        if (std::sscanf(line, "%x %x %c %399s", &address, &size, &type, name) == 4 && std::string(name).find(part) != std::string::npos)
+            break;
+        address = size = 0;
     }
-    return {0, 0};
+    if (nm) pclose(nm);
+    return {address, size};
 }
 
 // The start-up's fixed storage at its edges: a module name of MAX_PATH units and more, more
@@ -374,10 +370,8 @@ std::string FetchFromData(const std::string& at) { return "fetch from non-execut
 const PatchedCase kPatchedCases[] = {
     {"Thumb2InstructionAtEntry", Code(kEntry, {0xE3000000}) /* movw r0, #0 */, [] { return "emulation stopped: Invalid instruction (UC_ERR_INSN_INVALID) at " + At(kEntry); }},
     // The import thunks' "mov ip, r3; pop {r2, r3}; bx ip" ending in "mov pc, ip", which stays in Thumb state on ARMv4T.
-    {"ThunkMovesToPc", Replace({0x9C, 0x46, 0x0C, 0xBC, 0x60, 0x47}, {0x9C, 0x46, 0x0C, 0xBC, 0xE7, 0x46}),
-     [] { return "reached GetModuleFileNameW at " + HexWord(TrapAddress(Trap::GetModuleFileNameW, ServiceState::Arm)) + " in Thumb state: the call did not switch instruction sets"; }},
-    {"EntryPointSkipsStackRealignment", Replace({0x07, 0xD0, 0xCD, 0xE3}, {0x00, 0x00, 0xA0, 0xE1}) /* bic sp, sp, #7 -> nop */,
-     Said("called GetModuleFileNameW with sp " + kAnyWord + ", not 8-byte aligned")},
+    {"ThunkMovesToPc", Replace({0x9C, 0x46, 0x0C, 0xBC, 0x60, 0x47}, {0x9C, 0x46, 0x0C, 0xBC, 0xE7, 0x46}), [] { return "reached GetModuleFileNameW at " + HexWord(TrapAddress(Trap::GetModuleFileNameW, ServiceState::Arm)) + " in Thumb state: the call did not switch instruction sets"; }},
+    {"EntryPointSkipsStackRealignment", Replace({0x07, 0xD0, 0xCD, 0xE3}, {0x00, 0x00, 0xA0, 0xE1}) /* bic sp, sp, #7 -> nop */, Said("called GetModuleFileNameW with sp " + kAnyWord + ", not 8-byte aligned")},
     {"EntryPointInData", EntryPointAtSection(1), [] { return FetchFromData(SectionStart(1)); }},
     {"EntryPointInHeaders", Field(16, 0x40) /* the PE signature */, [] { return FetchFromData(HexWord(ImageBase() + 0x40)); }},
     {"BssVirtualSizeTooSmall", VirtualSizeLess(1, 0x200), Said("the program wrote past .bss's VirtualSize, at " + kAnyWord)},
@@ -389,8 +383,7 @@ const PatchedCase kPatchedCases[] = {
     // subs r2, r2, r3; ldr r0, [r2]: the command line (r2, word aligned) less SW_SHOW (r3 = 5).
     {"UnalignedLoadInThumbCode", Thumb("DeviceStartup", {0x1AD2, 0x6810}), [] { return "unaligned 4-byte read at " + kAnyWord + " from pc " + At("DeviceStartup", 2) + kAlignment; }},
     // Start-up code that took r0 for the image base reads the process handle's address instead.
-    {"StartupTakesR0ForTheImageBase", Code(kEntry, {0xE5900000}) /* ldr r0, [r0] */,
-     [] { return "read of unmapped memory at " + HexWord(kEmulatedProcessHandle) + " (4 bytes) from pc " + At(kEntry); }},
+    {"StartupTakesR0ForTheImageBase", Code(kEntry, {0xE5900000}) /* ldr r0, [r0] */, [] { return "read of unmapped memory at " + HexWord(kEmulatedProcessHandle) + " (4 bytes) from pc " + At(kEntry); }},
     {"ReadsItsOwnHeaders", Code(kEntry, {0xE51F0FF8}) /* ldr r0, [pc, #-0xff8] */, [] { return "read of unreadable memory at " + At(kEntry, 8 - 0xFF8) + " (4 bytes) from pc " + At(kEntry); }},
     {"CallbackClobbersR11", Code("__wrap_RILFunc", {0xE3A0B000, 0xE12FFF1E}) /* mov r11, #0; bx lr */, [] { return "callback at " + At("__wrap_RILFunc") + " did not preserve r11"; }},
     // The kernel loader's own bounds: ordinals it does not know fail the load, ordinals are 31
