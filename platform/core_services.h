@@ -13,12 +13,8 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 
 // MessageBoxW styles and results used by the program and its stand-ins.
 const UINT MB_OK = 0x00000000u;
-const UINT MB_OKCANCEL = 0x00000001u;
 const UINT MB_TYPEMASK = 0x0000000Fu;
-const UINT MB_ICONHAND = 0x00000010u;
-const UINT MB_ICONQUESTION = 0x00000020u;
 const UINT MB_ICONEXCLAMATION = 0x00000030u;
-const UINT MB_ICONASTERISK = 0x00000040u;
+const UINT MB_ICONASTERISK = 0x00000040u;  // information
 const UINT MB_ICONMASK = 0x000000F0u;
 const int IDOK = 1;
-const int IDCANCEL = 2;

@@ -1,13 +1,10 @@
 // The device's run-time start-up in C++: argument vector, main routine, process exit code.
 #include "platform/device/coredll.h"
 #include "platform/device/command_line.h"
+#include "platform/device/startup_storage.h"
 #include "platform/program_entry.h"
 
 namespace {
-
-const DWORD kModuleNameLength = 260;  // MAX_PATH
-const size_t kArgumentTextLength = 512;
-const int kMaxArguments = 32;
 
 WCHAR s_moduleName[kModuleNameLength];
 WCHAR s_argumentText[kArgumentTextLength];

@@ -14,9 +14,10 @@
 #define PE_FILE_DLL 0x2000
 
 #define PE_SUBSYSTEM_WINDOWS_CE_GUI 9
-/* Windows Mobile 6 is CE 5.02: the newest subsystem version its loader takes. */
-#define PE_SUBSYSTEM_VERSION_MAJOR 5
-#define PE_SUBSYSTEM_VERSION_MINOR 2
+/* Windows Mobile 6 is CE 5.02: the operating system the image is for, and the newest subsystem
+   version its loader takes. */
+#define PE_CE_VERSION_MAJOR 5
+#define PE_CE_VERSION_MINOR 2
 
 #define PE_SCN_CNT_CODE 0x00000020
 #define PE_SCN_CNT_UNINITIALIZED_DATA 0x00000080

@@ -3,6 +3,11 @@
 
 #include "platform/device/pe_constants.h"
 
+    @ The loader's ImageBase bounds, for the linker script's check of __pe_image_base.
+    .global __pe_lowest_image_base, __pe_highest_image_base
+    .set    __pe_lowest_image_base, PE_LOWEST_IMAGE_BASE
+    .set    __pe_highest_image_base, PE_HIGHEST_IMAGE_BASE
+
     .section .pe_headers, "a", %progbits
 
 dos_header:
@@ -36,12 +41,12 @@ optional_header:
     .long   __pe_image_base                 @ ImageBase
     .long   __pe_section_alignment          @ SectionAlignment
     .long   __pe_file_alignment             @ FileAlignment
-    .short  5                               @ MajorOperatingSystemVersion
-    .short  2                               @ MinorOperatingSystemVersion
+    .short  PE_CE_VERSION_MAJOR             @ MajorOperatingSystemVersion
+    .short  PE_CE_VERSION_MINOR             @ MinorOperatingSystemVersion
     .short  0                               @ MajorImageVersion
     .short  0                               @ MinorImageVersion
-    .short  PE_SUBSYSTEM_VERSION_MAJOR      @ MajorSubsystemVersion: Windows Mobile 6 is CE 5.02
-    .short  PE_SUBSYSTEM_VERSION_MINOR      @ MinorSubsystemVersion
+    .short  PE_CE_VERSION_MAJOR             @ MajorSubsystemVersion: Windows Mobile 6 is CE 5.02
+    .short  PE_CE_VERSION_MINOR             @ MinorSubsystemVersion
     .long   0                               @ Win32VersionValue
     .long   __pe_size_of_image              @ SizeOfImage
     .long   __pe_size_of_headers            @ SizeOfHeaders

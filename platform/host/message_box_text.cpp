@@ -8,37 +8,20 @@
 
 namespace {
 
-struct ButtonSet {
-    const char* labels;
-    int first;
-};
-
-// Indexed by the style's button type (MB_OK, MB_OKCANCEL, MB_ABORTRETRYIGNORE, MB_YESNOCANCEL,
-// MB_YESNO, MB_RETRYCANCEL); the first button is the default.
-const ButtonSet kButtons[] = {
-    {"[ OK ]", IDOK},
-    {"[ OK ] [ Cancel ]", IDOK},
-    {"[ Abort ] [ Retry ] [ Ignore ]", 3},
-    {"[ Yes ] [ No ] [ Cancel ]", 6},
-    {"[ Yes ] [ No ]", 6},
-    {"[ Retry ] [ Cancel ]", 4},
-};
-
-const ButtonSet& ButtonsFor(UINT type)
+// The programs show an OK button with the exclamation or the information icon. Any other button
+// set or icon is drawn as its number, so that whoever reads the box sees what was asked for.
+std::string ButtonsFor(UINT type)
 {
-    const UINT index = type & MB_TYPEMASK;
-    return index < sizeof kButtons / sizeof kButtons[0] ? kButtons[index] : kButtons[0];
+    const UINT buttons = type & MB_TYPEMASK;
+    return buttons == MB_OK ? "[ OK ]" : "[ buttons " + std::to_string(buttons) + " ]";
 }
 
-const char* IconFor(UINT type)
+std::string IconFor(UINT type)
 {
-    switch (type & MB_ICONMASK) {
-    case MB_ICONHAND: return "(X) ";
-    case MB_ICONQUESTION: return "(?) ";
-    case MB_ICONEXCLAMATION: return "(!) ";
-    case MB_ICONASTERISK: return "(i) ";
-    default: return "";
-    }
+    const UINT icon = type & MB_ICONMASK;
+    if (icon == MB_ICONEXCLAMATION) return "(!) ";
+    if (icon == MB_ICONASTERISK) return "(i) ";
+    return icon ? "(icon " + std::to_string(icon >> 4) + ") " : "";
 }
 
 // Columns a UTF-8 string takes, counting each code point as one.
@@ -78,7 +61,7 @@ std::string RenderMessageBox(const std::string& text, const std::string& caption
     const std::string indent(icon.size(), ' ');
     std::vector<std::string> body = SplitLines(text);
     for (size_t i = 0; i < body.size(); ++i) body[i] = (i == 0 ? icon : indent) + body[i];
-    const std::string buttons = ButtonsFor(type).labels;
+    const std::string buttons = ButtonsFor(type);
 
     size_t inner = std::max(Columns(caption), Columns(buttons));
     for (const std::string& line : body) inner = std::max(inner, Columns(line));
@@ -88,9 +71,4 @@ std::string RenderMessageBox(const std::string& text, const std::string& caption
     for (const std::string& line : body) out += Row(line, inner, false);
     out += Row(buttons, inner, true) + border;
     return out;
-}
-
-int DefaultButtonResult(UINT type)
-{
-    return ButtonsFor(type).first;
 }

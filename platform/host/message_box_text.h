@@ -7,6 +7,3 @@
 
 // Lines end in "\n"; each line of the text gets its own row.
 std::string RenderMessageBox(const std::string& text, const std::string& caption, UINT type);
-
-// The result of pressing the box's default (first) button.
-int DefaultButtonResult(UINT type);

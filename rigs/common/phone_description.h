@@ -35,8 +35,9 @@ enum class AnswerShape { Verbatim, VerbatimWithNul, DataLine, Nothing, AfterUnre
 enum class PendingResults { Deliver, Drop, Cancel };
 
 // What both layers send as each of the phone's notifications: a radio-state change, as when the
-// radio comes up.
+// radio comes up, with one DWORD of data, the new state (on).
 const DWORD kRadioPresentNotification = RIL_NCLASS_RADIOSTATE | 0x00000001u;
+const DWORD kRadioPresentState = 1;
 
 // The defaults are a phone on which everything works. Field names are the switches' names.
 struct PhoneDescription {
@@ -48,18 +49,18 @@ struct PhoneDescription {
     AnswerShape answer = AnswerShape::Verbatim;
     unsigned delayMs = 20;       // how long the modem takes with a delayed result
     unsigned notify = 0;         // notifications delivered once the connection is open, before any result
-    PendingResults atDeinit = PendingResults::Deliver;
+    PendingResults pending = PendingResults::Deliver;
 };
 
 // Under the cancel policy a command waits, unsent, until its result is due; a result due inside
 // RIL_DevSpecific is due at once, and a command whose result never comes has nothing to wait for.
 inline bool ModemRunsAtSend(const PhoneDescription& phone)
 {
-    return phone.atDeinit != PendingResults::Cancel || phone.result == ResultTiming::BeforeReturn ||
+    return phone.pending != PendingResults::Cancel || phone.result == ResultTiming::BeforeReturn ||
            phone.result == ResultTiming::Never;
 }
 // Whether RIL_Deinitialize delivers what is still pending before it lets the connection go.
 inline bool DeinitDelivers(const PhoneDescription& phone)
 {
-    return phone.atDeinit == PendingResults::Deliver;
+    return phone.pending == PendingResults::Deliver;
 }

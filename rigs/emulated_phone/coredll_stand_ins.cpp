@@ -8,35 +8,18 @@
 
 namespace {
 
-// NKDbgPrintfW's values as the ARM caller passed them: r1-r3, then the stack; strings read from
-// emulated memory.
+// NKDbgPrintfW's values as the ARM caller passed them: r1-r3, then the stack.
 class EmulatedArguments : public FormatArguments {
 public:
     explicit EmulatedArguments(CpuHarness& cpu) : cpu_(cpu) {}
-    uint32_t Integer() override { return Next(); }
-    std::optional<std::u16string> Wide() override
-    {
-        const uint32_t at = Next();
-        return at ? std::optional<std::u16string>(cpu_.memory().ReadWide(at)) : std::nullopt;
-    }
-    std::optional<std::string> Narrow() override
-    {
-        const uint32_t at = Next();
-        std::string text;
-        if (!at) return std::nullopt;
-        cpu_.memory().ReadString(at, &text);
-        return text;
-    }
-    uint64_t Pointer() override { return Next(); }
-    unsigned PointerBits() const override { return 32; }
-
-private:
-    uint32_t Next()
+    uint32_t Integer() override
     {
         const int regs[3] = {UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3};
         const uint32_t i = next_++;
         return i < 3 ? cpu_.Reg(regs[i]) : cpu_.StackArg(i - 3);
     }
+
+private:
     CpuHarness& cpu_;
     uint32_t next_ = 0;
 };
@@ -51,37 +34,37 @@ bool CoredllStandIns::Service(Trap trap)
     uint32_t result = 0;
     switch (trap) {
     case Trap::Sleep:
-        run_.services.push_back("Sleep(" + std::to_string(r0) + ")");
-        if (run_.services.size() <= 2) ReadArgv();
+        run_.coredllCalls.push_back("Sleep(" + std::to_string(r0) + ")");
+        if (run_.coredllCalls.size() <= 2) ReadArgv();
         if (!cpu_.InCallback() && !radio_.MainThreadSleeps()) return false;
         break;
     case Trap::LoadLibraryW: {
         const std::u16string name = memory.ReadWide(r0);
-        run_.services.push_back("LoadLibraryW(" + Utf16ToUtf8(name) + ")");
+        run_.coredllCalls.push_back("LoadLibraryW(" + Utf16ToUtf8(name) + ")");
         result = setup_.phone.library != Library::Absent && name == u"ril.dll" ? kEmulatedRilModule : 0;
         break;
     }
     case Trap::GetProcAddressW: {
         const std::u16string name = memory.ReadWide(r1);
-        run_.services.push_back("GetProcAddressW(" + Utf16ToUtf8(name) + ")");
+        run_.coredllCalls.push_back("GetProcAddressW(" + Utf16ToUtf8(name) + ")");
         const std::optional<Trap> entry = radio_.Entry(name);
         if (r0 == kEmulatedRilModule && entry) result = cpu_.TrapAddress(*entry);
         break;
     }
     case Trap::NKDbgPrintfW: {
-        run_.services.push_back("NKDbgPrintfW");
+        run_.coredllCalls.push_back("NKDbgPrintfW");
         EmulatedArguments args(cpu_);
         const std::u16string format = memory.ReadWide(r0);
         run_.debugLines.push_back(Utf16ToUtf8(FormatWide(r0 ? format.c_str() : nullptr, args)));
         break;
     }
     case Trap::MessageBoxW:
-        run_.services.push_back("MessageBoxW");
+        run_.coredllCalls.push_back("MessageBoxW");
         run_.boxes.push_back({r0, Utf16ToUtf8(memory.ReadWide(r1)), Utf16ToUtf8(memory.ReadWide(r2)), r3});
         result = static_cast<uint32_t>(IDOK);
         break;
     case Trap::GetModuleFileNameW:
-        run_.services.push_back("GetModuleFileNameW");
+        run_.coredllCalls.push_back("GetModuleFileNameW");
         if (!GetModuleFileName(r1, r2, &result)) return false;
         break;
     case Trap::TerminateProcess:
@@ -123,7 +106,7 @@ bool CoredllStandIns::GetModuleFileName(uint32_t buffer, uint32_t size, uint32_t
 
 bool CoredllStandIns::Terminate(uint32_t handle, uint32_t code)
 {
-    run_.services.push_back("TerminateProcess");
+    run_.coredllCalls.push_back("TerminateProcess");
     run_.terminated = true;
     run_.terminateHandle = handle;
     run_.exitCode = code;

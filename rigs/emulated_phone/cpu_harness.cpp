@@ -27,7 +27,7 @@ bool CpuHarness::Open()
     uc_mem_map(uc_, kTrapBase, kTrapPageSize, UC_PROT_ALL);
     for (int t = 0; t < static_cast<int>(Trap::Count); ++t) {
         const uint32_t at = kTrapBase + static_cast<uint32_t>(t) * kTrapSlot;
-        if (setup_.services == ServiceState::Arm) {
+        if (setup_.serviceState == ServiceState::Arm) {
             const uint32_t code[2] = {0xE1A00000u, 0xE12FFF1Eu};  // mov r0, r0; bx lr
             uc_mem_write(uc_, at, code, sizeof code);
         } else {
@@ -86,7 +86,7 @@ void CpuHarness::OnTrap(uc_engine* uc, uint64_t address, uint32_t, void* user)
     uc_reg_read(uc, UC_ARM_REG_CPSR, &cpsr);
     const bool thumb = (cpsr & 0x20) != 0;
     const char* name = TrapName(*trap);
-    if (thumb != (self->setup_.services == ServiceState::Thumb))
+    if (thumb != (self->setup_.serviceState == ServiceState::Thumb))
         self->fault_ = std::string("reached ") + name + " at " + HexWord(address) + " in " + (thumb ? "Thumb" : "ARM") +
                        " state: the call did not switch instruction sets";
     // Platform code may rely on the EABI's 8-byte stack alignment at every call into it.
@@ -186,7 +186,7 @@ bool CpuHarness::RunUntil(uint32_t begin, std::optional<Trap> stopAt, std::optio
             return Fail("the entry point returned (r0 = " + HexWord(Reg(UC_ARM_REG_R0)) + ") instead of ending the process");
         if (!service_(trap)) return false;
         if (run_.terminated) return !stopAt || Fail("the process ended inside a callback");
-        pc = ResumeAddress(trap, setup_.services);
+        pc = ResumeAddress(trap, setup_.serviceState);
     }
 }
 

@@ -62,7 +62,7 @@ public:
     void SetReg(int reg, uint32_t value);
     // The index-th word above sp: a stand-in's fifth argument and on.
     uint32_t StackArg(uint32_t index);
-    uint32_t TrapAddress(Trap trap) const { return ::TrapAddress(trap, setup_.services); }
+    uint32_t TrapAddress(Trap trap) const { return ::TrapAddress(trap, setup_.serviceState); }
     // Records the first reason the run stops; always false.
     bool Fail(const std::string& why);
     // The deepest stack use seen, into the run's record.

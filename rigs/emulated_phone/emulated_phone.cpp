@@ -10,8 +10,6 @@
 namespace {
 
 const uint32_t kSwShow = 5;
-// What the kernel passes in r0: the process handle, which is not the image base.
-const uint32_t kProcessHandle = 0x4A3F000C;
 
 bool Run(const std::vector<uint8_t>& file, const PhoneSetup& setup, PhoneRun& run, CpuHarness& cpu)
 {
@@ -39,7 +37,7 @@ bool Run(const std::vector<uint8_t>& file, const PhoneSetup& setup, PhoneRun& ru
     });
     // As coredll's thread start calls it: hInstance (the process handle), hPrevInstance 0, lpCmdLine
     // (a copy on the new thread's stack), nCmdShow; then image base, COM descriptor RVA and size.
-    if (!cpu.RunEntry(run.image.entryPoint, {kProcessHandle, 0, 0, kSwShow}, setup.commandLine,
+    if (!cpu.RunEntry(run.image.entryPoint, {kEmulatedProcessHandle, 0, 0, kSwShow}, setup.commandLine,
                       {run.image.imageBase, 0, 0}))
         return false;
     if (!run.terminated) return cpu.Fail("the entry point returned instead of ending the process");

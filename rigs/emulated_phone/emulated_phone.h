@@ -40,7 +40,7 @@ struct PhoneSetup {
     std::u16string commandLine;
     std::u16string moduleName = u"\\Windows\\clockward.exe";  // what GetModuleFileNameW reports
     uc_cpu_arm cpu = UC_CPU_ARM_TI925T;
-    ServiceState services = ServiceState::Arm;
+    ServiceState serviceState = ServiceState::Arm;
     SweepPoint sweep;
     uint64_t instructionBudget = 200000;
     // The simulated modem's state file: the command the image sends is carried out on it.
@@ -67,7 +67,7 @@ struct EmulatedBox {
 struct PhoneRun {
     bool ok = false;
     std::string failure;  // why the harness stopped the run: fault, budget, foreign state, bad return
-    std::vector<std::string> services;  // coredll calls, e.g. "Sleep(5000)", "LoadLibraryW(ril.dll)"
+    std::vector<std::string> coredllCalls;  // e.g. "Sleep(5000)", "LoadLibraryW(ril.dll)"
     std::vector<RadioCall> radioCalls;
     std::vector<std::string> debugLines;
     std::vector<EmulatedBox> boxes;
@@ -90,3 +90,5 @@ PhoneRun RunOnEmulatedPhone(const std::vector<uint8_t>& imageFile, const PhoneSe
 
 // The address the radio layer stand-in writes as the new handle.
 const uint32_t kEmulatedRilHandle = 0x52490001;
+// What the kernel passes the entry point in r0: the process handle, which is not the image base.
+const uint32_t kEmulatedProcessHandle = 0x4A3F000C;

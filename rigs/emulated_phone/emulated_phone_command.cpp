@@ -34,7 +34,7 @@ int Usage()
 void Print(const char* cpu, const PhoneRun& run)
 {
     std::printf("== %s\n", cpu);
-    for (const std::string& s : run.services) std::printf("call   %s\n", s.c_str());
+    for (const std::string& s : run.coredllCalls) std::printf("call   %s\n", s.c_str());
     for (const RadioCall& c : run.radioCalls) {
         std::printf("radio  %s", c.name.c_str());
         for (uint32_t a : c.args) std::printf(" 0x%08x", a);

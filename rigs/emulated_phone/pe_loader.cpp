@@ -66,7 +66,7 @@ bool LoadPeImage(uc_engine* uc, const std::vector<uint8_t>& file, const ImportRe
     const uint32_t importRva = r.U32(opt + 96 + 8 * PE_DIRECTORY_IMPORT);
     image->entryPoint += image->imageBase;
     if (!r.ok || sizeOfHeaders > file.size() || sizeOfHeaders == 0) return Fail(why, "truncated headers");
-    const uint32_t newestVersion = static_cast<uint32_t>(PE_SUBSYSTEM_VERSION_MAJOR) << 16 | PE_SUBSYSTEM_VERSION_MINOR;
+    const uint32_t newestVersion = static_cast<uint32_t>(PE_CE_VERSION_MAJOR) << 16 | PE_CE_VERSION_MINOR;
     if (r.U16(opt + 68) == PE_SUBSYSTEM_WINDOWS_CE_GUI && subsystemVersion > newestVersion) return Fail(why, "subsystem version newer than CE 5.02");
     if ((characteristics & PE_FILE_RELOCS_STRIPPED) && (image->imageBase < PE_LOWEST_IMAGE_BASE || image->imageBase > PE_HIGHEST_IMAGE_BASE))
         return Fail(why, "ImageBase outside 0x10000..0x400000 without relocations");

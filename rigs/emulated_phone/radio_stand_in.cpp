@@ -133,7 +133,7 @@ bool RadioStandIn::DeliverMovedResult(ImageCallOptions options)
 
 bool RadioStandIn::Notify(ImageCallOptions options)
 {
-    const uint32_t state = 1;
+    const uint32_t state = kRadioPresentState;
     cpu_.memory().Write(kNotifyDataAt, &state, 4);
     return cpu_.CallImage(notifyCb_, {kRadioPresentNotification, kNotifyDataAt, 4, param_}, options);
 }

@@ -50,15 +50,15 @@ std::optional<Trap> RadioEntryTrap(const std::u16string& name)
     return std::nullopt;
 }
 
-uint32_t TrapAddress(Trap trap, ServiceState services)
+uint32_t TrapAddress(Trap trap, ServiceState serviceState)
 {
-    return kTrapBase + static_cast<uint32_t>(trap) * kTrapSlot + (services == ServiceState::Thumb ? 1 : 0);
+    return kTrapBase + static_cast<uint32_t>(trap) * kTrapSlot + (serviceState == ServiceState::Thumb ? 1 : 0);
 }
 
-uint32_t ResumeAddress(Trap trap, ServiceState services)
+uint32_t ResumeAddress(Trap trap, ServiceState serviceState)
 {
     const uint32_t slot = kTrapBase + static_cast<uint32_t>(trap) * kTrapSlot;
-    return services == ServiceState::Thumb ? (slot + 2) | 1 : slot + 4;
+    return serviceState == ServiceState::Thumb ? (slot + 2) | 1 : slot + 4;
 }
 
 std::optional<Trap> TrapAt(uint64_t address)

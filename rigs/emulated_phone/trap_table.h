@@ -34,8 +34,8 @@ std::optional<Trap> RadioEntryTrap(const std::u16string& name);
 bool IsRadioTrap(Trap trap);
 
 // The address a caller jumps to (with the Thumb bit for Thumb stand-ins).
-uint32_t TrapAddress(Trap trap, ServiceState services);
+uint32_t TrapAddress(Trap trap, ServiceState serviceState);
 // Just past the no-op: the stand-in's own "bx lr" returns, switching state as the caller needs.
-uint32_t ResumeAddress(Trap trap, ServiceState services);
+uint32_t ResumeAddress(Trap trap, ServiceState serviceState);
 // The trap whose no-op lies at address; nullopt inside a slot; Trap::Count past the last slot.
 std::optional<Trap> TrapAt(uint64_t address);

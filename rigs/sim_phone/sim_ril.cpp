@@ -2,7 +2,7 @@
 //
 // Each connection has one worker thread, on which every callback is made. Results still pending
 // when RIL_Deinitialize is called are, by default, waited for and delivered before it returns (the
-// modem finishes the command it was given); with CLOCKWARD_SIM_AT_DEINIT=drop they are discarded;
+// modem finishes the command it was given); with CLOCKWARD_SIM_PENDING=drop they are discarded;
 // with =cancel a command reaches the modem only when its result is due, so closing first cancels it.
 // Either way the worker has ended when RIL_Deinitialize returns, so no callback comes after it.
 #include "platform/ril_api.h"
@@ -77,6 +77,7 @@ SimSwitches CurrentSwitches(bool* valid)
 
 std::string Pointer(const void* p) { return HexWord(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p))); }
 
+// For RIL_DevSpecific, which the library built without it leaves out.
 [[maybe_unused]] std::shared_ptr<Connection> Find(HRIL handle)
 {
     std::lock_guard<std::mutex> hold(g_registryLock);
@@ -159,6 +160,7 @@ void WorkerLoop(Connection* c)
     }
 }
 
+// For RIL_DevSpecific, as Find is.
 [[maybe_unused]] HRESULT NextCommandId()
 {
     std::lock_guard<std::mutex> hold(g_registryLock);
@@ -217,7 +219,7 @@ extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RI
     c->switches = switches;
     if (pfnNotify) {
         for (unsigned i = 0; i < switches.phone.notify; ++i) {
-            const DWORD state = i;
+            const DWORD state = kRadioPresentState;
             Enqueue(*c, Event{false, kRadioPresentNotification, 0,
                               std::string(reinterpret_cast<const char*>(&state), sizeof state), Clock::now(), nullptr});
         }

@@ -105,9 +105,9 @@ const Choice kAnswerChoices[] = {{"verbatim", static_cast<int>(AnswerShape::Verb
                                  {"long", static_cast<int>(AnswerShape::Long)},
                                  {"null-data", static_cast<int>(AnswerShape::NullData)},
                                  {"error-as-text", static_cast<int>(AnswerShape::ErrorAsText)}};
-const Choice kAtDeinitChoices[] = {{"deliver", static_cast<int>(PendingResults::Deliver)},
-                                   {"drop", static_cast<int>(PendingResults::Drop)},
-                                   {"cancel", static_cast<int>(PendingResults::Cancel)}};
+const Choice kPendingChoices[] = {{"deliver", static_cast<int>(PendingResults::Deliver)},
+                                  {"drop", static_cast<int>(PendingResults::Drop)},
+                                  {"cancel", static_cast<int>(PendingResults::Cancel)}};
 
 }  // namespace
 
@@ -140,8 +140,8 @@ SwitchReading ReadSimSwitches(const std::vector<std::string>& environment, const
             if (!ParseUnsigned(value, 60000, &phone.delayMs)) bad("milliseconds from 0 to 60000");
         } else if (name == "CLOCKWARD_SIM_NOTIFY") {
             if (!ParseUnsigned(value, 1000, &phone.notify)) bad("a count from 0 to 1000");
-        } else if (name == "CLOCKWARD_SIM_AT_DEINIT") {
-            if (!ParseChoice(value, kAtDeinitChoices, &phone.atDeinit)) bad(Words(kAtDeinitChoices));
+        } else if (name == "CLOCKWARD_SIM_PENDING") {
+            if (!ParseChoice(value, kPendingChoices, &phone.pending)) bad(Words(kPendingChoices));
         } else if (name == "CLOCKWARD_SIM_STATE_FILE") {
             if (value.empty()) bad("a file path");
             else s.stateFile = value;
@@ -163,7 +163,7 @@ std::vector<std::string> SwitchesFor(const PhoneDescription& phone)
                                     std::string(kPrefix) + "ANSWER=" + WordFor(phone.answer, kAnswerChoices),
                                     std::string(kPrefix) + "DELAY_MS=" + std::to_string(phone.delayMs),
                                     std::string(kPrefix) + "NOTIFY=" + std::to_string(phone.notify),
-                                    std::string(kPrefix) + "AT_DEINIT=" + WordFor(phone.atDeinit, kAtDeinitChoices)};
+                                    std::string(kPrefix) + "PENDING=" + WordFor(phone.pending, kPendingChoices)};
     if (phone.refuse < 0) env.push_back(std::string(kPrefix) + "REFUSE=" + std::to_string(phone.refuse));
     return env;
 }

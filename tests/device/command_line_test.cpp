@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/device/command_line.h"
+#include "platform/device/startup_storage.h"
 #include "support/named_rows.h"
 
 namespace {
@@ -35,10 +36,8 @@ std::vector<std::u16string> SplitWithGuards(const char16_t* program, const char1
 
 const std::u16string kProgram = u"\\Windows\\clockward.exe";  // 22 units
 
-// The device start-up's own sizes: 512 units of text, 32 arguments, module names of up to 260 units.
-const size_t kDeviceText = 512;
-const int kDeviceArgs = 32;
-const std::u16string kLongModule(260, u'M');
+// A module name as long as the device start-up takes.
+const std::u16string kLongModule(kModuleNameLength, u'M');
 
 std::u16string Number(int i)
 {
@@ -61,10 +60,11 @@ std::vector<std::u16string> ProgramAndNumbers(const std::u16string& program, int
     return args;
 }
 
-const std::u16string kFortyNumbers = Numbers(40);
-const std::u16string kThirtyOneNumbers = Numbers(31);
-// After the 260-unit name and its terminator, 250 units and a terminator fill the text exactly.
-const std::u16string kFillingArgument(250, u'a');
+const std::u16string kTooManyNumbers = Numbers(kMaxArguments + 8);
+const std::u16string kNumbersForEverySlot = Numbers(kMaxArguments - 1);
+// After the long name and its terminator, this and a terminator fill the text exactly.
+const std::u16string kFillingArgument(kArgumentTextLength - kModuleNameLength - 2, u'a');
+const std::u16string kTextLongModule(kArgumentTextLength - 1, u'M');
 const std::u16string kOverlongLine = kFillingArgument + u"bc x";
 
 struct SplitCase : NamedRow {
@@ -99,12 +99,12 @@ INSTANTIATE_NAMED_ROWS(
         SplitCase{"ProgramCut", u"abc", 5, 8, {u"\\Win"}},
         SplitCase{"OneUnit", u"abc", 1, 8, {u""}},
         // At the device's sizes, every buffer filled to its last unit or slot.
-        SplitCase{"DeviceAllArgumentSlots", kThirtyOneNumbers.c_str(), kDeviceText, kDeviceArgs, ProgramAndNumbers(kProgram, 31)},
-        SplitCase{"DeviceMoreArgumentsThanSlots", kFortyNumbers.c_str(), kDeviceText, kDeviceArgs, ProgramAndNumbers(kProgram, 31)},
-        SplitCase{"DeviceLongModuleName", kFortyNumbers.c_str(), kDeviceText, kDeviceArgs, ProgramAndNumbers(kLongModule, 31), kLongModule},
-        SplitCase{"DeviceTextFilledExactly", kFillingArgument.c_str(), kDeviceText, kDeviceArgs, {kLongModule, kFillingArgument}, kLongModule},
-        SplitCase{"DeviceTextOverflowing", kOverlongLine.c_str(), kDeviceText, kDeviceArgs, {kLongModule, kFillingArgument}, kLongModule},
-        SplitCase{"DeviceModuleNameFillsText", u"x", kDeviceText, kDeviceArgs, {std::u16string(511, u'M')}, std::u16string(511, u'M')},
-        SplitCase{"DeviceModuleNameBeyondText", u"x", kDeviceText, kDeviceArgs, {std::u16string(511, u'M')}, std::u16string(600, u'M')}));
+        SplitCase{"DeviceAllArgumentSlots", kNumbersForEverySlot.c_str(), kArgumentTextLength, kMaxArguments, ProgramAndNumbers(kProgram, kMaxArguments - 1)},
+        SplitCase{"DeviceMoreArgumentsThanSlots", kTooManyNumbers.c_str(), kArgumentTextLength, kMaxArguments, ProgramAndNumbers(kProgram, kMaxArguments - 1)},
+        SplitCase{"DeviceLongModuleName", kTooManyNumbers.c_str(), kArgumentTextLength, kMaxArguments, ProgramAndNumbers(kLongModule, kMaxArguments - 1), kLongModule},
+        SplitCase{"DeviceTextFilledExactly", kFillingArgument.c_str(), kArgumentTextLength, kMaxArguments, {kLongModule, kFillingArgument}, kLongModule},
+        SplitCase{"DeviceTextOverflowing", kOverlongLine.c_str(), kArgumentTextLength, kMaxArguments, {kLongModule, kFillingArgument}, kLongModule},
+        SplitCase{"DeviceModuleNameFillsText", u"x", kArgumentTextLength, kMaxArguments, {kTextLongModule}, kTextLongModule},
+        SplitCase{"DeviceModuleNameBeyondText", u"x", kArgumentTextLength, kMaxArguments, {kTextLongModule}, kTextLongModule + u"MMMM"}));
 
 }  // namespace

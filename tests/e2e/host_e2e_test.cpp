@@ -10,6 +10,7 @@
 #include "rigs/sim_phone/sim_switches.h"
 #include "scenarios/outcome_check.h"
 #include "support/named_rows.h"
+#include "support/program_texts.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -128,7 +129,7 @@ TEST_P(PlantedLibrary, NothingReachedThroughTheWorkingDirectoryIsLoaded)
     // The planted file has no radio entry points, so the binding fails either way.
     const std::vector<DrawnBox> boxes = Boxes(run.stderrText);
     ASSERT_EQ(1u, boxes.size()) << run.stderrText;
-    EXPECT_EQ("Clockward: Load ril.dll fail!!", boxes[0].text);
+    EXPECT_EQ(kLoadBox, boxes[0].text);
     const std::string mark = ReadWholeFile(dir / "cwd" / "planted.mark");
     EXPECT_EQ(c.loadsFromElsewhere ? fs::canonical(dir / "elsewhere" / "ril.dll").string() : std::string(), mark);
     EXPECT_NE(std::string::npos, run.stderrText.find("host: LoadLibraryW(ril.dll): skipped " + expand(c.note))) << run.stderrText;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/device/command_line.h"
+#include "platform/device/startup_storage.h"
 
 namespace {
 
@@ -68,6 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     Split(program.get(), cmdLine.get(), capacity, maxArgs);
     // The device start-up's own sizes, whatever the input asked for.
-    Split(program.get(), cmdLine.get(), 512, 32);
+    Split(program.get(), cmdLine.get(), kArgumentTextLength, kMaxArguments);
     return 0;
 }

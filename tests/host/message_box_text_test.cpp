@@ -11,6 +11,7 @@
 #include "platform/host/message_box_text.h"
 #include "platform/core_services.h"
 #include "support/named_rows.h"
+#include "support/program_texts.h"
 #include "support/redirect.h"
 #include "support/temp_dir.h"
 
@@ -26,18 +27,19 @@ TEST(MessageBoxText, ErrorBoxHasCaptionIconTextAndOk)
 {
     // The text row is the widest: 34 columns inside the frame.
     const std::string border = "+" + std::string(36, '-') + "+\n";
-    const std::string expected = border + Row("ERROR", 29) + border + Row("(!) Clockward: Load ril.dll fail!!", 0) +
+    const std::string expected = border + Row(kCaption, 29) + border + Row("(!) " + kLoadBox, 0) +
                                  Row("[ OK ]", 28, true) + border;
-    EXPECT_EQ(expected, RenderMessageBox("Clockward: Load ril.dll fail!!", "ERROR", MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(expected, RenderMessageBox(kLoadBox, kCaption, MB_OK | MB_ICONEXCLAMATION));
 }
 
-TEST(MessageBoxText, MultiLineTextAndWideCharactersKeepTheFrame)
+TEST(MessageBoxText, MultiLineTextWideCharactersAndOtherStylesKeepTheFrame)
 {
-    // "über" is four columns although it is five bytes; the buttons set the width (17).
-    const std::string border = "+" + std::string(19, '-') + "+\n";
-    const std::string expected = border + Row("Titel", 12) + border + Row("\xc3\xbc" "ber", 13) + Row("zwei", 13) +
-                                 Row("[ OK ] [ Cancel ]", 0, true) + border;
-    EXPECT_EQ(expected, RenderMessageBox("\xc3\xbc" "ber\r\nzwei", "Titel", MB_OKCANCEL));
+    // "über" is four columns although it is five bytes; its row and the buttons set the width (13).
+    // A style the program never uses (OK and Cancel, the question icon) shows its numbers.
+    const std::string border = "+" + std::string(15, '-') + "+\n";
+    const std::string expected = border + Row("Titel", 8) + border + Row("(icon 2) \xc3\xbc" "ber", 0) +
+                                 Row("         zwei", 0) + Row("[ buttons 1 ]", 0, true) + border;
+    EXPECT_EQ(expected, RenderMessageBox("\xc3\xbc" "ber\r\nzwei", "Titel", 0x21));
 }
 
 struct WaitCase : NamedRow {

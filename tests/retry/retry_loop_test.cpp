@@ -123,7 +123,7 @@ TEST_P(BoxWait, ReadsUpToEnter)
         Redirect err(STDERR_FILENO, dir / "stderr");
         Arm(Faults().read, STDIN_FILENO, GetParam().steps);
         Faults().terminals = true;
-        result = MessageBoxW(nullptr, u"Clockward: Send command fail !!", u"ERROR", MB_OK | MB_ICONEXCLAMATION);
+        result = MessageBoxW(nullptr, u"text", u"caption", MB_OK | MB_ICONEXCLAMATION);
         Faults().read.fd = -1;
         Faults().terminals = false;
     }

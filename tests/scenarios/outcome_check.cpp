@@ -1,5 +1,6 @@
 // The scenario outcome as both rigs assert it.
 #include "scenarios/outcome_check.h"
+#include "support/program_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@ void ExpectOutcome(const Scenario& s, const RunRecord& run, const std::vector<st
     ASSERT_EQ(s.boxTexts.size(), run.boxes.size());
     for (size_t i = 0; i < run.boxes.size(); ++i) {
         EXPECT_EQ(s.boxTexts[i], run.boxes[i].text);
-        EXPECT_EQ(s.program == Program::Check ? "Clockward Check" : "ERROR", run.boxes[i].caption);
+        EXPECT_EQ(s.program == Program::Check ? kCheckCaption : kCaption, run.boxes[i].caption);
         EXPECT_EQ(s.boxStyle, run.boxes[i].style);
     }
     std::vector<std::string> names;

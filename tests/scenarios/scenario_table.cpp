@@ -5,20 +5,14 @@
 
 #include "platform/hresult_codes.h"
 #include "support/command_block.h"
+#include "support/program_texts.h"
 
 namespace {
 
-const std::string kBindFail = "### Get_RIL_PFN::Get_RIL_PFN() GetProcAddress fail!! ###\r\n";
-const std::string kEnter = "### RILFunc enter ###\r\n";
-const std::string kNotify = "### RILNotify enter ###\r\n";
-const std::string kOk = "### CSend_SSDlg::RILFunc(1)###\r\n";
-const std::string kError = "### CSend_SSDlg::RILFunc(3)###\r\n";
-const std::string kLoadBox = "Clockward: Load ril.dll fail!!";
-const std::string kSendBox = "Clockward: Send command fail !!";
 const std::vector<std::string> kAll = {"RIL_Initialize", "RIL_DevSpecific", "RIL_Deinitialize"};
 const std::vector<uint8_t>& kBlock = kDisableTimeZoneUpdate;
 // What a radio layer answers when RIL_DevSpecific gets a handle it never opened.
-const std::string kUnopenedHandleLine = "SendATCmd send command error(" + std::to_string(E_HANDLE) + ")\r\n";
+const std::string kUnopenedHandleLine = SendErrorLine(E_HANDLE);
 
 }  // namespace
 
@@ -32,16 +26,19 @@ const std::vector<Scenario>& Scenarios()
         {.name = "EntryPointMissing", .phone = {.library = Library::WithoutDevSpecific}, .debugLines = {kBindFail}, .boxTexts = {kLoadBox}},
         {.name = "InitializeFailsWithoutHandle", .phone = {.init = InitBehaviour::Fail, .result = AtDeinit}, .radioCalls = kAll,
          .sendsWithHandleZero = true, .block = kBlock, .debugLines = {kUnopenedHandleLine}, .boxTexts = {kSendBox}},
+        // A handle written but never opened: the send and the close go to it, and the send is refused.
+        {.name = "InitializeFailsWithHandle", .phone = {.init = InitBehaviour::FailWithHandle, .result = AtDeinit}, .radioCalls = kAll,
+         .block = kBlock, .debugLines = {kUnopenedHandleLine}, .boxTexts = {kSendBox}},
         {.name = "CommandRefused", .phone = {.refuse = E_FAIL, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock,
-         .debugLines = {"SendATCmd send command error(-2147467259)\r\n"}, .boxTexts = {kSendBox}},
+         .debugLines = {SendErrorLine(E_FAIL)}, .boxTexts = {kSendBox}},
         {.name = "ModemAnswersError", .phone = {.modem = ModemReply::Error, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kError}},
         // The result overtakes the identifier store: it is compared with the initial zero and not counted.
         {.name = "ResultBeforeSendReturns", .phone = {.result = BeforeReturn}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter}, .settingAfter = 0},
         // Closed at once, the connection may take the pending result with it, or the command itself.
-        {.name = "ResultDroppedAtClose", .phone = {.result = AtDeinit, .atDeinit = Drop}, .radioCalls = kAll, .block = kBlock, .settingAfter = 0},
-        {.name = "CancelledBeforeTheModem", .phone = {.result = AtDeinit, .atDeinit = Cancel}, .radioCalls = kAll, .block = kBlock, .settingAfter = 1},
+        {.name = "ResultDroppedAtClose", .phone = {.result = AtDeinit, .pending = Drop}, .radioCalls = kAll, .block = kBlock, .settingAfter = 0},
+        {.name = "CancelledBeforeTheModem", .phone = {.result = AtDeinit, .pending = Cancel}, .radioCalls = kAll, .block = kBlock, .settingAfter = 1},
         // A result due inside the send is due at once: the cancel policy has nothing left to cancel.
-        {.name = "ResultBeforeReturnIsNotCancelled", .phone = {.result = BeforeReturn, .atDeinit = Cancel}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter}, .settingAfter = 0},
+        {.name = "ResultBeforeReturnIsNotCancelled", .phone = {.result = BeforeReturn, .pending = Cancel}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter}, .settingAfter = 0},
         {.name = "Notifications", .phone = {.result = AtDeinit, .notify = 2}, .radioCalls = kAll, .block = kBlock, .debugLines = {kNotify, kNotify, kEnter, kOk}, .settingAfter = 0},
         {.name = "ArgumentsIgnored", .phone = {.result = AtDeinit}, .arguments = {"AT*AETZ=1", "--help", "\"quoted arg\"", "\xc3\xbcnic\xc3\xb6" "de"},
          .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kOk}, .settingAfter = 0},

@@ -79,7 +79,7 @@ protected:
     {
         ASSERT_TRUE(init && send && deinit);
         for (const char* name : {"CLOCKWARD_SIM_INIT", "CLOCKWARD_SIM_REFUSE", "CLOCKWARD_SIM_MODEM", "CLOCKWARD_SIM_RESULT",
-                                 "CLOCKWARD_SIM_DELAY_MS", "CLOCKWARD_SIM_NOTIFY", "CLOCKWARD_SIM_AT_DEINIT"})
+                                 "CLOCKWARD_SIM_DELAY_MS", "CLOCKWARD_SIM_NOTIFY", "CLOCKWARD_SIM_PENDING"})
             unsetenv(name);
         g_closeInCallback = nullptr;
         ASSERT_FALSE(dir.path().empty());
@@ -182,12 +182,12 @@ struct DeliveryCase : NamedRow {
 
 const DeliveryCase kDeliveries[] = {
     {"PendingResultComesBeforeDeinitializeReturns", {.delayMs = 200}, "AT*AETZ?", 0, false, " | result 1 \"\\r\\n*AETZ: 1\\r\\n\\r\\nOK\\r\\n\""},
-    {"DropPolicyNeverCallsBack", {.delayMs = 100, .atDeinit = PendingResults::Drop}, "AT", 0, false, " | "},
+    {"DropPolicyNeverCallsBack", {.delayMs = 100, .pending = PendingResults::Drop}, "AT", 0, false, " | "},
     {"BeforeReturnComesInsideTheSend", {.result = ResultTiming::BeforeReturn}, "AT", 0, false, "result 1 inside \"\\r\\nOK\\r\\n\" | result 1 inside \"\\r\\nOK\\r\\n\""},
     {"NotificationsThenModemError", {.modem = ModemReply::Error, .result = ResultTiming::AtDeinit, .notify = 3}, "AT", 200, false,
      "notify notify notify | notify notify notify result 3 \"\\x01\\x00\\x00\\x81\""},
     // Under the cancel policy the modem answers when the result is due, and the result says what it answered.
-    {"CancelledCommandDueBeforeTheClose", {.modem = ModemReply::Error, .delayMs = 50, .atDeinit = PendingResults::Cancel}, "AT", 300, false,
+    {"CancelledCommandDueBeforeTheClose", {.modem = ModemReply::Error, .delayMs = 50, .pending = PendingResults::Cancel}, "AT", 300, false,
      "result 3 \"\\x01\\x00\\x00\\x81\" | result 3 \"\\x01\\x00\\x00\\x81\""},
     // Closing from the layer's own thread would join that thread: refused, the connection stays open.
     {"CallbackClosingItsOwnConnection", {.result = ResultTiming::BeforeReturn}, "AT", 0, true,

@@ -20,7 +20,7 @@ TEST(SimSwitches, DefaultsWhenNothingIsSet)
     EXPECT_EQ(ModemReply::Ok, r.switches.phone.modem);
     EXPECT_EQ(ResultTiming::Delayed, r.switches.phone.result);
     EXPECT_EQ(20u, r.switches.phone.delayMs);
-    EXPECT_EQ(PendingResults::Deliver, r.switches.phone.atDeinit);
+    EXPECT_EQ(PendingResults::Deliver, r.switches.phone.pending);
     EXPECT_EQ("/default/state", r.switches.stateFile);
     EXPECT_EQ("", r.switches.traceFile);
 }
@@ -30,7 +30,7 @@ TEST(SimSwitches, AcceptedValues)
     const SwitchReading r = Read({"CLOCKWARD_SIM_INIT=fail-with-handle", "CLOCKWARD_SIM_REFUSE=0x80004005",
                                   "CLOCKWARD_SIM_MODEM=error", "CLOCKWARD_SIM_RESULT=before-return",
                                   "CLOCKWARD_SIM_DELAY_MS=60000", "CLOCKWARD_SIM_NOTIFY=3",
-                                  "CLOCKWARD_SIM_AT_DEINIT=drop", "CLOCKWARD_SIM_STATE_FILE=/s",
+                                  "CLOCKWARD_SIM_PENDING=drop", "CLOCKWARD_SIM_STATE_FILE=/s",
                                   "CLOCKWARD_SIM_TRACE=/t"});
     EXPECT_TRUE(r.problems.empty());
     EXPECT_EQ(InitBehaviour::FailWithHandle, r.switches.phone.init);
@@ -39,7 +39,7 @@ TEST(SimSwitches, AcceptedValues)
     EXPECT_EQ(ResultTiming::BeforeReturn, r.switches.phone.result);
     EXPECT_EQ(60000u, r.switches.phone.delayMs);
     EXPECT_EQ(3u, r.switches.phone.notify);
-    EXPECT_EQ(PendingResults::Drop, r.switches.phone.atDeinit);
+    EXPECT_EQ(PendingResults::Drop, r.switches.phone.pending);
     EXPECT_EQ("/s", r.switches.stateFile);
     EXPECT_EQ("/t", r.switches.traceFile);
 }
@@ -55,13 +55,13 @@ TEST(SimSwitches, WrittenSwitchesReadBackAsThePhone)
 {
     const PhoneDescription phone = {.init = InitBehaviour::Fail, .refuse = -5, .modem = ModemReply::Error,
                                     .result = ResultTiming::AtDeinit, .answer = AnswerShape::DataLine, .delayMs = 7, .notify = 2,
-                                    .atDeinit = PendingResults::Cancel};
+                                    .pending = PendingResults::Cancel};
     const SwitchReading r = Read(SwitchesFor(phone));
     EXPECT_TRUE(r.problems.empty());
     EXPECT_EQ(SwitchesFor(phone), SwitchesFor(r.switches.phone));
     EXPECT_EQ((std::vector<std::string>{"CLOCKWARD_SIM_INIT=fail", "CLOCKWARD_SIM_MODEM=error", "CLOCKWARD_SIM_RESULT=at-deinit",
                                         "CLOCKWARD_SIM_ANSWER=data-line",
-                                        "CLOCKWARD_SIM_DELAY_MS=7", "CLOCKWARD_SIM_NOTIFY=2", "CLOCKWARD_SIM_AT_DEINIT=cancel",
+                                        "CLOCKWARD_SIM_DELAY_MS=7", "CLOCKWARD_SIM_NOTIFY=2", "CLOCKWARD_SIM_PENDING=cancel",
                                         "CLOCKWARD_SIM_REFUSE=-5"}),
               SwitchesFor(phone));
 }
@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "CLOCKWARD_SIM_REFUSE=0", "CLOCKWARD_SIM_REFUSE=0x7fffffff", "CLOCKWARD_SIM_REFUSE=-2147483649",
                       "CLOCKWARD_SIM_REFUSE=-12x", "CLOCKWARD_SIM_REFUSE=0x8000400", "CLOCKWARD_SIM_MODEM=ERROR",
                       "CLOCKWARD_SIM_RESULT=early", "CLOCKWARD_SIM_DELAY_MS=-1", "CLOCKWARD_SIM_DELAY_MS=60001",
-                      "CLOCKWARD_SIM_DELAY_MS=1.5", "CLOCKWARD_SIM_NOTIFY=1001", "CLOCKWARD_SIM_AT_DEINIT=keep",
+                      "CLOCKWARD_SIM_DELAY_MS=1.5", "CLOCKWARD_SIM_NOTIFY=1001", "CLOCKWARD_SIM_PENDING=keep",
                       "CLOCKWARD_SIM_STATE_FILE=", "CLOCKWARD_SIM_TRACE=", "CLOCKWARD_SIM_TRACEFILE=/t"));
 
 }  // namespace

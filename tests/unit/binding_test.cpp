@@ -4,10 +4,9 @@
 #include "rigs/fake_platform/fake_platform.h"
 #include "radio/radio_state.h"
 #include "radio/ril_binding.h"
+#include "support/program_texts.h"
 
 namespace {
-
-const char kBindFailLine[] = "### Get_RIL_PFN::Get_RIL_PFN() GetProcAddress fail!! ###\r\n";
 
 class Binding : public ::testing::Test {
 protected:
@@ -38,7 +37,7 @@ TEST_P(BindingWithMissingEntry, StoresWhatResolvedAndFails)
                                                "GetProcAddressW(RIL_Deinitialize)", "GetProcAddressW(RIL_DevSpecific)",
                                                "NKDbgPrintfW"};
     EXPECT_EQ(expected, Fake().calls);
-    EXPECT_EQ(std::vector<std::string>{kBindFailLine}, Fake().debugLines);
+    EXPECT_EQ(std::vector<std::string>{kBindFail}, Fake().debugLines);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachEntry, BindingWithMissingEntry,
@@ -72,7 +71,7 @@ TEST_F(Binding, AbsentLibraryLeavesEntriesAsTheyWere)
     EXPECT_EQ(sentinelDeinit, g_pfnRIL_Deinitialize);
     EXPECT_EQ(nullptr, g_pfnRIL_DevSpecific);
     EXPECT_EQ((std::vector<std::string>{"LoadLibraryW(ril.dll)", "NKDbgPrintfW"}), Fake().calls);
-    EXPECT_EQ(std::vector<std::string>{kBindFailLine}, Fake().debugLines);
+    EXPECT_EQ(std::vector<std::string>{kBindFail}, Fake().debugLines);
 }
 
 TEST_F(Binding, AbsentLibraryIsTriedAgainOnTheNextCall)
@@ -105,7 +104,7 @@ TEST_F(Binding, EntryThatDisappearsOnASecondCallIsClearedAndReported)
     Fake().missingEntries.insert("RIL_Deinitialize");
     EXPECT_EQ(0, Get_RIL_PFN());
     EXPECT_EQ(nullptr, g_pfnRIL_Deinitialize);
-    EXPECT_EQ(std::vector<std::string>{kBindFailLine}, Fake().debugLines);
+    EXPECT_EQ(std::vector<std::string>{kBindFail}, Fake().debugLines);
 }
 
 }  // namespace

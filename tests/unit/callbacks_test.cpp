@@ -8,15 +8,9 @@
 #include "radio/ril_binding.h"
 #include "radio/ril_callbacks.h"
 #include "support/named_rows.h"
+#include "support/program_texts.h"
 
 namespace {
-
-const std::string kEnter = "### RILFunc enter ###\r\n";
-
-std::string ResultLine(int code)
-{
-    return "### CSend_SSDlg::RILFunc(" + std::to_string(code) + ")###\r\n";
-}
 
 class Callbacks : public ::testing::Test {
 protected:
@@ -69,7 +63,7 @@ TEST_F(Callbacks, NotifyWritesOneLineWhateverItsArguments)
     RILNotify(RIL_NCLASS_RADIOSTATE | 1, &state, sizeof state, 0x1234);
     RILNotify(0, nullptr, 0, 0);
     RILNotify(0xFFFFFFFFu, "x", 0xFFFFFFFFu, 0xFFFFFFFFu);
-    EXPECT_EQ(std::vector<std::string>(3, "### RILNotify enter ###\r\n"), Fake().debugLines);
+    EXPECT_EQ(std::vector<std::string>(3, kNotify), Fake().debugLines);
 }
 
 // A result delivered from inside RIL_DevSpecific, before the sender has stored the identifier, after

@@ -8,6 +8,7 @@
 #include "radio/ril_callbacks.h"
 #include "support/command_block.h"
 #include "support/named_rows.h"
+#include "support/program_texts.h"
 
 namespace {
 
@@ -28,12 +29,12 @@ int RunMain(std::vector<std::u16string> args = {u"clockward.exe"})
     return wmain(static_cast<int>(args.size()), argv.data());
 }
 
-void ExpectOneBox(const char* text)
+void ExpectOneBox(const std::string& text)
 {
     ASSERT_EQ(1u, Fake().boxes.size());
     EXPECT_EQ(nullptr, Fake().boxes[0].owner);
     EXPECT_EQ(text, Fake().boxes[0].text);
-    EXPECT_EQ("ERROR", Fake().boxes[0].caption);
+    EXPECT_EQ(kCaption, Fake().boxes[0].caption);
     EXPECT_EQ(0x30u, Fake().boxes[0].type);
 }
 
@@ -64,9 +65,6 @@ TEST_F(MainSequence, SuccessOpensSendsAndClosesInOrder)
     EXPECT_EQ(Fake().handleToWrite, g_hRil);
 }
 
-const char kBindFailLine[] = "### Get_RIL_PFN::Get_RIL_PFN() GetProcAddress fail!! ###\r\n";
-const char kLoadBox[] = "Clockward: Load ril.dll fail!!";
-const char kSendBox[] = "Clockward: Send command fail !!";
 const std::vector<std::string> kReported = {"NKDbgPrintfW", "MessageBoxW"};
 const std::vector<std::string> kSentAndReported = {"RIL_Initialize", "RIL_DevSpecific", "NKDbgPrintfW", "MessageBoxW", "RIL_Deinitialize"};
 
@@ -79,18 +77,18 @@ struct FailureCase : NamedRow {
     HRESULT initResult;
     bool initWritesHandle;
     HRESULT devSpecificResult;
-    const char* line;
-    const char* box;
+    std::string line;
+    std::string box;
     std::vector<std::string> callsAfterBinding;
 };
 
 const FailureCase kFailures[] = {
-    {"LibraryAbsent", false, nullptr, 0, false, 0, kBindFailLine, kLoadBox, kReported},
-    {"NoInitialize", true, "RIL_Initialize", 0, false, 0, kBindFailLine, kLoadBox, kReported},
-    {"NoDeinitialize", true, "RIL_Deinitialize", 0, false, 0, kBindFailLine, kLoadBox, kReported},
-    {"NoDevSpecific", true, "RIL_DevSpecific", 0, false, 0, kBindFailLine, kLoadBox, kReported},
-    {"InitializeFailsWithoutHandle", true, nullptr, E_FAIL, false, E_HANDLE, "SendATCmd send command error(-2147024890)\r\n", kSendBox, kSentAndReported},
-    {"CommandRefused", true, nullptr, 0, true, -7, "SendATCmd send command error(-7)\r\n", kSendBox, kSentAndReported},
+    {"LibraryAbsent", false, nullptr, 0, false, 0, kBindFail, kLoadBox, kReported},
+    {"NoInitialize", true, "RIL_Initialize", 0, false, 0, kBindFail, kLoadBox, kReported},
+    {"NoDeinitialize", true, "RIL_Deinitialize", 0, false, 0, kBindFail, kLoadBox, kReported},
+    {"NoDevSpecific", true, "RIL_DevSpecific", 0, false, 0, kBindFail, kLoadBox, kReported},
+    {"InitializeFailsWithoutHandle", true, nullptr, E_FAIL, false, E_HANDLE, SendErrorLine(E_HANDLE), kSendBox, kSentAndReported},
+    {"CommandRefused", true, nullptr, 0, true, -7, SendErrorLine(-7), kSendBox, kSentAndReported},
 };
 
 class MainFailure : public MainSequence, public ::testing::WithParamInterface<FailureCase> {};

@@ -7,6 +7,7 @@
 #include "radio/radio_state.h"
 #include "radio/ril_binding.h"
 #include "support/command_block.h"
+#include "support/program_texts.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ TEST_P(SenderLength, SentWholeOrRefusedWithOneLine)
         EXPECT_TRUE(Fake().debugLines.empty());
         return;
     }
-    EXPECT_EQ(std::vector<std::string>{"SendATCmd CMD too long(" + std::to_string(GetParam().length) + ">=258)\r\n"}, Fake().debugLines);
+    EXPECT_EQ(std::vector<std::string>{TooLongLine(GetParam().length)}, Fake().debugLines);
     EXPECT_EQ(std::vector<std::string>{"NKDbgPrintfW"}, Fake().calls);
     EXPECT_TRUE(Fake().boxes.empty());
     EXPECT_EQ(sentinel, LoadLastCmdID());
@@ -67,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, SenderLength,
 
 struct ResultCase {
     HRESULT result;
-    const char* line;  // nullptr: accepted, no line and no box
+    bool reported;  // else accepted: no line and no box
 };
 void PrintTo(const ResultCase& c, std::ostream* os) { *os << "result " << c.result; }
 
@@ -81,16 +82,16 @@ TEST_P(SenderResult, StoredWhateverItsSignAndReportedWhenNegative)
     SendATCmd("AT*AETZ=0");
 
     EXPECT_EQ(c.result, LoadLastCmdID());
-    if (c.line == nullptr) {
+    if (!c.reported) {
         EXPECT_TRUE(Fake().debugLines.empty());
         EXPECT_TRUE(Fake().boxes.empty());
         return;
     }
-    EXPECT_EQ(std::vector<std::string>{c.line}, Fake().debugLines);
+    EXPECT_EQ(std::vector<std::string>{SendErrorLine(c.result)}, Fake().debugLines);
     ASSERT_EQ(1u, Fake().boxes.size());
     EXPECT_EQ(nullptr, Fake().boxes[0].owner);
-    EXPECT_EQ("Clockward: Send command fail !!", Fake().boxes[0].text);
-    EXPECT_EQ("ERROR", Fake().boxes[0].caption);
+    EXPECT_EQ(kSendBox, Fake().boxes[0].text);
+    EXPECT_EQ(kCaption, Fake().boxes[0].caption);
     EXPECT_EQ(0x30u, Fake().boxes[0].type);
     // The line comes before the box.
     EXPECT_EQ((std::vector<std::string>{"RIL_DevSpecific", "NKDbgPrintfW", "MessageBoxW"}), Fake().calls);
@@ -98,9 +99,7 @@ TEST_P(SenderResult, StoredWhateverItsSignAndReportedWhenNegative)
 
 INSTANTIATE_TEST_SUITE_P(
     Results, SenderResult,
-    ::testing::Values(ResultCase{0, nullptr}, ResultCase{1, nullptr}, ResultCase{0x7FFFFFFF, nullptr},
-                      ResultCase{-1, "SendATCmd send command error(-1)\r\n"},
-                      ResultCase{E_FAIL, "SendATCmd send command error(-2147467259)\r\n"},
-                      ResultCase{static_cast<HRESULT>(0x80000000u), "SendATCmd send command error(-2147483648)\r\n"}));
+    ::testing::Values(ResultCase{0, false}, ResultCase{1, false}, ResultCase{0x7FFFFFFF, false}, ResultCase{-1, true},
+                      ResultCase{E_FAIL, true}, ResultCase{static_cast<HRESULT>(0x80000000u), true}));
 
 }  // namespace

@@ -3,10 +3,7 @@ the loader's own steps. Each check returns a list of problems; an empty list mea
 content."""
 import pe_image_checks as checks
 from coredll_exports import IMAGE_IMPORTS, ORDINALS
-from loader_view import View
-
-BY_ORDINAL = 0x80000000
-NEWEST_SUBSYSTEM = (5, 2)   # Windows Mobile 6 is CE 5.02; the loader refuses anything newer
+from loader_view import SECTION_TABLE_OFFSET, View
 
 
 def import_walk_problems(view):
@@ -20,12 +17,12 @@ def import_walk_problems(view):
     for dll, _, _, entries in walked:
         names = []
         for entry in entries:
-            if not entry & BY_ORDINAL:
+            if not entry & checks.IMPORT_BY_ORDINAL:
                 problems.append(f"{dll}: an import by name (lookup entry {entry:#x}); coredll is imported by ordinal")
-            elif entry & 0x7FFF0000 or (entry & 0xFFFF) not in ORDINALS:
-                problems.append(f"{dll}: ordinal {entry & 0xFFFF} is not one of coredll's exports we know")
+            elif (entry & checks.ORDINAL_MASK) not in ORDINALS:
+                problems.append(f"{dll}: ordinal {entry & checks.ORDINAL_MASK} is not one of coredll's exports we know")
             else:
-                names.append(ORDINALS[entry & 0xFFFF])
+                names.append(ORDINALS[entry & checks.ORDINAL_MASK])
         if dll == "coredll.dll" and names != IMAGE_IMPORTS and len(names) == len(entries):
             problems.append(f"coredll imports are {names}, expected {IMAGE_IMPORTS}")
     return problems
@@ -77,19 +74,20 @@ def virtual_size_problems(view, symbols):
 
 
 def section_table_problems(view, pe):
-    """The loader reads the section table at e_lfanew + 248; pefile and the other checks read it where
-    SizeOfOptionalHeader says. Both must be the same table."""
+    """The loader reads the section table at a fixed offset from e_lfanew; pefile and the other checks
+    read it where SizeOfOptionalHeader says. Both must be the same table."""
     theirs = [(s.Name.rstrip(b"\0"), s.Misc_VirtualSize, s.VirtualAddress, s.SizeOfRawData, s.PointerToRawData,
                s.Characteristics) for s in pe.sections]
     if view.sections != theirs:
-        return [f"the loader's section table at e_lfanew + 248 is {view.sections}, the one the other checks read is {theirs}"]
+        return [f"the loader's section table at e_lfanew + {SECTION_TABLE_OFFSET} is {view.sections}, "
+                f"the one the other checks read is {theirs}"]
     return []
 
 
 def subsystem_version_problems(view):
-    if view.subsystem_version > NEWEST_SUBSYSTEM:
+    if view.subsystem_version > checks.CE_VERSION:
         return [f"subsystem version {view.subsystem_version[0]}.{view.subsystem_version[1]:02d} is newer than "
-                f"Windows Mobile 6 (5.02): its loader refuses the image"]
+                f"Windows Mobile 6 ({checks.CE_VERSION[0]}.{checks.CE_VERSION[1]:02d}): its loader refuses the image"]
     return []
 
 

@@ -12,7 +12,12 @@ import pefile
 
 from coredll_exports import IMAGE_IMPORTS, ORDINALS
 
-IMAGE_BASE = 0x10000
+# The CE 5 loader's numbers, named once for the image checks: where it places an EXE without
+# relocations, Windows Mobile 6's version (CE 5.02: the newest subsystem version it takes; 4.20 and
+# older mark a legacy program), the flag of an import by ordinal and the ordinal's 31 bits below it.
+LOWEST_IMAGE_BASE, HIGHEST_IMAGE_BASE, IMAGE_BASE_ALIGNMENT = 0x10000, 0x400000, 0x10000
+CE_VERSION = (5, 2)
+IMPORT_BY_ORDINAL, ORDINAL_MASK = 0x80000000, 0x7FFFFFFF
 SECTION_ALIGNMENT = 0x1000
 FILE_ALIGNMENT = 0x200
 EXPECTED_SECTIONS = [b".text", b".bss"]
@@ -36,16 +41,18 @@ def header_problems(pe, signed=False):
     expected = [
         ("Machine", fh.Machine, 0x01C2),
         ("Magic", oh.Magic, 0x10B),
-        ("ImageBase", oh.ImageBase, IMAGE_BASE),
         ("SectionAlignment", oh.SectionAlignment, SECTION_ALIGNMENT),
         ("FileAlignment", oh.FileAlignment, FILE_ALIGNMENT),
         ("Subsystem", oh.Subsystem, 9),
         ("NumberOfRvaAndSizes", oh.NumberOfRvaAndSizes, 16),
     ]
     problems = [f"{name} is {value:#x}, expected {want:#x}" for name, value, want in expected if value != want]
-    # 4.20 and older mark a legacy program that the phone runs in screen emulation.
-    if (oh.MajorSubsystemVersion, oh.MinorSubsystemVersion) < (5, 2):
-        problems.append(f"subsystem version {oh.MajorSubsystemVersion}.{oh.MinorSubsystemVersion:02d} is older than 5.02")
+    if not LOWEST_IMAGE_BASE <= oh.ImageBase <= HIGHEST_IMAGE_BASE or oh.ImageBase % IMAGE_BASE_ALIGNMENT:
+        problems.append(f"ImageBase {oh.ImageBase:#x} is not a 64 KiB boundary in {LOWEST_IMAGE_BASE:#x}..{HIGHEST_IMAGE_BASE:#x}")
+    # Older than the phone's version marks a legacy program that it runs in screen emulation.
+    if (oh.MajorSubsystemVersion, oh.MinorSubsystemVersion) < CE_VERSION:
+        problems.append(f"subsystem version {oh.MajorSubsystemVersion}.{oh.MinorSubsystemVersion:02d} is older than "
+                        f"{CE_VERSION[0]}.{CE_VERSION[1]:02d}")
     if fh.Characteristics & REQUIRED_CHARACTERISTICS != REQUIRED_CHARACTERISTICS:
         problems.append(f"Characteristics {fh.Characteristics:#x} lack EXECUTABLE_IMAGE, 32BIT_MACHINE or RELOCS_STRIPPED")
     if fh.Characteristics & IMAGE_FILE_DLL:
@@ -65,47 +72,6 @@ def header_problems(pe, signed=False):
     if entry_rva % 4:
         problems.append(f"entry point {entry_rva:#x} is not ARM code (not 4-byte aligned)")
     return problems
-
-
-def written_field_problems(pe, signed=False):
-    """Every other field the header writes, most of them never read by the phone's loader, each
-    with the value this image must carry."""
-    fh, oh = pe.FILE_HEADER, pe.OPTIONAL_HEADER
-    by_name = {s.Name.rstrip(b"\0"): s for s in pe.sections}
-    text, bss = by_name.get(b".text"), by_name.get(b".bss")
-    fields = [
-        ("PointerToSymbolTable", fh.PointerToSymbolTable, 0),
-        ("NumberOfSymbols", fh.NumberOfSymbols, 0),
-        ("SizeOfOptionalHeader", fh.SizeOfOptionalHeader, 224),
-        # RELOCS_STRIPPED | EXECUTABLE_IMAGE | LINE_NUMS_STRIPPED | LOCAL_SYMS_STRIPPED | 32BIT_MACHINE
-        ("Characteristics", fh.Characteristics, 0x010F),
-        ("MajorLinkerVersion", oh.MajorLinkerVersion, 2),
-        ("MinorLinkerVersion", oh.MinorLinkerVersion, 40),
-        ("SizeOfInitializedData", oh.SizeOfInitializedData, 0),
-        ("MajorOperatingSystemVersion", oh.MajorOperatingSystemVersion, 5),
-        ("MinorOperatingSystemVersion", oh.MinorOperatingSystemVersion, 2),
-        ("MajorImageVersion", oh.MajorImageVersion, 0),
-        ("MinorImageVersion", oh.MinorImageVersion, 0),
-        ("MajorSubsystemVersion", oh.MajorSubsystemVersion, 5),
-        ("MinorSubsystemVersion", oh.MinorSubsystemVersion, 2),
-        ("Reserved1", oh.Reserved1, 0),
-        ("DllCharacteristics", oh.DllCharacteristics, 0),
-        ("SizeOfStackReserve", oh.SizeOfStackReserve, 0x10000),
-        ("SizeOfStackCommit", oh.SizeOfStackCommit, 0x1000),
-        ("SizeOfHeapReserve", oh.SizeOfHeapReserve, 0x100000),
-        ("SizeOfHeapCommit", oh.SizeOfHeapCommit, 0x1000),
-        ("LoaderFlags", oh.LoaderFlags, 0),
-    ]
-    if not signed:
-        fields.append(("CheckSum", oh.CheckSum, 0))
-    if text:
-        fields += [("SizeOfCode", oh.SizeOfCode, text.SizeOfRawData), ("BaseOfCode", oh.BaseOfCode, text.VirtualAddress),
-                   (".text Characteristics", text.Characteristics, SCN_CODE | SCN_EXECUTE | SCN_READ)]
-    if bss:
-        fields += [("SizeOfUninitializedData", oh.SizeOfUninitializedData, bss.Misc_VirtualSize),
-                   ("BaseOfData", oh.BaseOfData, bss.VirtualAddress),
-                   (".bss Characteristics", bss.Characteristics, 0x80 | SCN_READ | SCN_WRITE)]
-    return [f"{name} is {value:#x}, expected {want:#x}" for name, value, want in fields if value != want]
 
 
 def section_problems(pe, file_size):
@@ -200,8 +166,8 @@ def elf_match_problems(pe, data, elf, readelf, objcopy):
             problems.append(f"{name}: no such section in the linked program")
             continue
         _, addr, _ = sections[name]
-        if addr != IMAGE_BASE + s.VirtualAddress:
-            problems.append(f"{name}: linked at {addr:#x}, the image maps it at {IMAGE_BASE + s.VirtualAddress:#x}")
+        if addr != pe.OPTIONAL_HEADER.ImageBase + s.VirtualAddress:
+            problems.append(f"{name}: linked at {addr:#x}, the image maps it at {pe.OPTIONAL_HEADER.ImageBase + s.VirtualAddress:#x}")
         linked = _elf_bytes(elf, name, objcopy)
         raw = bytes(data[s.PointerToRawData: s.PointerToRawData + s.SizeOfRawData])
         if raw != linked[: len(raw)] or len(linked) != len(raw):
@@ -340,13 +306,13 @@ def text_code_problems(pe, data, elf, nm, objdump):
     literal pools told apart by the ELF's mapping symbols; the entry point and the callbacks the
     platform calls must be ARM code, and the Thumb callbacks reachable only through them."""
     text = next(s for s in pe.sections if s.Name.rstrip(b"\0") == b".text")
-    start = IMAGE_BASE + text.VirtualAddress
+    start = pe.OPTIONAL_HEADER.ImageBase + text.VirtualAddress
     arm, thumb = code_ranges(mapping_symbols(elf, nm), start, start + text.Misc_VirtualSize)
     problems = []
     if not arm:
         problems.append("no ARM code found in .text")
     code = data[text.PointerToRawData: text.PointerToRawData + text.SizeOfRawData]
-    entry = IMAGE_BASE + pe.OPTIONAL_HEADER.AddressOfEntryPoint
+    entry = pe.OPTIONAL_HEADER.ImageBase + pe.OPTIONAL_HEADER.AddressOfEntryPoint
     if not any(a <= entry < b for a, b in arm):
         problems.append(f"the entry point {entry:#x} is not ARM code")
     symbols = elf_symbols(elf, nm)

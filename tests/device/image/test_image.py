@@ -15,9 +15,6 @@ class UnsignedImage(unittest.TestCase):
         cls.data = read(UNSIGNED())
         cls.pe = checks.parse(cls.data)
 
-    def test_headers(self):
-        self.assertEqual([], checks.written_field_problems(self.pe))
-
     # pefile's header, section and import checks, and the loader view's.
     def test_as_the_phone_loader_reads_it(self):
         problems = loader_checks.structural_problems(self.data, checks.elf_symbols(ELF(), NM()))
