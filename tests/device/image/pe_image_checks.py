@@ -297,11 +297,12 @@ def code_problems(code, code_va, arm, thumb, objdump):
     return problems
 
 
-# The ARM entry points the platform calls, and the Thumb functions behind them.
+# The ARM entry points the platform calls, and the Thumb functions behind them, of each program.
 CALLBACKS = {"__wrap_RILFunc": "RILFunc", "__wrap_RILNotify": "RILNotify"}
+CHECK_CALLBACKS = {"__wrap_RILQueryFunc": "RILQueryFunc", "__wrap_RILNotify": "RILNotify"}
 
 
-def text_code_problems(pe, data, elf, nm, objdump):
+def text_code_problems(pe, data, elf, nm, objdump, callbacks=CALLBACKS):
     """ARMv4T check of the image's .text in both instruction sets, with ARM code, Thumb code and
     literal pools told apart by the ELF's mapping symbols; the entry point and the callbacks the
     platform calls must be ARM code, and the Thumb callbacks reachable only through them."""
@@ -317,7 +318,7 @@ def text_code_problems(pe, data, elf, nm, objdump):
         problems.append(f"the entry point {entry:#x} is not ARM code")
     symbols = elf_symbols(elf, nm)
     words = [int.from_bytes(code[i:i + 4], "little") for i in range(0, len(code) - 3, 4)]
-    for arm_entry, thumb_function in CALLBACKS.items():
+    for arm_entry, thumb_function in callbacks.items():
         if arm_entry not in symbols or thumb_function not in symbols:
             problems.append(f"{arm_entry} or {thumb_function} is missing from the linked program")
             continue
