@@ -1,4 +1,4 @@
-# What the device build writes around the image, each by one packaging command (python3 -m packaging.*):
+# What the device build writes around the image, each by one packaging command (python3 -m clockward_packaging.*):
 # clockward-signed.exe, the installer cabinet (clockward-unsigned.cab, clockward.cab), the cabinets that
 # teach a phone to trust the signer and undo it (clockward-trust.cab, clockward-untrust.cab), and
 # phone-copy/, the signed image and a StartUp shortcut to copy onto the phone by hand.
@@ -30,15 +30,16 @@ if(NOT OSSLSIGNCODE OR NOT OPENSSL)
     return()
 endif()
 
-# Debian's python3, which has python3-cryptography; PYTHONPATH makes packaging/ importable.
-set(PACKAGING_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
+# Debian's python3, which has python3-cryptography; PYTHONPATH makes packaging/clockward_packaging importable.
+set(PACKAGING_ROOT ${CMAKE_CURRENT_LIST_DIR})
 set(PACKAGING ${CMAKE_COMMAND} -E env PYTHONPATH=${PACKAGING_ROOT} PYTHONDONTWRITEBYTECODE=1)
 if(CLOCKWARD_SIGN_PASSWORD_FILE)
     # A password file named when configuring is handed over; otherwise the build's own environment is read.
     list(APPEND PACKAGING CLOCKWARD_SIGN_PASSWORD_FILE=${CLOCKWARD_SIGN_PASSWORD_FILE})
 endif()
 list(APPEND PACKAGING /usr/bin/python3 -m)
-file(GLOB_RECURSE PACKAGING_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.py ${CMAKE_CURRENT_LIST_DIR}/*.sh)
+file(GLOB_RECURSE PACKAGING_SOURCES CONFIGURE_DEPENDS ${PACKAGING_ROOT}/clockward_packaging/*.py
+     ${PACKAGING_ROOT}/clockward_packaging/*.sh)
 
 set(TEST_SIGNING_DIR ${CMAKE_BINARY_DIR}/test-signing)
 unset(identity)
@@ -60,7 +61,7 @@ elseif(CLOCKWARD_SIGN_IDENTITY)
                             "keep it where a new build folder or clone finds the same one")
     endif()
     # Made now, not as a build step, so that cleaning the build can never delete it.
-    execute_process(COMMAND ${PACKAGING} packaging.signing_identity ${identity}
+    execute_process(COMMAND ${PACKAGING} clockward_packaging.signing_identity ${identity}
                     WORKING_DIRECTORY ${PACKAGING_ROOT} RESULT_VARIABLE failed OUTPUT_VARIABLE made ERROR_VARIABLE why
                     OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_STRIP_TRAILING_WHITESPACE)
     if(failed)
@@ -74,15 +75,15 @@ else()
     set(identity ${TEST_SIGNING_DIR})
     add_custom_command(OUTPUT ${TEST_SIGNING_DIR}/signer.pem ${TEST_SIGNING_DIR}/signer.key ${TEST_SIGNING_DIR}/ca.pem
         COMMAND ${CMAKE_COMMAND} -E rm -rf ${TEST_SIGNING_DIR}
-        COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/signing/make_certificates.sh ${TEST_SIGNING_DIR}
+        COMMAND bash ${PACKAGING_ROOT}/clockward_packaging/signing/make_certificates.sh ${TEST_SIGNING_DIR}
                 "Clockward Test CA (untrusted)" "Clockward Test Code Signing"
-        DEPENDS ${CMAKE_CURRENT_LIST_DIR}/signing/make_certificates.sh
+        DEPENDS ${PACKAGING_ROOT}/clockward_packaging/signing/make_certificates.sh
         COMMENT "Making a throwaway SHA-1 test CA and code-signing certificate"
         VERBATIM)
     message(STATUS "Signing with a throwaway test certificate (${TEST_SIGNING_DIR})")
 endif()
 if(identity)
-    # What the signing steps read of an identity folder (packaging/signing/credentials.py).
+    # What the signing steps read of an identity folder (packaging/clockward_packaging/signing/credentials.py).
     set(SIGN_WITH --identity ${identity})
     set(SIGN_DEPENDS ${identity}/signer.pem ${identity}/signer.key ${identity}/ca.pem)
 endif()
@@ -101,14 +102,14 @@ set(CLOCKWARD_TRUST_CABS ${CMAKE_BINARY_DIR}/clockward-trust.cab ${CMAKE_BINARY_
 # What is made from the signed image goes first: a failed signing must not leave any of it looking current.
 add_custom_command(OUTPUT ${CLOCKWARD_SIGNED_EXE}
     COMMAND ${CMAKE_COMMAND} -E rm -f ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB} ${CLOCKWARD_HAND_COPY_DIR}/clockward.exe
-    COMMAND ${PACKAGING} packaging.sign ${CLOCKWARD_EXE} ${CLOCKWARD_SIGNED_EXE} ${SIGN_WITH}
+    COMMAND ${PACKAGING} clockward_packaging.sign ${CLOCKWARD_EXE} ${CLOCKWARD_SIGNED_EXE} ${SIGN_WITH}
     DEPENDS ${CLOCKWARD_EXE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
     COMMENT "Signing clockward.exe (Authenticode, SHA-1)"
     VERBATIM)
 add_custom_target(signed_device_image ALL DEPENDS ${CLOCKWARD_SIGNED_EXE})
 
 add_custom_command(OUTPUT ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB}
-    COMMAND ${PACKAGING} packaging.installer_cab ${CLOCKWARD_SIGNED_EXE} ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB}
+    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_SIGNED_EXE} ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB}
             --member-time ${BUILD_TIME_STAMP} ${SIGN_WITH}
     DEPENDS ${CLOCKWARD_SIGNED_EXE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
     COMMENT "Packing and signing the installer cabinet clockward.cab"
@@ -117,14 +118,14 @@ add_custom_target(installer_cab ALL DEPENDS ${CLOCKWARD_CAB})
 
 # Not written (and said so) when the signing chain's root is not given; then this step runs again at every build.
 add_custom_command(OUTPUT ${CLOCKWARD_TRUST_CABS}
-    COMMAND ${PACKAGING} packaging.trust_cabs ${CMAKE_BINARY_DIR} --member-time ${BUILD_TIME_STAMP} ${SIGN_WITH}
+    COMMAND ${PACKAGING} clockward_packaging.trust_cabs ${CMAKE_BINARY_DIR} --member-time ${BUILD_TIME_STAMP} ${SIGN_WITH}
     DEPENDS ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
     COMMENT "Writing clockward-trust.cab and clockward-untrust.cab"
     VERBATIM)
 add_custom_target(trust_cabs ALL DEPENDS ${CLOCKWARD_TRUST_CABS})
 
 add_custom_command(OUTPUT ${CLOCKWARD_HAND_COPY_DIR}/clockward.exe ${CLOCKWARD_HAND_COPY_DIR}/Clockward.lnk
-    COMMAND ${PACKAGING} packaging.hand_copy ${CLOCKWARD_HAND_COPY_DIR} ${CLOCKWARD_SIGNED_EXE}
+    COMMAND ${PACKAGING} clockward_packaging.hand_copy ${CLOCKWARD_HAND_COPY_DIR} ${CLOCKWARD_SIGNED_EXE}
     DEPENDS ${CLOCKWARD_SIGNED_EXE} ${PACKAGING_SOURCES}
     COMMENT "Writing phone-copy/, the signed program and its StartUp shortcut to copy by hand"
     VERBATIM)

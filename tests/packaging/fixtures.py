@@ -37,12 +37,12 @@ class Scratch(unittest.TestCase):
 
 
 def packaging(command, *args, extra_env=None, path_dir=None, python=()):
-    """python3 -m packaging.<command> as the build runs it; no password reaches it unless given."""
+    """python3 -m clockward_packaging.<command> as the build runs it; no password reaches it unless given."""
     environment = {k: v for k, v in os.environ.items() if not k.startswith("CLOCKWARD_SIGN_PASSWORD")}
-    environment.update(extra_env or {}, PYTHONPATH=env("SOURCE_DIR"))
+    environment.update(extra_env or {}, PYTHONPATH=os.path.join(env("SOURCE_DIR"), "packaging"))
     if path_dir:
         environment["PATH"] = path_dir + os.pathsep + environment["PATH"]
-    return subprocess.run(["/usr/bin/python3", *python, "-m", f"packaging.{command}", *args], capture_output=True,
+    return subprocess.run(["/usr/bin/python3", *python, "-m", f"clockward_packaging.{command}", *args], capture_output=True,
                           text=True, env=environment)
 
 

@@ -10,7 +10,7 @@ import unittest
 
 from fixtures import (CAB, CUSTOM_CERTIFICATE, KEY, SIGNED, SIGNER, TEST_SIGNING, UNSIGNED_CAB, Scratch, check_refused,
                       configure_command, env, extract_with, members, packaging, read, verify, write)
-from packaging.cab.cabinet_writer import cabinet, folder_reserve
+from clockward_packaging.cab.cabinet_writer import cabinet, folder_reserve
 
 MEMBERS = ["CLOCKWRD.000", "CLOCKWRD.001", "_setup.xml"]
 # Where %CE1%\Clockward\clockward.exe lands on an English Windows Mobile 6 phone.

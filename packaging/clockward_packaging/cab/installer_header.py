@@ -2,8 +2,8 @@
 cabinet tool lays it out (all integers little-endian)."""
 import struct
 
-from packaging.cab import installer_table as table
-from packaging.cab.cabinet_writer import padded
+from clockward_packaging.cab import installer_table as table
+from clockward_packaging.cab.cabinet_writer import padded
 
 FIXED_SIZE = 100
 # FILES flags

@@ -1,7 +1,7 @@
 """Writes the installer cabinet around the signed image and signs it with the image's certificate:
 clockward-unsigned.cab, then clockward.cab. Both or neither; a failure is one line ("cab: " or "sign: ").
 
-Usage: python3 -m packaging.installer_cab SIGNED_IMAGE UNSIGNED_OUT OUT --member-time UNIX_TIME
+Usage: python3 -m clockward_packaging.installer_cab SIGNED_IMAGE UNSIGNED_OUT OUT --member-time UNIX_TIME
            (--pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE]) [--time UNIX_TIME]
 
 The phone's installer reads two descriptions of the same installation: the binary header NAME.000 and
@@ -13,14 +13,14 @@ only on the image.
 """
 import os
 
-from packaging.cab import cabinet_writer, installer_table as table
-from packaging.cab.installer_header import installer_header
-from packaging.cab.setup_xml import setup_xml
-from packaging.command import CabError, parse, remove, run, seconds, write_whole
-from packaging.sign import load_and_warn, sign
-from packaging.signing.credentials import OPTIONS, signing_time
+from clockward_packaging.cab import cabinet_writer, installer_table as table
+from clockward_packaging.cab.installer_header import installer_header
+from clockward_packaging.cab.setup_xml import setup_xml
+from clockward_packaging.command import CabError, parse, remove, run, seconds, write_whole
+from clockward_packaging.sign import load_and_warn, sign
+from clockward_packaging.signing.credentials import OPTIONS, signing_time
 
-USAGE = "python3 -m packaging.installer_cab SIGNED_IMAGE UNSIGNED_OUT OUT --member-time UNIX_TIME CREDENTIALS"
+USAGE = "python3 -m clockward_packaging.installer_cab SIGNED_IMAGE UNSIGNED_OUT OUT --member-time UNIX_TIME CREDENTIALS"
 
 
 def program(image):

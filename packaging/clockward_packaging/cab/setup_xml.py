@@ -1,8 +1,8 @@
 """Writes _setup.xml, the installation as the XML-based installer of Windows Mobile 5 and 6 reads
 it (a provisioning document), from the installer table, in the SDK tool's parm order."""
-from packaging.cab import installer_table as table
-from packaging.cab.ce_folders import ce_name
-from packaging.cab.provisioning_xml import characteristic, document, parm, text_of
+from clockward_packaging.cab import installer_table as table
+from clockward_packaging.cab.ce_folders import ce_name
+from clockward_packaging.cab.provisioning_xml import characteristic, document, parm, text_of
 
 INSTALL_DIR = "%InstallDir%"
 

@@ -1,7 +1,7 @@
 """Makes a lasting signing identity in a folder of the owner's choosing, outside any build tree, so that
 every build from any clone signs with the same root and a phone taught to trust it keeps trusting it.
 
-Usage: python3 -m packaging.signing_identity FOLDER
+Usage: python3 -m clockward_packaging.signing_identity FOLDER
 A missing or empty FOLDER gets a new CA and code-signing certificate (SHA-1 with RSA, valid 2000-01-01 to
 2049-12-31), the folder 0700 and its files 0600. An existing identity is only checked: a folder holding
 part of one, or keys others can read or write, is refused in one line, and nothing in it is changed.
@@ -9,8 +9,8 @@ part of one, or keys others can read or write, is refused in one line, and nothi
 import os
 import subprocess
 
-from packaging.command import SignError, run
-from packaging.signing.credentials import check_identity
+from clockward_packaging.command import SignError, run
+from clockward_packaging.signing.credentials import check_identity
 
 MAKER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "signing", "make_certificates.sh")
 CA_NAME, SIGNER_NAME = "Clockward Owner CA", "Clockward Owner Code Signing"
@@ -18,7 +18,7 @@ CA_NAME, SIGNER_NAME = "Clockward Owner CA", "Clockward Owner Code Signing"
 
 def main(argv):
     if len(argv) != 1:
-        raise SignError("usage: python3 -m packaging.signing_identity FOLDER")
+        raise SignError("usage: python3 -m clockward_packaging.signing_identity FOLDER")
     (folder,) = argv
     if not os.path.isabs(folder):
         raise SignError(f"the signing identity's folder must be an absolute path, not {folder}")

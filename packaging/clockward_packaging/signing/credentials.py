@@ -14,7 +14,7 @@ try:
 except ImportError as missing:
     sys.exit(f"sign: python3-cryptography is not installed ({missing}; apt-get install python3-cryptography)")
 
-from packaging.command import SignError, one_line, seconds
+from clockward_packaging.command import SignError, one_line, seconds
 
 # --pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE], and --time UNIX_TIME, the signing
 # time (reproducible builds; otherwise the time of signing).

@@ -1,14 +1,14 @@
 """Writes the hand-copy folder: the signed program and a StartUp shortcut naming it, for a phone on
 which the installer cannot be used (it refuses the cabinet, or its policy blocks unsigned ones).
 
-Usage: python3 -m packaging.hand_copy OUT_DIR SIGNED_IMAGE
+Usage: python3 -m clockward_packaging.hand_copy OUT_DIR SIGNED_IMAGE
 The shortcut names the program where the installer would put it, so both ways leave the same files.
 """
 import os
 import shutil
 
-from packaging.cab import installer_table as table
-from packaging.command import Failure, run
+from clockward_packaging.cab import installer_table as table
+from clockward_packaging.command import Failure, run
 
 
 def shortcut_text(target):
@@ -19,7 +19,7 @@ def shortcut_text(target):
 
 def main(argv):
     if len(argv) != 2:
-        raise Failure("usage: python3 -m packaging.hand_copy OUT_DIR SIGNED_IMAGE")
+        raise Failure("usage: python3 -m clockward_packaging.hand_copy OUT_DIR SIGNED_IMAGE")
     out_dir, image = argv
     if not os.path.isfile(image) or os.path.getsize(image) == 0:
         raise Failure(f"the signed program image {image} is missing or empty")

@@ -1,7 +1,7 @@
 """Signs the program image (with osslsigncode) or a cabinet (with our own signer, which keeps the folder
 reserve osslsigncode refuses) with an Authenticode SHA-1 signature, the only digest Windows Mobile 6 checks.
 
-Usage: python3 -m packaging.sign IN OUT (--pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE])
+Usage: python3 -m clockward_packaging.sign IN OUT (--pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE])
                                  [--time UNIX_TIME]
 The password of a PFX or an encrypted key comes from the file CLOCKWARD_SIGN_PASSWORD_FILE names, or from
 CLOCKWARD_SIGN_PASSWORD. Writes OUT whole or not at all; a failure is one line starting "sign: ".
@@ -9,12 +9,12 @@ CLOCKWARD_SIGN_PASSWORD. Writes OUT whole or not at all; a failure is one line s
 import sys
 import time
 
-from packaging.command import SignError, parse, remove, run, write_whole
-from packaging.signing import credentials as signing
-from packaging.signing.sign_cab import signed_cab
-from packaging.signing.sign_image import sign_image
+from clockward_packaging.command import SignError, parse, remove, run, write_whole
+from clockward_packaging.signing import credentials as signing
+from clockward_packaging.signing.sign_cab import signed_cab
+from clockward_packaging.signing.sign_image import sign_image
 
-USAGE = "python3 -m packaging.sign IN OUT (--pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE])"
+USAGE = "python3 -m clockward_packaging.sign IN OUT (--pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE])"
 # The program's name in the signature, which the phone shows when it asks about it.
 PROGRAM_NAME = "Clockward"
 

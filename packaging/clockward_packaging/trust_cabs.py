@@ -1,7 +1,7 @@
 """Writes clockward-trust.cab, which puts the root of the chain that signs the program into the phone's
 privileged execution store, and clockward-untrust.cab, which takes exactly that certificate out again.
 
-Usage: python3 -m packaging.trust_cabs OUT_DIR --member-time UNIX_TIME
+Usage: python3 -m clockward_packaging.trust_cabs OUT_DIR --member-time UNIX_TIME
                                        (--pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE])
 Each holds only _setup.xml, uncompressed and unsigned (a phone that takes it asks, as for any unsigned
 cabinet). When the signing chain's root is not among the certificates given (a PFX without its CA), it
@@ -10,13 +10,13 @@ writes neither and says so in one line; that is not a failure.
 import os
 import sys
 
-from packaging.cab import trust_table as table
-from packaging.cab.cabinet_writer import cabinet
-from packaging.cab.trust_xml import trust_xml, untrust_xml
-from packaging.command import parse, remove, run, seconds, write_whole
-from packaging.signing import credentials as signing
+from clockward_packaging.cab import trust_table as table
+from clockward_packaging.cab.cabinet_writer import cabinet
+from clockward_packaging.cab.trust_xml import trust_xml, untrust_xml
+from clockward_packaging.command import parse, remove, run, seconds, write_whole
+from clockward_packaging.signing import credentials as signing
 
-USAGE = "python3 -m packaging.trust_cabs OUT_DIR --member-time UNIX_TIME CREDENTIALS"
+USAGE = "python3 -m clockward_packaging.trust_cabs OUT_DIR --member-time UNIX_TIME CREDENTIALS"
 
 
 def main(argv):

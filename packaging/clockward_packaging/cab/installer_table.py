@@ -2,7 +2,7 @@
 _setup.xml) and the hand-copy folder are written from."""
 from collections import namedtuple
 
-from packaging.cab.ce_folders import ce_name, on_phone
+from clockward_packaging.cab.ce_folders import ce_name, on_phone
 
 # The provider and the name are shown joined ("Clockward Network Time Off") in Remove Programs.
 PROVIDER = "Clockward"
