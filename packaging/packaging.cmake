@@ -41,6 +41,13 @@ list(APPEND PACKAGING /usr/bin/python3 -m)
 file(GLOB_RECURSE PACKAGING_SOURCES CONFIGURE_DEPENDS ${PACKAGING_ROOT}/clockward_packaging/*.py
      ${PACKAGING_ROOT}/clockward_packaging/*.sh)
 
+# The files of an identity folder that signing reads, as the packaging names them.
+execute_process(COMMAND ${PACKAGING} clockward_packaging.signing.identity_files
+                RESULT_VARIABLE failed OUTPUT_VARIABLE IDENTITY_FILES ERROR_VARIABLE why)
+if(failed)
+    message(FATAL_ERROR "${why}")
+endif()
+
 set(TEST_SIGNING_DIR ${CMAKE_BINARY_DIR}/test-signing)
 unset(identity)
 if(CLOCKWARD_SIGN_PFX)
@@ -54,38 +61,35 @@ elseif(CLOCKWARD_SIGN_CERT AND CLOCKWARD_SIGN_KEY)
 elseif(CLOCKWARD_SIGN_CERT OR CLOCKWARD_SIGN_KEY)
     message(FATAL_ERROR "CLOCKWARD_SIGN_CERT and CLOCKWARD_SIGN_KEY go together: give both or neither")
 elseif(CLOCKWARD_SIGN_IDENTITY)
-    set(identity ${CLOCKWARD_SIGN_IDENTITY})
-    string(FIND "${identity}/" "${CMAKE_BINARY_DIR}/" at)
-    if(at EQUAL 0)
-        message(FATAL_ERROR "CLOCKWARD_SIGN_IDENTITY (${identity}) lies inside the build tree; "
-                            "keep it where a new build folder or clone finds the same one")
-    endif()
-    # Made now, not as a build step, so that cleaning the build can never delete it.
-    execute_process(COMMAND ${PACKAGING} clockward_packaging.signing_identity ${identity}
-                    WORKING_DIRECTORY ${PACKAGING_ROOT} RESULT_VARIABLE failed OUTPUT_VARIABLE made ERROR_VARIABLE why
+    # Made now, not as a build step, so that cleaning the build can never delete it; refused inside this
+    # build or source tree or any git work tree. A relative folder (from the environment) is taken from
+    # where configure runs, and kept absolute, since the build configures again from its own folder.
+    execute_process(COMMAND ${PACKAGING} clockward_packaging.signing_identity ${CLOCKWARD_SIGN_IDENTITY}
+                            --source-tree ${PROJECT_SOURCE_DIR} --build-tree ${CMAKE_BINARY_DIR}
+                    RESULT_VARIABLE failed OUTPUT_VARIABLE identity ERROR_VARIABLE said
                     OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_STRIP_TRAILING_WHITESPACE)
     if(failed)
-        message(FATAL_ERROR "${why}")
+        message(FATAL_ERROR "${said}")
     endif()
-    if(made)
-        message(STATUS "${made}")
+    if(said)
+        message(STATUS "${said}")
     endif()
+    set_property(CACHE CLOCKWARD_SIGN_IDENTITY PROPERTY VALUE ${identity})
     message(STATUS "Signing with the identity in ${identity}")
 else()
     set(identity ${TEST_SIGNING_DIR})
-    add_custom_command(OUTPUT ${TEST_SIGNING_DIR}/signer.pem ${TEST_SIGNING_DIR}/signer.key ${TEST_SIGNING_DIR}/ca.pem
+    list(TRANSFORM IDENTITY_FILES PREPEND ${TEST_SIGNING_DIR}/ OUTPUT_VARIABLE made)
+    add_custom_command(OUTPUT ${made}
         COMMAND ${CMAKE_COMMAND} -E rm -rf ${TEST_SIGNING_DIR}
-        COMMAND bash ${PACKAGING_ROOT}/clockward_packaging/signing/make_certificates.sh ${TEST_SIGNING_DIR}
-                "Clockward Test CA (untrusted)" "Clockward Test Code Signing"
+        COMMAND ${PACKAGING} clockward_packaging.signing_identity ${TEST_SIGNING_DIR} --throwaway
         DEPENDS ${PACKAGING_ROOT}/clockward_packaging/signing/make_certificates.sh
         COMMENT "Making a throwaway SHA-1 test CA and code-signing certificate"
         VERBATIM)
     message(STATUS "Signing with a throwaway test certificate (${TEST_SIGNING_DIR})")
 endif()
 if(identity)
-    # What the signing steps read of an identity folder (packaging/clockward_packaging/signing/credentials.py).
     set(SIGN_WITH --identity ${identity})
-    set(SIGN_DEPENDS ${identity}/signer.pem ${identity}/signer.key ${identity}/ca.pem)
+    list(TRANSFORM IDENTITY_FILES PREPEND ${identity}/ OUTPUT_VARIABLE SIGN_DEPENDS)
 endif()
 set(CLOCKWARD_SIGNING_AVAILABLE ON)
 # Reproducible builds: SOURCE_DATE_EPOCH, read when configuring like the image's time stamp, is the
@@ -99,9 +103,9 @@ set(CLOCKWARD_UNSIGNED_CAB ${CMAKE_BINARY_DIR}/clockward-unsigned.cab)
 set(CLOCKWARD_CAB ${CMAKE_BINARY_DIR}/clockward.cab)
 set(CLOCKWARD_HAND_COPY_DIR ${CMAKE_BINARY_DIR}/phone-copy)
 set(CLOCKWARD_TRUST_CABS ${CMAKE_BINARY_DIR}/clockward-trust.cab ${CMAKE_BINARY_DIR}/clockward-untrust.cab)
-# What is made from the signed image goes first: a failed signing must not leave any of it looking current.
+# What is made from the signed image goes first, whole: a failed signing must not leave any of it looking current.
 add_custom_command(OUTPUT ${CLOCKWARD_SIGNED_EXE}
-    COMMAND ${CMAKE_COMMAND} -E rm -f ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB} ${CLOCKWARD_HAND_COPY_DIR}/clockward.exe
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB} ${CLOCKWARD_HAND_COPY_DIR}
     COMMAND ${PACKAGING} clockward_packaging.sign ${CLOCKWARD_EXE} ${CLOCKWARD_SIGNED_EXE} ${SIGN_WITH}
     DEPENDS ${CLOCKWARD_EXE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
     COMMENT "Signing clockward.exe (Authenticode, SHA-1)"

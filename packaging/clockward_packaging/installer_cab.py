@@ -16,9 +16,9 @@ import os
 from clockward_packaging.cab import cabinet_writer, installer_table as table
 from clockward_packaging.cab.installer_header import installer_header
 from clockward_packaging.cab.setup_xml import setup_xml
-from clockward_packaging.command import CabError, parse, remove, run, seconds, write_whole
+from clockward_packaging.command import CabError, keep_inputs, parse, remove, run, seconds, write_whole
 from clockward_packaging.sign import load_and_warn, sign
-from clockward_packaging.signing.credentials import OPTIONS, signing_time
+from clockward_packaging.signing.credentials import OPTIONS, files_read, signing_time
 
 USAGE = "python3 -m clockward_packaging.installer_cab SIGNED_IMAGE UNSIGNED_OUT OUT --member-time UNIX_TIME CREDENTIALS"
 
@@ -44,6 +44,7 @@ def members(image):
 
 def main(argv):
     (image, unsigned, out), options = parse(argv, 3, USAGE, OPTIONS + ("--member-time",))
+    keep_inputs([unsigned, out], [image, *files_read(options)])
     remove(unsigned, out)
     try:
         try:

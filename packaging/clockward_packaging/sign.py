@@ -9,7 +9,7 @@ CLOCKWARD_SIGN_PASSWORD. Writes OUT whole or not at all; a failure is one line s
 import sys
 import time
 
-from clockward_packaging.command import SignError, parse, remove, run, write_whole
+from clockward_packaging.command import SignError, keep_inputs, parse, remove, run, write_whole
 from clockward_packaging.signing import credentials as signing
 from clockward_packaging.signing.sign_cab import signed_cab
 from clockward_packaging.signing.sign_image import sign_image
@@ -49,9 +49,9 @@ def load_and_warn(options):
 
 
 def main(argv):
-    if len(argv) >= 2 and not argv[1].startswith("-"):
-        remove(argv[1])  # even when the rest is refused: no output of an earlier run may look current
     (source, out), options = parse(argv, 2, USAGE, signing.OPTIONS)
+    keep_inputs([out], [source, *signing.files_read(options)])
+    remove(out)  # when anything below fails, no output of an earlier run may look current
     data = read_input(source)  # before the credentials: a missing input is said first
     sign(source, data, out, load_and_warn(options), signing.signing_time(options))
 

@@ -13,7 +13,7 @@ import sys
 from clockward_packaging.cab import trust_table as table
 from clockward_packaging.cab.cabinet_writer import cabinet
 from clockward_packaging.cab.trust_xml import trust_xml, untrust_xml
-from clockward_packaging.command import parse, remove, run, seconds, write_whole
+from clockward_packaging.command import keep_inputs, parse, remove, run, seconds, write_whole
 from clockward_packaging.signing import credentials as signing
 
 USAGE = "python3 -m clockward_packaging.trust_cabs OUT_DIR --member-time UNIX_TIME CREDENTIALS"
@@ -22,6 +22,7 @@ USAGE = "python3 -m clockward_packaging.trust_cabs OUT_DIR --member-time UNIX_TI
 def main(argv):
     (out_dir,), options = parse(argv, 1, USAGE, signing.OPTIONS + ("--member-time",))
     trust, untrust = (os.path.join(out_dir, name) for name in (table.TRUST_CAB, table.UNTRUST_CAB))
+    keep_inputs([trust, untrust], signing.files_read(options))
     remove(trust, untrust)
     credentials = signing.load(options)
     root = signing.root_of(credentials)

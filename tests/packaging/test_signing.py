@@ -134,6 +134,14 @@ class SigningStep(Scratch):
         self.assertIn("osslsigncode sign", log)
         self.assertNotIn(self.PASSWORD, log)
 
+    def test_a_pfx_signs_before_an_identity(self):
+        pfx = self.path("own.pfx")
+        make_pfx(pfx, pair=self_signed(self.tmp.name, "own", "-sha1"))
+        for result, signed in self.sign_both("--identity", TEST_SIGNING(), "--pfx", pfx):
+            with self.subTest(os.path.basename(signed)):
+                self.assertEqual(("", 0), (result.stderr, result.returncode))
+                self.assertEqual("CN=own", signer_and_root(signed)[0].subject.rfc4514_string())
+
     def test_a_chain_the_phone_cannot_check_is_used_with_one_warning_line(self):
         cases = {  # openssl req options of a self-signed certificate: the algorithm the warning must name
             "SHA-256": (["-sha256"], "sha256WithRSAEncryption"),
@@ -176,6 +184,8 @@ class SigningStep(Scratch):
         not_a_cert = write(self.path("not-a-cert.pem"), "-----BEGIN CERTIFICATE-----\nMIIBzzCCATigAwIBAgIJ\n-----END CERTIFICATE-----\n")
         other_cert, other_key = self_signed(self.tmp.name, "other")
         ec_cert, ec_key = self_signed(self.tmp.name, "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", kind="ec")
+        ec_pfx = self.path("ec.pfx")
+        make_pfx(ec_pfx, pair=(ec_cert, ec_key))
         wrong = {"CLOCKWARD_SIGN_PASSWORD": "wrong"}
         cases = {  # arguments after IN OUT, password environment, the reason
             "missing PFX": (["--pfx", self.path("absent.pfx")], {}, "cannot read the PFX file"),
@@ -193,15 +203,15 @@ class SigningStep(Scratch):
                                            f"the key {other_key} does not belong to the certificate {SIGNER()}"),
             "the CA's certificate for the signer's key": (["--cert", CA(), "--key", KEY()], {}, "does not belong"),
             "an EC key": (["--cert", ec_cert, "--key", ec_key], {}, "is not an RSA key"),
+            "an EC key in a PFX": (["--pfx", ec_pfx], {}, f"the key of {ec_pfx} is not an RSA key"),
             "key without certificate": (["--key", KEY()], {}, "give --pfx, --identity, or --cert with --key"),
-            "option without value": (["--pfx"], {}, "--pfx needs a value"),
-            "unknown option": (["--pfx", self.pfx, "--sha256", "yes"], {}, "unknown option --sha256"),
-            "signing time not a number": (["--identity", TEST_SIGNING(), "--time", "noon"], {}, "--time takes seconds"),
             "identity key readable by others": (["--identity", self.identity("open", signer_key=0o644)], {},
                                                 f"the key {self.path('open')}/signer.key is open to others (mode 0644)"),
             "identity CA key readable by its group": (["--identity", self.identity("group", ca_key=0o640)], {},
                                                       "ca.key is open to others (mode 0640)"),
-            "identity folder writable by others": (["--identity", self.identity("shared", folder=0o777)], {},
+            "identity folder writable by its group": (["--identity", self.identity("group-dir", folder=0o770)], {},
+                                                      f"the signing identity's folder {self.path('group-dir')} is writable"),
+            "identity folder writable by others": (["--identity", self.identity("shared", folder=0o707)], {},
                                                    f"the signing identity's folder {self.path('shared')} is writable by others"),
             "identity without its certificate": (["--identity", self.identity("part", signer_pem=None)], {},
                                                  "has no signer.pem"),
@@ -211,11 +221,11 @@ class SigningStep(Scratch):
                 with self.subTest(name, source=os.path.basename(source)):
                     out = write(self.path("stale-output"), b"output of an earlier run")
                     check_refused(self, packaging("sign", source, out, *args, extra_env=password), reason, [out])
+        # Said before the line is read, so an earlier output stays, as for a line refused.
         out = write(self.path("stale-output"), b"output of an earlier run")
-        check_refused(self, packaging("sign", self.path("absent.exe"), out, "--identity", TEST_SIGNING()),
-                      f"cannot read {self.path('absent.exe')}: nothing to sign", [out])
         check_refused(self, packaging("sign", UNSIGNED(), out, "--identity", TEST_SIGNING(), python=["-S"]),
-                      "sign: python3-cryptography is not installed", [out])
+                      "sign: python3-cryptography is not installed", [])
+        self.assertEqual(b"output of an earlier run", read(out))
 
     def test_password_reaches_the_build_only_at_build_time(self):
         with tempfile.TemporaryDirectory() as build:
