@@ -8,7 +8,9 @@
     .section .text.entry, "ax", %progbits
     .balign 4
 
-    @ An ARM entry point that runs target with the same arguments on a realigned stack.
+    @ An ARM entry point that runs target with the same arguments on a realigned stack. A
+    @ callback's entry point has a section of its own, so that an image whose logic does not hand
+    @ that callback to the radio layer leaves it out (--gc-sections).
     .macro arm_entry_point name, target
     .global \name
     .type \name, %function
@@ -20,11 +22,20 @@
 
     @ The entry point comes first: the image's AddressOfEntryPoint is the start of .text.
     arm_entry_point WinMainCRTStartup, DeviceStartup
-    @ The linker sends the logic's references to RILFunc and RILNotify here (--wrap), and
-    @ __real_ to the Thumb functions themselves.
-    arm_entry_point __wrap_RILFunc, __real_RILFunc
-    arm_entry_point __wrap_RILNotify, __real_RILNotify
 
+    @ The linker sends the logic's references to the callbacks here (--wrap), and __real_ to the
+    @ Thumb functions themselves.
+    .macro arm_callback_entry_point callback
+    .section .text.callback.\callback, "ax", %progbits
+    .balign 4
+    arm_entry_point __wrap_\callback, __real_\callback
+    .ltorg
+    .endm
+    arm_callback_entry_point RILFunc
+    arm_callback_entry_point RILNotify
+    arm_callback_entry_point RILQueryFunc
+
+    .section .text.entry, "ax", %progbits
     @ r0-r3 are the arguments, ip the Thumb target. The first stack argument (RILFunc's dwParam)
     @ is copied below the realigned stack pointer, where the target looks for it.
 realigned_call:

@@ -1,0 +1,118 @@
+// Clockward Check's whole run: ask the modem for its time-zone update setting and show the answer.
+#include "platform/core_services.h"
+#include "platform/program_entry.h"
+#include "radio/aetz_reading.h"
+#include "radio/at_command_block.h"
+#include "radio/query_answers.h"
+#include "radio/radio_state.h"
+#include "radio/ril_binding.h"
+#include "radio/ril_callbacks.h"
+#include "tool/box_text.h"
+
+static const char kQueryNitzCmd[] = "AT*AETZ?";
+static const DWORD kFirstRadio = 1;
+static const DWORD kNoNotificationClasses = 0;
+static const DWORD kNoCallbackParam = 0;
+// The main thread looks for the answer every 100 ms, for at most 10 seconds.
+static const DWORD kLookIntervalMs = 100;
+static const DWORD kAnswerWaitMs = 10000;
+// An answer that cannot be read is shown by its first bytes.
+static const DWORD kShownAnswerBytes = 32;
+
+// One text per outcome; '^' stands for the outcome's detail.
+static const char kNoRadioLayer[] = "ril.dll or its entry points are missing: Clockward cannot work.";
+static const char kRequestRefused[] = "The radio layer refused (^): see the README on two-tier phones.";
+static const char kNoAnswer[] = "No answer within 10 seconds.";
+static const char kOff[] = "Off (*AETZ: 0): Clockward's setting holds.";
+static const char kOn[] = "On (*AETZ: 1). If so after a restart with Clockward installed, it did not run or get through: see the README.";
+static const char kModemRefused[] = "The modem refused (^): it does not know the command, so Clockward cannot work.";
+static const char kUnreadable[] = "Unreadable answer: \"^\".";
+
+// What stands for '^': the bytes, then "..." when more were cut, then the code in hex.
+struct DETAIL {
+    const BYTE* pb;
+    DWORD cb;
+    BOOL fMore;
+    BOOL fCode;
+    DWORD dwCode;
+};
+
+// Static, so zero-filled: a braced initialiser would be compiled into a memset call, which the
+// image does not import.
+static BOX_TEXT s_text;
+static DETAIL s_detail;
+
+// Shows the box; a problem gets the exclamation icon, a reading of the setting the information icon.
+static void ShowBox(const char* pszTemplate, UINT uIcon)
+{
+    const char* rest = AppendAscii(&s_text, pszTemplate, '^');
+    if (*rest == '^') {
+        AppendEscaped(&s_text, s_detail.pb, s_detail.cb);
+        if (s_detail.fMore) AppendAscii(&s_text, "...");
+        if (s_detail.fCode) AppendHex(&s_text, s_detail.dwCode);
+        AppendAscii(&s_text, rest + 1);
+    }
+    MessageBoxW(0, s_text.sz, u"Clockward Check", MB_OK | uIcon);
+}
+
+static void ShowReading(const QUERY_ANSWER* answer)
+{
+    const AETZ_READING reading = ReadAETZAnswer(answer);
+    if (reading.state == AETZ_OFF || reading.state == AETZ_ON) {
+        ShowBox(reading.state == AETZ_OFF ? kOff : kOn, MB_ICONASTERISK);
+        return;
+    }
+    if (reading.state == AETZ_REFUSED) {
+        static const BYTE kError[] = {'E', 'R', 'R', 'O', 'R'};
+        s_detail.pb = reading.cbRefusal != 0 ? reading.pbRefusal : kError;
+        s_detail.cb = reading.cbRefusal != 0 ? reading.cbRefusal : sizeof kError;
+        ShowBox(kModemRefused, MB_ICONEXCLAMATION);
+        return;
+    }
+    s_detail.pb = answer->abData;
+    s_detail.cb = answer->cbCopied < kShownAnswerBytes ? answer->cbCopied : kShownAnswerBytes;
+    s_detail.fMore = answer->cbData > s_detail.cb;
+    ShowBox(kUnreadable, MB_ICONEXCLAMATION);
+}
+
+int wmain(int argc, WCHAR* argv[])
+{
+    // Started from the Start menu: there is nothing to read on the command line.
+    (void)argc;
+    (void)argv;
+    if (!Get_RIL_PFN()) {
+        ShowBox(kNoRadioLayer, MB_ICONEXCLAMATION);
+        return 0;
+    }
+
+    g_pfnRIL_Initialize(kFirstRadio, RILQueryFunc, RILNotify, kNoNotificationClasses, kNoCallbackParam, &g_hRil);
+    BYTE block[kATCmdBlockSize];
+    const HRESULT hr = g_pfnRIL_DevSpecific(g_hRil, block, FrameATCmd(kQueryNitzCmd, block));
+    if (hr < 0) {
+        NKDbgPrintfW(u"CheckAETZ error(%d)\r\n", static_cast<int>(hr));
+        g_pfnRIL_Deinitialize(g_hRil);
+        s_detail.fCode = 1;
+        s_detail.dwCode = static_cast<DWORD>(hr);
+        ShowBox(kRequestRefused, MB_ICONEXCLAMATION);
+        return 0;
+    }
+
+    // The callback only copies and publishes; this thread sleeps between looks. A result that comes
+    // after the last look, also while the close delivers it, changes nothing read here.
+    const QUERY_ANSWER* answer;
+    for (DWORD waited = 0;; waited += kLookIntervalMs) {
+        answer = FindQueryAnswer(hr);
+        if (answer != 0 || waited >= kAnswerWaitMs) break;
+        Sleep(kLookIntervalMs);
+    }
+    g_pfnRIL_Deinitialize(g_hRil);
+
+    if (answer == 0) {
+        NKDbgPrintfW(u"CheckAETZ no answer\r\n");
+        ShowBox(kNoAnswer, MB_ICONEXCLAMATION);
+        return 0;
+    }
+    NKDbgPrintfW(u"CheckAETZ answer(%d,%d)\r\n", static_cast<int>(answer->dwCode), static_cast<int>(answer->cbData));
+    ShowReading(answer);
+    return 0;
+}
