@@ -1,7 +1,9 @@
-# What the device build writes around the image, each by one packaging command (python3 -m clockward_packaging.*):
-# clockward-signed.exe, the installer cabinet (clockward-unsigned.cab, clockward.cab), the cabinets that
-# teach a phone to trust the signer and undo it (clockward-trust.cab, clockward-untrust.cab), and
-# phone-copy/, the signed image and a StartUp shortcut to copy onto the phone by hand.
+# What the device build writes around the images, each by one packaging command (python3 -m clockward_packaging.*),
+# at the top of the build folder what an owner may put on a phone: clockward-signed.exe and
+# clockward-check-signed.exe, the signed installer cabinet clockward.cab and clockward-unsigned.cab (the
+# same with nothing signed, for phones that ask), the cabinets that teach a phone to trust a lasting
+# signer and undo it (clockward-trust.cab, clockward-untrust.cab), and phone-copy/, the signed programs
+# and their shortcuts to copy onto the phone by hand. The packaging's own work lies in work/.
 #
 # Who signs: a PFX file, or a certificate and a key file, given through these cache variables or the
 # environment variables of the same names; else a lasting identity in the folder CLOCKWARD_SIGN_IDENTITY
@@ -24,7 +26,6 @@ endif()
 
 find_program(OSSLSIGNCODE osslsigncode)
 find_program(OPENSSL openssl)
-set(CLOCKWARD_SIGNING_AVAILABLE OFF)
 if(NOT OSSLSIGNCODE OR NOT OPENSSL)
     message(WARNING "osslsigncode or openssl not found: nothing is signed (clockward-signed.exe and the cabinets are not built)")
     return()
@@ -48,7 +49,8 @@ if(failed)
     message(FATAL_ERROR "${why}")
 endif()
 
-set(TEST_SIGNING_DIR ${CMAKE_BINARY_DIR}/test-signing)
+set(PACKAGING_WORK_DIR ${CMAKE_BINARY_DIR}/work)
+set(TEST_SIGNING_DIR ${PACKAGING_WORK_DIR}/test-signing)
 unset(identity)
 if(CLOCKWARD_SIGN_PFX)
     set(SIGN_WITH --pfx ${CLOCKWARD_SIGN_PFX})
@@ -66,6 +68,7 @@ elseif(CLOCKWARD_SIGN_IDENTITY)
     # where configure runs, and kept absolute, since the build configures again from its own folder.
     execute_process(COMMAND ${PACKAGING} clockward_packaging.signing_identity ${CLOCKWARD_SIGN_IDENTITY}
                             --source-tree ${PROJECT_SOURCE_DIR} --build-tree ${CMAKE_BINARY_DIR}
+                            --member-time ${BUILD_TIME_STAMP}
                     RESULT_VARIABLE failed OUTPUT_VARIABLE identity ERROR_VARIABLE said
                     OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_STRIP_TRAILING_WHITESPACE)
     if(failed)
@@ -86,12 +89,14 @@ else()
         COMMENT "Making a throwaway SHA-1 test CA and code-signing certificate"
         VERBATIM)
     message(STATUS "Signing with a throwaway test certificate (${TEST_SIGNING_DIR})")
+    message(STATUS "No trust cabinets: a phone taught to trust this throwaway CA would trust whoever holds "
+                   "this build folder, and it changes with every build folder; make a lasting identity "
+                   "(-DCLOCKWARD_SIGN_IDENTITY=$HOME/.clockward-identity) to get them")
 endif()
 if(identity)
     set(SIGN_WITH --identity ${identity})
     list(TRANSFORM IDENTITY_FILES PREPEND ${identity}/ OUTPUT_VARIABLE SIGN_DEPENDS)
 endif()
-set(CLOCKWARD_SIGNING_AVAILABLE ON)
 # Reproducible builds: SOURCE_DATE_EPOCH, read when configuring like the image's time stamp, is the
 # signing time; it (or 0) is also every cabinet member's date.
 if(BUILD_TIME_STAMP_GIVEN)
@@ -99,38 +104,59 @@ if(BUILD_TIME_STAMP_GIVEN)
 endif()
 
 set(CLOCKWARD_SIGNED_EXE ${CMAKE_BINARY_DIR}/clockward-signed.exe)
-set(CLOCKWARD_UNSIGNED_CAB ${CMAKE_BINARY_DIR}/clockward-unsigned.cab)
+set(CHECK_SIGNED_EXE ${CMAKE_BINARY_DIR}/clockward-check-signed.exe)
 set(CLOCKWARD_CAB ${CMAKE_BINARY_DIR}/clockward.cab)
+set(CLOCKWARD_UNSIGNED_CAB ${CMAKE_BINARY_DIR}/clockward-unsigned.cab)
 set(CLOCKWARD_HAND_COPY_DIR ${CMAKE_BINARY_DIR}/phone-copy)
 set(CLOCKWARD_TRUST_CABS ${CMAKE_BINARY_DIR}/clockward-trust.cab ${CMAKE_BINARY_DIR}/clockward-untrust.cab)
-# What is made from the signed image goes first, whole: a failed signing must not leave any of it looking current.
-add_custom_command(OUTPUT ${CLOCKWARD_SIGNED_EXE}
-    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB} ${CLOCKWARD_HAND_COPY_DIR}
-    COMMAND ${PACKAGING} clockward_packaging.sign ${CLOCKWARD_EXE} ${CLOCKWARD_SIGNED_EXE} ${SIGN_WITH}
-    DEPENDS ${CLOCKWARD_EXE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
-    COMMENT "Signing clockward.exe (Authenticode, SHA-1)"
-    VERBATIM)
-add_custom_target(signed_device_image ALL DEPENDS ${CLOCKWARD_SIGNED_EXE})
+# Both programs are signed alike. What is made from a signed image goes first, whole: a failed signing
+# must not leave any of it looking current.
+function(add_signing unsigned signed)
+    get_filename_component(shown ${unsigned} NAME)
+    add_custom_command(OUTPUT ${signed}
+        COMMAND ${CMAKE_COMMAND} -E rm -rf ${CLOCKWARD_CAB} ${CLOCKWARD_HAND_COPY_DIR}
+        COMMAND ${PACKAGING} clockward_packaging.sign ${unsigned} ${signed} ${SIGN_WITH}
+        DEPENDS ${unsigned} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
+        COMMENT "Signing ${shown} (Authenticode, SHA-1)"
+        VERBATIM)
+endfunction()
+add_signing(${CLOCKWARD_EXE} ${CLOCKWARD_SIGNED_EXE})
+add_signing(${CHECK_DEVICE_IMAGE} ${CHECK_SIGNED_EXE})
+add_custom_target(signed_device_image ALL DEPENDS ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE})
 
-add_custom_command(OUTPUT ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB}
-    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_SIGNED_EXE} ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB}
+# The images in the order the installer table lists the files.
+add_custom_command(OUTPUT ${CLOCKWARD_CAB}
+    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_CAB} ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE}
             --member-time ${BUILD_TIME_STAMP} ${SIGN_WITH}
-    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
+    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
     COMMENT "Packing and signing the installer cabinet clockward.cab"
     VERBATIM)
 add_custom_target(installer_cab ALL DEPENDS ${CLOCKWARD_CAB})
 
-# Not written (and said so) when the signing chain's root is not given; then this step runs again at every build.
-add_custom_command(OUTPUT ${CLOCKWARD_TRUST_CABS}
-    COMMAND ${PACKAGING} clockward_packaging.trust_cabs ${CMAKE_BINARY_DIR} --member-time ${BUILD_TIME_STAMP} ${SIGN_WITH}
-    DEPENDS ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
-    COMMENT "Writing clockward-trust.cab and clockward-untrust.cab"
+add_custom_command(OUTPUT ${CLOCKWARD_UNSIGNED_CAB}
+    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_EXE} ${CHECK_DEVICE_IMAGE}
+            --member-time ${BUILD_TIME_STAMP} --unsigned
+    DEPENDS ${CLOCKWARD_EXE} ${CHECK_DEVICE_IMAGE} ${PACKAGING_SOURCES}
+    COMMENT "Packing the unsigned installer cabinet clockward-unsigned.cab"
     VERBATIM)
-add_custom_target(trust_cabs ALL DEPENDS ${CLOCKWARD_TRUST_CABS})
+add_custom_target(unsigned_cab ALL DEPENDS ${CLOCKWARD_UNSIGNED_CAB})
 
-add_custom_command(OUTPUT ${CLOCKWARD_HAND_COPY_DIR}/clockward.exe ${CLOCKWARD_HAND_COPY_DIR}/Clockward.lnk
-    COMMAND ${PACKAGING} clockward_packaging.hand_copy ${CLOCKWARD_HAND_COPY_DIR} ${CLOCKWARD_SIGNED_EXE}
-    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${PACKAGING_SOURCES}
-    COMMENT "Writing phone-copy/, the signed program and its StartUp shortcut to copy by hand"
+# For a lasting root only (a lasting identity, or a given CA). Not written (and said so) when the signing
+# chain's root is not given; then this step runs again at every build.
+if(NOT identity STREQUAL TEST_SIGNING_DIR)
+    add_custom_command(OUTPUT ${CLOCKWARD_TRUST_CABS}
+        COMMAND ${PACKAGING} clockward_packaging.trust_cabs ${CMAKE_BINARY_DIR} --member-time ${BUILD_TIME_STAMP} ${SIGN_WITH}
+        DEPENDS ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
+        COMMENT "Writing clockward-trust.cab and clockward-untrust.cab"
+        VERBATIM)
+    add_custom_target(trust_cabs ALL DEPENDS ${CLOCKWARD_TRUST_CABS})
+else()
+    file(REMOVE ${CLOCKWARD_TRUST_CABS})  # an earlier signer's, which would look current
+endif()
+
+add_custom_command(OUTPUT ${CLOCKWARD_HAND_COPY_DIR}
+    COMMAND ${PACKAGING} clockward_packaging.hand_copy ${CLOCKWARD_HAND_COPY_DIR} ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE}
+    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE} ${PACKAGING_SOURCES}
+    COMMENT "Writing phone-copy/, the signed programs and their shortcuts to copy by hand"
     VERBATIM)
-add_custom_target(hand_copy ALL DEPENDS ${CLOCKWARD_HAND_COPY_DIR}/clockward.exe)
+add_custom_target(hand_copy ALL DEPENDS ${CLOCKWARD_HAND_COPY_DIR})

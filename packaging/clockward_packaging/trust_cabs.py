@@ -19,6 +19,12 @@ from clockward_packaging.signing import credentials as signing
 USAGE = "python3 -m clockward_packaging.trust_cabs OUT_DIR --member-time UNIX_TIME CREDENTIALS"
 
 
+def cabinets(der, member_time):
+    """{name: bytes} of the two cabinets for the root whose DER certificate is der."""
+    return {name: cabinet([(table.MEMBER, document)], member_time)
+            for name, document in ((table.TRUST_CAB, trust_xml(der)), (table.UNTRUST_CAB, untrust_xml(der)))}
+
+
 def main(argv):
     (out_dir,), options = parse(argv, 1, USAGE, signing.OPTIONS + ("--member-time",))
     trust, untrust = (os.path.join(out_dir, name) for name in (table.TRUST_CAB, table.UNTRUST_CAB))
@@ -31,11 +37,10 @@ def main(argv):
               f"or {table.UNTRUST_CAB} is written; give the CA with the certificate (--ac, or inside the PFX)",
               file=sys.stderr)
         return
-    der = signing.der(root)
-    member_time = seconds(options, "--member-time", 0)
+    made = cabinets(signing.der(root), seconds(options, "--member-time", 0))
     try:
-        for path, document in ((trust, trust_xml(der)), (untrust, untrust_xml(der))):
-            write_whole(path, cabinet([(table.MEMBER, document)], member_time))
+        for path in (trust, untrust):
+            write_whole(path, made[os.path.basename(path)])
     except Exception:
         remove(trust, untrust)
         raise

@@ -8,10 +8,10 @@ import shutil
 import subprocess
 import unittest
 
-from fixtures import CUSTOM_CERTIFICATE, SIGNED, TEST_SIGNING, UNSIGNED, Scratch, make_pfx, packaging, write
+from fixtures import CHECK_SIGNED, CUSTOM_CERTIFICATE, SIGNED, TEST_SIGNING, UNSIGNED, Scratch, make_pfx, packaging, write
 
 # What each command writes in the scratch folder: an earlier run's copy is planted before every row.
-OUTPUTS = {"sign": ["out"], "installer_cab": ["unsigned.cab", "signed.cab"],
+OUTPUTS = {"sign": ["out"], "installer_cab": ["out"],
            "trust_cabs": ["clockward-trust.cab", "clockward-untrust.cab"], "hand_copy": ["phone-copy"],
            "signing_identity": []}
 # A line, its options written after the positional arguments (a trailing option without its value stays
@@ -27,26 +27,27 @@ ROWS = [
     ("sign {exe} --cert {cert} --key {key}", "kept", "sign: usage: python3 -m clockward_packaging.sign IN OUT"),
     ("sign {exe} {cert} --cert {cert} --key {key}", "kept", "sign: the output {cert} is also an input"),
     ("sign {exe} {ident}/signer.key --identity {ident}", "kept", "is also an input: nothing is written"),
-    ("installer_cab {signed} unsigned.cab signed.cab --member-time 0 --cert {cert} --key absent.key", "gone",
+    ("installer_cab out {signed} {check} --member-time 0 --cert {cert} --key absent.key", "gone",
      "sign: cannot read the key absent.key"),
-    ("installer_cab absent.exe unsigned.cab signed.cab --member-time 0 --identity {ident}", "gone",
-     "cab: the signed program image absent.exe does not exist"),
-    ("installer_cab {signed} unsigned.cab signed.cab --identity {ident} --member-time today", "gone",
+    ("installer_cab out absent.exe {check} --member-time 0 --unsigned", "gone",
+     "cab: the program image absent.exe does not exist"),
+    ("installer_cab out {signed} {check} --identity {ident} --member-time today", "gone",
      "cab: --member-time takes seconds since 1970, not today"),
-    ("installer_cab {signed} unsigned.cab signed.cab --member-time 0 --identity", "kept", "cab: --identity needs a value"),
-    ("installer_cab {signed} signed.cab signed.cab --member-time 0 --identity {ident}", "kept",
-     "cab: the output signed.cab is also another output"),
-    ("installer_cab {signed} unsigned.cab {signed} --member-time 0 --identity {ident}", "kept", "is also an input"),
+    ("installer_cab out {signed} {check} --member-time 0 --identity", "kept", "cab: --identity needs a value"),
+    ("installer_cab out {signed} {check} --identity {ident} --unsigned", "kept",
+     "cab: --unsigned and the credentials to sign with exclude each other"),
+    ("installer_cab {check} {signed} {check} --member-time 0 --identity {ident}", "kept",
+     "cab: the output {check} is also an input"),
     ("trust_cabs . --member-time 0 --identity {part}", "gone", "sign: the signing identity {part} has no ca.key"),
     ("trust_cabs . --identity {ident} --member-time 4354819200", "gone", "trust: a cabinet date lies in 1980..2107"),
     # Only the first cabinet's path passes the system's length limit: the second is refused, and the first goes too.
     ("trust_cabs {long} --identity {ident} --member-time 0", "gone", "clockward-untrust.cab: File name too long"),
     ("trust_cabs . . --identity {ident}", "kept", "trust: usage: python3 -m clockward_packaging.trust_cabs OUT_DIR"),
     ("trust_cabs . --member-time 0 --pfx", "kept", "trust: --pfx needs a value"),
-    ("hand_copy phone-copy absent.exe", "gone", "hand copy: cannot read the signed program image absent.exe"),
-    ("hand_copy phone-copy {signed} --force yes", "kept", "hand copy: unknown option --force"),
-    ("hand_copy . {signed}", "kept", "hand copy: . holds bin, which this command does not write"),
-    ("hand_copy phone-copy phone-copy/clockward.exe", "kept", "is also an input: nothing is written"),
+    ("hand_copy phone-copy {signed} absent.exe", "gone", "hand copy: cannot read the program image absent.exe"),
+    ("hand_copy phone-copy {signed} {check} --force yes", "kept", "hand copy: unknown option --force"),
+    ("hand_copy . {signed} {check}", "kept", "hand copy: . holds bin, which this command does not write"),
+    ("hand_copy phone-copy phone-copy/clockward.exe {check}", "kept", "is also an input: nothing is written"),
     ("signing_identity {part} --build-tree phone-copy", "kept", "sign: the signing identity {part} has no ca.key"),
     ("signing_identity repo/identity --build-tree phone-copy", "kept",
      "sign: the signing identity {root}/repo/identity lies inside the git work tree {root}/repo: one `git add -A`"),
@@ -105,6 +106,7 @@ class Commands(Scratch):
         padding = 4066 - len(root)
         long = root + "/" * (padding % 2) + "/." * (padding // 2)
         cls.names = dict(root=root, exe=shutil.copy(UNSIGNED(), root), signed=shutil.copy(SIGNED(), root),
+                         check=shutil.copy(CHECK_SIGNED(), root),
                          cert=cls.path("ident", "signer.pem"), key=cls.path("ident", "signer.key"),
                          ident=cls.path("ident"), part=cls.path("part"), pfx=cls.path("signer.pfx"),
                          bin=cls.path("bin"), long=long)

@@ -14,10 +14,10 @@ from cryptography import x509
 from cryptography.x509.oid import ExtendedKeyUsageOID
 
 import pe_image_checks as checks
-from fixtures import (CA, CAB, CUSTOM_CERTIFICATE, KEY, SIGNED, SIGNER, TEST_SIGNING, UNSIGNED, UNSIGNED_CAB, Scratch,
-                      authenticode_digest, check_refused, check_signed, configure_command, der, make_pfx, openssl,
-                      openssl_verify, packaging, read, self_signed, signature_certificates, signed_digest,
-                      signer_and_root, signer_info, verify, write)
+from fixtures import (CA, CAB, CHECK_SIGNED, CHECK_UNSIGNED, CUSTOM_CERTIFICATE, KEY, SIGNED, SIGNER, TEST_SIGNING,
+                      UNSIGNED, UNSIGNED_CAB, Scratch, authenticode_digest, check_refused, check_signed,
+                      configure_command, der, make_pfx, openssl, openssl_verify, packaging, read, self_signed,
+                      signature_certificates, signed_digest, signer_and_root, signer_info, verify, write)
 
 SECURITY = checks.DIRECTORY_SECURITY
 
@@ -37,8 +37,8 @@ def chain_algorithms(path):
 
 
 class SignedFiles(unittest.TestCase):
-    """The signed image and the signed installer cabinet, alike."""
-    FILES = {"image": SIGNED, "cabinet": CAB}
+    """The signed images and the signed installer cabinet, alike."""
+    FILES = {"image": SIGNED, "check image": CHECK_SIGNED, "cabinet": CAB}
 
     def test_sha1_authenticode_by_one_signer_that_verifies_against_the_test_ca(self):
         signers = set()
@@ -52,7 +52,7 @@ class SignedFiles(unittest.TestCase):
                 signers.add(der(signer))
                 if not CUSTOM_CERTIFICATE:
                     self.assertEqual(["sha1WithRSAEncryption"] * 2, chain_algorithms(path()))
-                    if kind == "image":
+                    if kind != "cabinet":
                         result = verify(path())
                         self.assertEqual(0, result.returncode, result.stdout + result.stderr)
                     else:
@@ -77,18 +77,21 @@ class SignedFiles(unittest.TestCase):
         changed[signature_at + signature_size - 64] ^= 0x01
         self.assertIn("signature failure", openssl_verify(changed, trust_test_ca=False).stderr)
 
-    def test_the_signed_image_is_still_the_unsigned_image(self):
-        unsigned, signed = read(UNSIGNED()), read(SIGNED())
-        plain, pe = checks.parse(unsigned), checks.parse(signed)
-        # One certificate table, as a file offset after the sections.
-        self.assertGreaterEqual(pe.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY].VirtualAddress, len(unsigned))
-        self.assertEqual(1, verify(SIGNED()).stdout.count("Signature Index:"))
-        self.assertEqual(headers_without_signing_fields(plain, unsigned), headers_without_signing_fields(pe, signed))
-        for s in pe.sections:
-            start, end = s.PointerToRawData, s.PointerToRawData + s.SizeOfRawData
-            self.assertEqual(bytes(unsigned[start:end]), bytes(signed[start:end]), s.Name)
-        self.assertEqual([], checks.header_problems(pe, signed=True))
-        self.assertEqual([], checks.section_problems(pe, len(signed)))
+    def test_each_signed_image_is_still_its_unsigned_image(self):
+        for unsigned_path, signed_path in ((UNSIGNED, SIGNED), (CHECK_UNSIGNED, CHECK_SIGNED)):
+            with self.subTest(os.path.basename(signed_path())):
+                unsigned, signed = read(unsigned_path()), read(signed_path())
+                plain, pe = checks.parse(unsigned), checks.parse(signed)
+                # One certificate table, as a file offset after the sections.
+                self.assertGreaterEqual(pe.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY].VirtualAddress, len(unsigned))
+                self.assertEqual(1, verify(signed_path()).stdout.count("Signature Index:"))
+                self.assertEqual(headers_without_signing_fields(plain, unsigned),
+                                 headers_without_signing_fields(pe, signed))
+                for s in pe.sections:
+                    start, end = s.PointerToRawData, s.PointerToRawData + s.SizeOfRawData
+                    self.assertEqual(bytes(unsigned[start:end]), bytes(signed[start:end]), s.Name)
+                self.assertEqual([], checks.header_problems(pe, signed=True))
+                self.assertEqual([], checks.section_problems(pe, len(signed)))
 
 
 @unittest.skipIf(CUSTOM_CERTIFICATE, "signed with the user's own certificate")

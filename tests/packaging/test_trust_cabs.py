@@ -11,10 +11,9 @@ import unittest
 
 from cryptography import x509
 
-from fixtures import (CUSTOM_CERTIFICATE, SIGNED, Scratch, check_said, configure_command, der, env, make_pfx, members,
-                      openssl, packaging, read, signer_and_root, write)
+from fixtures import (CUSTOM_CERTIFICATE, SIGNED, UNSIGNED, Scratch, check_said, configure_command, der, env, make_pfx,
+                      members, openssl, packaging, read, signer_and_root, write)
 
-TRUST, UNTRUST = (lambda: env("CLOCKWARD_TRUST_CAB")), (lambda: env("CLOCKWARD_UNTRUST_CAB"))
 DTD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "provisioning.dtd")
 STORE = "Privileged Execution Trust Authorities"
 
@@ -44,27 +43,38 @@ def root_by_openssl(signed_image):
     return None
 
 
-class TrustCabinets(unittest.TestCase):
+class TrustCabinets(Scratch):
+    """The cabinets of an identity made here: the build's throwaway CA gets none."""
     @classmethod
     def setUpClass(cls):
-        if not os.path.exists(TRUST()):
-            raise unittest.SkipTest("no trust cabinets: the signing chain's root was not given")
+        super().setUpClass()
+        cls.identity = cls.path("identity")
+        for command, *args in (("signing_identity", cls.identity, "--member-time", "0"),
+                               ("sign", UNSIGNED(), cls.path("signed.exe"), "--identity", cls.identity),
+                               ("trust_cabs", cls.tmp.name, "--member-time", "0", "--identity", cls.identity)):
+            made = packaging(command, *args)
+            assert made.returncode == 0, made.stderr
+        cls.trust, cls.untrust = cls.path("clockward-trust.cab"), cls.path("clockward-untrust.cab")
 
     def test_documents_add_exactly_the_signing_root_and_remove_exactly_it(self):
-        thumbprint, certificate = root_by_openssl(SIGNED())
+        thumbprint, certificate = root_by_openssl(self.path("signed.exe"))
         self.assertRegex(thumbprint, "^[0-9A-F]{40}$")
-        documents = {TRUST(): expected([f'<characteristic type="{thumbprint}">',
-                                        f'  <parm name="EncodedCertificate" value="{certificate}" />',
-                                        '  <parm name="Role" value="222" />', '</characteristic>']),
-                     UNTRUST(): expected([f'<nocharacteristic type="{thumbprint}" />'])}
+        documents = {self.trust: expected([f'<characteristic type="{thumbprint}">',
+                                           f'  <parm name="EncodedCertificate" value="{certificate}" />',
+                                           '  <parm name="Role" value="222" />', '</characteristic>']),
+                     self.untrust: expected([f'<nocharacteristic type="{thumbprint}" />'])}
         for cab, document in documents.items():
             with self.subTest(os.path.basename(cab)):
                 # A provisioning cabinet: the document alone; one folder, uncompressed, no reserve, unsigned.
                 self.assertEqual({"_setup.xml": document}, members(cab))
                 self.assertEqual((1, 1, 0, 0), struct.unpack_from("<HHH", read(cab), 26) + struct.unpack_from("<H", read(cab), 42))
+        # Kept with the key when the identity was made; the build folder's is the same.
+        self.assertEqual(read(self.untrust), read(os.path.join(self.identity, "clockward-untrust.cab")))
+        if not CUSTOM_CERTIFICATE:
+            self.assertFalse(os.path.exists(env("CLOCKWARD_TRUST_CAB")), "a trust cabinet for the throwaway CA")
 
     def test_documents_follow_the_provisioning_grammar(self):
-        for cab in (TRUST(), UNTRUST(), env("CLOCKWARD_CAB")):
+        for cab in (self.trust, self.untrust, env("CLOCKWARD_CAB"), env("CLOCKWARD_UNSIGNED_CAB")):
             with self.subTest(os.path.basename(cab)), tempfile.TemporaryDirectory() as tmp:
                 document = write(os.path.join(tmp, "_setup.xml"), members(cab)["_setup.xml"])
                 result = subprocess.run(["xmllint", "--noout", "--dtdvalid", DTD, document], capture_output=True,
@@ -113,6 +123,7 @@ class Identity(Scratch):
             "relative, in a git work tree": (repo, dict(IDENTITY="identity"),
                                              f"{repo}/identity lies inside the git work tree {repo}: one `git add", False),
             "a PFX before an identity": (None, dict(IDENTITY=self.path("unmade"), PFX=pfx), f"Signing with {pfx}\n", True),
+            "the throwaway CA": (None, {}, "No trust cabinets: a phone taught to trust this throwaway CA", True),
         }
         for name, (cwd, settings, said, goes_on) in cases.items():
             with self.subTest(name):

@@ -22,7 +22,7 @@ def setup_xml():
     parm(install, "BuildNumberMax", table.BUILD_NUMBER_MAX - (1 << 32 if table.BUILD_NUMBER_MAX >> 31 else 0))
     parm(install, "AppName", table.display_name())
     parm(install, "InstallDir", "\\".join(table.INSTALL_DIR), translate=True)
-    parm(install, "NumDirs", 1)
+    parm(install, "NumDirs", len(table.directories()))
     parm(install, "NumFiles", len(table.FILES))
     parm(install, "NumRegKeys", 0)
     parm(install, "NumRegVals", 0)
@@ -38,6 +38,8 @@ def setup_xml():
             parm(extract, "NoDateCheck")
     for s in table.SHORTCUTS:
         folder = characteristic(operations, ce_name(s.ce_folder), translate=True)
+        if (ce_name(s.ce_folder),) in table.directories():
+            characteristic(folder, "MakeDir")
         shortcut = characteristic(characteristic(folder, s.name, translate=True), "Shortcut")
         parm(shortcut, "Source", f"{INSTALL_DIR}\\{s.target.name}", translate=True)
     characteristic(doc, "Registry")
