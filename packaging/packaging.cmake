@@ -1,7 +1,9 @@
-# What the device build writes around the image, each by one packaging command (python3 -m packaging.*):
-# clockward-signed.exe, the installer cabinet (clockward-unsigned.cab, clockward.cab), the cabinets that
-# teach a phone to trust the signer and undo it (clockward-trust.cab, clockward-untrust.cab), and
-# phone-copy/, the signed image and a StartUp shortcut to copy onto the phone by hand.
+# What the device build writes around the images, each by one packaging command (python3 -m clockward_packaging.*),
+# at the top of the build folder what an owner may put on a phone: clockward-signed.exe and
+# clockward-check-signed.exe, the signed installer cabinet clockward.cab and clockward-unsigned.cab (the
+# same with nothing signed, for phones that ask), the cabinets that teach a phone to trust a lasting
+# signer and undo it (clockward-trust.cab, clockward-untrust.cab), and phone-copy/, the signed programs
+# and their shortcuts to copy onto the phone by hand. The packaging's own work lies in work/.
 #
 # Who signs: a PFX file, or a certificate and a key file, given through these cache variables or the
 # environment variables of the same names; else a lasting identity in the folder CLOCKWARD_SIGN_IDENTITY
@@ -24,23 +26,31 @@ endif()
 
 find_program(OSSLSIGNCODE osslsigncode)
 find_program(OPENSSL openssl)
-set(CLOCKWARD_SIGNING_AVAILABLE OFF)
 if(NOT OSSLSIGNCODE OR NOT OPENSSL)
     message(WARNING "osslsigncode or openssl not found: nothing is signed (clockward-signed.exe and the cabinets are not built)")
     return()
 endif()
 
-# Debian's python3, which has python3-cryptography; PYTHONPATH makes packaging/ importable.
-set(PACKAGING_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
+# Debian's python3, which has python3-cryptography; PYTHONPATH makes packaging/clockward_packaging importable.
+set(PACKAGING_ROOT ${CMAKE_CURRENT_LIST_DIR})
 set(PACKAGING ${CMAKE_COMMAND} -E env PYTHONPATH=${PACKAGING_ROOT} PYTHONDONTWRITEBYTECODE=1)
 if(CLOCKWARD_SIGN_PASSWORD_FILE)
     # A password file named when configuring is handed over; otherwise the build's own environment is read.
     list(APPEND PACKAGING CLOCKWARD_SIGN_PASSWORD_FILE=${CLOCKWARD_SIGN_PASSWORD_FILE})
 endif()
 list(APPEND PACKAGING /usr/bin/python3 -m)
-file(GLOB_RECURSE PACKAGING_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.py ${CMAKE_CURRENT_LIST_DIR}/*.sh)
+file(GLOB_RECURSE PACKAGING_SOURCES CONFIGURE_DEPENDS ${PACKAGING_ROOT}/clockward_packaging/*.py
+     ${PACKAGING_ROOT}/clockward_packaging/*.sh)
 
-set(TEST_SIGNING_DIR ${CMAKE_BINARY_DIR}/test-signing)
+# The files of an identity folder that signing reads, as the packaging names them.
+execute_process(COMMAND ${PACKAGING} clockward_packaging.signing.identity_files
+                RESULT_VARIABLE failed OUTPUT_VARIABLE IDENTITY_FILES ERROR_VARIABLE why)
+if(failed)
+    message(FATAL_ERROR "${why}")
+endif()
+
+set(PACKAGING_WORK_DIR ${CMAKE_BINARY_DIR}/work)
+set(TEST_SIGNING_DIR ${PACKAGING_WORK_DIR}/test-signing)
 unset(identity)
 if(CLOCKWARD_SIGN_PFX)
     set(SIGN_WITH --pfx ${CLOCKWARD_SIGN_PFX})
@@ -53,40 +63,40 @@ elseif(CLOCKWARD_SIGN_CERT AND CLOCKWARD_SIGN_KEY)
 elseif(CLOCKWARD_SIGN_CERT OR CLOCKWARD_SIGN_KEY)
     message(FATAL_ERROR "CLOCKWARD_SIGN_CERT and CLOCKWARD_SIGN_KEY go together: give both or neither")
 elseif(CLOCKWARD_SIGN_IDENTITY)
-    set(identity ${CLOCKWARD_SIGN_IDENTITY})
-    string(FIND "${identity}/" "${CMAKE_BINARY_DIR}/" at)
-    if(at EQUAL 0)
-        message(FATAL_ERROR "CLOCKWARD_SIGN_IDENTITY (${identity}) lies inside the build tree; "
-                            "keep it where a new build folder or clone finds the same one")
-    endif()
-    # Made now, not as a build step, so that cleaning the build can never delete it.
-    execute_process(COMMAND ${PACKAGING} packaging.signing_identity ${identity}
-                    WORKING_DIRECTORY ${PACKAGING_ROOT} RESULT_VARIABLE failed OUTPUT_VARIABLE made ERROR_VARIABLE why
+    # Made now, not as a build step, so that cleaning the build can never delete it; refused inside this
+    # build or source tree or any git work tree. A relative folder (from the environment) is taken from
+    # where configure runs, and kept absolute, since the build configures again from its own folder.
+    execute_process(COMMAND ${PACKAGING} clockward_packaging.signing_identity ${CLOCKWARD_SIGN_IDENTITY}
+                            --source-tree ${PROJECT_SOURCE_DIR} --build-tree ${CMAKE_BINARY_DIR}
+                            --member-time ${BUILD_TIME_STAMP}
+                    RESULT_VARIABLE failed OUTPUT_VARIABLE identity ERROR_VARIABLE said
                     OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_STRIP_TRAILING_WHITESPACE)
     if(failed)
-        message(FATAL_ERROR "${why}")
+        message(FATAL_ERROR "${said}")
     endif()
-    if(made)
-        message(STATUS "${made}")
+    if(said)
+        message(STATUS "${said}")
     endif()
+    set_property(CACHE CLOCKWARD_SIGN_IDENTITY PROPERTY VALUE ${identity})
     message(STATUS "Signing with the identity in ${identity}")
 else()
     set(identity ${TEST_SIGNING_DIR})
-    add_custom_command(OUTPUT ${TEST_SIGNING_DIR}/signer.pem ${TEST_SIGNING_DIR}/signer.key ${TEST_SIGNING_DIR}/ca.pem
+    list(TRANSFORM IDENTITY_FILES PREPEND ${TEST_SIGNING_DIR}/ OUTPUT_VARIABLE made)
+    add_custom_command(OUTPUT ${made}
         COMMAND ${CMAKE_COMMAND} -E rm -rf ${TEST_SIGNING_DIR}
-        COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/signing/make_certificates.sh ${TEST_SIGNING_DIR}
-                "Clockward Test CA (untrusted)" "Clockward Test Code Signing"
-        DEPENDS ${CMAKE_CURRENT_LIST_DIR}/signing/make_certificates.sh
+        COMMAND ${PACKAGING} clockward_packaging.signing_identity ${TEST_SIGNING_DIR} --throwaway
+        DEPENDS ${PACKAGING_ROOT}/clockward_packaging/signing/make_certificates.sh
         COMMENT "Making a throwaway SHA-1 test CA and code-signing certificate"
         VERBATIM)
     message(STATUS "Signing with a throwaway test certificate (${TEST_SIGNING_DIR})")
+    message(STATUS "No trust cabinets: a phone taught to trust this throwaway CA would trust whoever holds "
+                   "this build folder, and it changes with every build folder; make a lasting identity "
+                   "(-DCLOCKWARD_SIGN_IDENTITY=$HOME/.clockward-identity) to get them")
 endif()
 if(identity)
-    # What the signing steps read of an identity folder (packaging/signing/credentials.py).
     set(SIGN_WITH --identity ${identity})
-    set(SIGN_DEPENDS ${identity}/signer.pem ${identity}/signer.key ${identity}/ca.pem)
+    list(TRANSFORM IDENTITY_FILES PREPEND ${identity}/ OUTPUT_VARIABLE SIGN_DEPENDS)
 endif()
-set(CLOCKWARD_SIGNING_AVAILABLE ON)
 # Reproducible builds: SOURCE_DATE_EPOCH, read when configuring like the image's time stamp, is the
 # signing time; it (or 0) is also every cabinet member's date.
 if(BUILD_TIME_STAMP_GIVEN)
@@ -94,38 +104,59 @@ if(BUILD_TIME_STAMP_GIVEN)
 endif()
 
 set(CLOCKWARD_SIGNED_EXE ${CMAKE_BINARY_DIR}/clockward-signed.exe)
-set(CLOCKWARD_UNSIGNED_CAB ${CMAKE_BINARY_DIR}/clockward-unsigned.cab)
+set(CHECK_SIGNED_EXE ${CMAKE_BINARY_DIR}/clockward-check-signed.exe)
 set(CLOCKWARD_CAB ${CMAKE_BINARY_DIR}/clockward.cab)
+set(CLOCKWARD_UNSIGNED_CAB ${CMAKE_BINARY_DIR}/clockward-unsigned.cab)
 set(CLOCKWARD_HAND_COPY_DIR ${CMAKE_BINARY_DIR}/phone-copy)
 set(CLOCKWARD_TRUST_CABS ${CMAKE_BINARY_DIR}/clockward-trust.cab ${CMAKE_BINARY_DIR}/clockward-untrust.cab)
-# What is made from the signed image goes first: a failed signing must not leave any of it looking current.
-add_custom_command(OUTPUT ${CLOCKWARD_SIGNED_EXE}
-    COMMAND ${CMAKE_COMMAND} -E rm -f ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB} ${CLOCKWARD_HAND_COPY_DIR}/clockward.exe
-    COMMAND ${PACKAGING} packaging.sign ${CLOCKWARD_EXE} ${CLOCKWARD_SIGNED_EXE} ${SIGN_WITH}
-    DEPENDS ${CLOCKWARD_EXE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
-    COMMENT "Signing clockward.exe (Authenticode, SHA-1)"
-    VERBATIM)
-add_custom_target(signed_device_image ALL DEPENDS ${CLOCKWARD_SIGNED_EXE})
+# Both programs are signed alike. What is made from a signed image goes first, whole: a failed signing
+# must not leave any of it looking current.
+function(add_signing unsigned signed)
+    get_filename_component(shown ${unsigned} NAME)
+    add_custom_command(OUTPUT ${signed}
+        COMMAND ${CMAKE_COMMAND} -E rm -rf ${CLOCKWARD_CAB} ${CLOCKWARD_HAND_COPY_DIR}
+        COMMAND ${PACKAGING} clockward_packaging.sign ${unsigned} ${signed} ${SIGN_WITH}
+        DEPENDS ${unsigned} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
+        COMMENT "Signing ${shown} (Authenticode, SHA-1)"
+        VERBATIM)
+endfunction()
+add_signing(${CLOCKWARD_EXE} ${CLOCKWARD_SIGNED_EXE})
+add_signing(${CHECK_DEVICE_IMAGE} ${CHECK_SIGNED_EXE})
+add_custom_target(signed_device_image ALL DEPENDS ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE})
 
-add_custom_command(OUTPUT ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB}
-    COMMAND ${PACKAGING} packaging.installer_cab ${CLOCKWARD_SIGNED_EXE} ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB}
+# The images in the order the installer table lists the files.
+add_custom_command(OUTPUT ${CLOCKWARD_CAB}
+    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_CAB} ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE}
             --member-time ${BUILD_TIME_STAMP} ${SIGN_WITH}
-    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
+    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
     COMMENT "Packing and signing the installer cabinet clockward.cab"
     VERBATIM)
 add_custom_target(installer_cab ALL DEPENDS ${CLOCKWARD_CAB})
 
-# Not written (and said so) when the signing chain's root is not given; then this step runs again at every build.
-add_custom_command(OUTPUT ${CLOCKWARD_TRUST_CABS}
-    COMMAND ${PACKAGING} packaging.trust_cabs ${CMAKE_BINARY_DIR} --member-time ${BUILD_TIME_STAMP} ${SIGN_WITH}
-    DEPENDS ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
-    COMMENT "Writing clockward-trust.cab and clockward-untrust.cab"
+add_custom_command(OUTPUT ${CLOCKWARD_UNSIGNED_CAB}
+    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_EXE} ${CHECK_DEVICE_IMAGE}
+            --member-time ${BUILD_TIME_STAMP} --unsigned
+    DEPENDS ${CLOCKWARD_EXE} ${CHECK_DEVICE_IMAGE} ${PACKAGING_SOURCES}
+    COMMENT "Packing the unsigned installer cabinet clockward-unsigned.cab"
     VERBATIM)
-add_custom_target(trust_cabs ALL DEPENDS ${CLOCKWARD_TRUST_CABS})
+add_custom_target(unsigned_cab ALL DEPENDS ${CLOCKWARD_UNSIGNED_CAB})
 
-add_custom_command(OUTPUT ${CLOCKWARD_HAND_COPY_DIR}/clockward.exe ${CLOCKWARD_HAND_COPY_DIR}/Clockward.lnk
-    COMMAND ${PACKAGING} packaging.hand_copy ${CLOCKWARD_HAND_COPY_DIR} ${CLOCKWARD_SIGNED_EXE}
-    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${PACKAGING_SOURCES}
-    COMMENT "Writing phone-copy/, the signed program and its StartUp shortcut to copy by hand"
+# For a lasting root only (a lasting identity, or a given CA). Not written (and said so) when the signing
+# chain's root is not given; then this step runs again at every build.
+if(NOT identity STREQUAL TEST_SIGNING_DIR)
+    add_custom_command(OUTPUT ${CLOCKWARD_TRUST_CABS}
+        COMMAND ${PACKAGING} clockward_packaging.trust_cabs ${CMAKE_BINARY_DIR} --member-time ${BUILD_TIME_STAMP} ${SIGN_WITH}
+        DEPENDS ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
+        COMMENT "Writing clockward-trust.cab and clockward-untrust.cab"
+        VERBATIM)
+    add_custom_target(trust_cabs ALL DEPENDS ${CLOCKWARD_TRUST_CABS})
+else()
+    file(REMOVE ${CLOCKWARD_TRUST_CABS})  # an earlier signer's, which would look current
+endif()
+
+add_custom_command(OUTPUT ${CLOCKWARD_HAND_COPY_DIR}
+    COMMAND ${PACKAGING} clockward_packaging.hand_copy ${CLOCKWARD_HAND_COPY_DIR} ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE}
+    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE} ${PACKAGING_SOURCES}
+    COMMENT "Writing phone-copy/, the signed programs and their shortcuts to copy by hand"
     VERBATIM)
-add_custom_target(hand_copy ALL DEPENDS ${CLOCKWARD_HAND_COPY_DIR}/clockward.exe)
+add_custom_target(hand_copy ALL DEPENDS ${CLOCKWARD_HAND_COPY_DIR})

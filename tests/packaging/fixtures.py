@@ -14,6 +14,7 @@ from cryptography.hazmat.primitives.serialization import Encoding, pkcs7
 from image_tools import SIGNED, UNSIGNED, configure_command, env, read  # noqa: F401 - shared with the suites
 
 CUSTOM_CERTIFICATE = os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1"
+CHECK_UNSIGNED, CHECK_SIGNED = (lambda: env("CHECK_EXE")), (lambda: env("CHECK_SIGNED_EXE"))
 CAB = lambda: env("CLOCKWARD_CAB")
 UNSIGNED_CAB = lambda: env("CLOCKWARD_UNSIGNED_CAB")
 CA = lambda: env("TEST_CA")
@@ -36,24 +37,26 @@ class Scratch(unittest.TestCase):
         return os.path.join(cls.tmp.name, *names)
 
 
-def packaging(command, *args, extra_env=None, path_dir=None, python=()):
-    """python3 -m packaging.<command> as the build runs it; no password reaches it unless given."""
+def packaging(command, *args, extra_env=None, path_dir=None, python=(), cwd=None):
+    """python3 -m clockward_packaging.<command> as the build runs it; no password reaches it unless given."""
     environment = {k: v for k, v in os.environ.items() if not k.startswith("CLOCKWARD_SIGN_PASSWORD")}
-    environment.update(extra_env or {}, PYTHONPATH=env("SOURCE_DIR"))
+    environment.update(extra_env or {}, PYTHONPATH=os.path.join(env("SOURCE_DIR"), "packaging"))
     if path_dir:
         environment["PATH"] = path_dir + os.pathsep + environment["PATH"]
-    return subprocess.run(["/usr/bin/python3", *python, "-m", f"packaging.{command}", *args], capture_output=True,
-                          text=True, env=environment)
+    return subprocess.run(["/usr/bin/python3", *python, "-m", f"clockward_packaging.{command}", *args], capture_output=True,
+                          text=True, env=environment, cwd=cwd)
 
 
 def openssl(*args, **kwargs):
     return subprocess.run(["openssl", *args], check=True, capture_output=True, text=True, **kwargs).stdout
 
 
-def make_pfx(out, passout, legacy=False, with_ca=True):
-    """A PFX of the throwaway signer (with the test CA), protected by passout as openssl takes it."""
-    openssl("pkcs12", "-export", *(["-legacy"] if legacy else []), "-in", SIGNER(), "-inkey", KEY(),
-            *(["-certfile", CA()] if with_ca else []), "-out", out, "-passout", passout)
+def make_pfx(out, passout="pass:", legacy=False, with_ca=True, pair=None):
+    """A PFX of the throwaway signer (with the test CA), or of another (certificate, key) pair alone, protected by
+    passout as openssl takes it."""
+    cert, key = pair or (SIGNER(), KEY())
+    openssl("pkcs12", "-export", *(["-legacy"] if legacy else []), "-in", cert, "-inkey", key,
+            *(["-certfile", CA()] if with_ca and not pair else []), "-out", out, "-passout", passout)
 
 
 def self_signed(folder, name, *options, kind="rsa:2048"):

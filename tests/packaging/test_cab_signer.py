@@ -7,7 +7,7 @@ import unittest
 
 from fixtures import (CA, CUSTOM_CERTIFICATE, KEY, SIGNER, UNSIGNED_CAB, Scratch, authenticode_digest, check_refused, check_signed,
                       env, make_pfx, members, openssl_verify, packaging, read, signature_of, signed_digest, write)
-from packaging.cab.cabinet_writer import cabinet, folder_reserve
+from clockward_packaging.cab.cabinet_writer import cabinet, folder_reserve
 
 
 def sign_cab(cab_in, out, *options):

@@ -14,10 +14,10 @@ from cryptography import x509
 from cryptography.x509.oid import ExtendedKeyUsageOID
 
 import pe_image_checks as checks
-from fixtures import (CA, CAB, CUSTOM_CERTIFICATE, KEY, SIGNED, SIGNER, TEST_SIGNING, UNSIGNED, UNSIGNED_CAB, Scratch,
-                      authenticode_digest, check_refused, check_signed, configure_command, der, make_pfx, openssl,
-                      openssl_verify, packaging, read, self_signed, signature_certificates, signed_digest,
-                      signer_and_root, signer_info, verify, write)
+from fixtures import (CA, CAB, CHECK_SIGNED, CHECK_UNSIGNED, CUSTOM_CERTIFICATE, KEY, SIGNED, SIGNER, TEST_SIGNING,
+                      UNSIGNED, UNSIGNED_CAB, Scratch, authenticode_digest, check_refused, check_signed,
+                      configure_command, der, make_pfx, openssl, openssl_verify, packaging, read, self_signed,
+                      signature_certificates, signed_digest, signer_and_root, signer_info, verify, write)
 
 SECURITY = checks.DIRECTORY_SECURITY
 
@@ -37,8 +37,8 @@ def chain_algorithms(path):
 
 
 class SignedFiles(unittest.TestCase):
-    """The signed image and the signed installer cabinet, alike."""
-    FILES = {"image": SIGNED, "cabinet": CAB}
+    """The signed images and the signed installer cabinet, alike."""
+    FILES = {"image": SIGNED, "check image": CHECK_SIGNED, "cabinet": CAB}
 
     def test_sha1_authenticode_by_one_signer_that_verifies_against_the_test_ca(self):
         signers = set()
@@ -52,7 +52,7 @@ class SignedFiles(unittest.TestCase):
                 signers.add(der(signer))
                 if not CUSTOM_CERTIFICATE:
                     self.assertEqual(["sha1WithRSAEncryption"] * 2, chain_algorithms(path()))
-                    if kind == "image":
+                    if kind != "cabinet":
                         result = verify(path())
                         self.assertEqual(0, result.returncode, result.stdout + result.stderr)
                     else:
@@ -77,18 +77,21 @@ class SignedFiles(unittest.TestCase):
         changed[signature_at + signature_size - 64] ^= 0x01
         self.assertIn("signature failure", openssl_verify(changed, trust_test_ca=False).stderr)
 
-    def test_the_signed_image_is_still_the_unsigned_image(self):
-        unsigned, signed = read(UNSIGNED()), read(SIGNED())
-        plain, pe = checks.parse(unsigned), checks.parse(signed)
-        # One certificate table, as a file offset after the sections.
-        self.assertGreaterEqual(pe.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY].VirtualAddress, len(unsigned))
-        self.assertEqual(1, verify(SIGNED()).stdout.count("Signature Index:"))
-        self.assertEqual(headers_without_signing_fields(plain, unsigned), headers_without_signing_fields(pe, signed))
-        for s in pe.sections:
-            start, end = s.PointerToRawData, s.PointerToRawData + s.SizeOfRawData
-            self.assertEqual(bytes(unsigned[start:end]), bytes(signed[start:end]), s.Name)
-        self.assertEqual([], checks.header_problems(pe, signed=True))
-        self.assertEqual([], checks.section_problems(pe, len(signed)))
+    def test_each_signed_image_is_still_its_unsigned_image(self):
+        for unsigned_path, signed_path in ((UNSIGNED, SIGNED), (CHECK_UNSIGNED, CHECK_SIGNED)):
+            with self.subTest(os.path.basename(signed_path())):
+                unsigned, signed = read(unsigned_path()), read(signed_path())
+                plain, pe = checks.parse(unsigned), checks.parse(signed)
+                # One certificate table, as a file offset after the sections.
+                self.assertGreaterEqual(pe.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY].VirtualAddress, len(unsigned))
+                self.assertEqual(1, verify(signed_path()).stdout.count("Signature Index:"))
+                self.assertEqual(headers_without_signing_fields(plain, unsigned),
+                                 headers_without_signing_fields(pe, signed))
+                for s in pe.sections:
+                    start, end = s.PointerToRawData, s.PointerToRawData + s.SizeOfRawData
+                    self.assertEqual(bytes(unsigned[start:end]), bytes(signed[start:end]), s.Name)
+                self.assertEqual([], checks.header_problems(pe, signed=True))
+                self.assertEqual([], checks.section_problems(pe, len(signed)))
 
 
 @unittest.skipIf(CUSTOM_CERTIFICATE, "signed with the user's own certificate")
@@ -120,6 +123,9 @@ class SigningStep(Scratch):
             "PFX, password file": (["--pfx", self.pfx], {"CLOCKWARD_SIGN_PASSWORD_FILE": self.password_file}),
             "certificate and key": (["--cert", SIGNER(), "--key", KEY(), "--ac", CA()], {}),
             "identity folder": (["--identity", TEST_SIGNING()], {}),
+            # The identity, which alone would be refused, is not read.
+            "PFX before an identity": (["--identity", self.identity("unread", signer_pem=None), "--pfx", self.pfx],
+                                       {"CLOCKWARD_SIGN_PASSWORD": self.PASSWORD}),
         }
         for name, (credentials, password) in cases.items():
             for result, signed in self.sign_both(*credentials, extra_env=password):
@@ -176,6 +182,8 @@ class SigningStep(Scratch):
         not_a_cert = write(self.path("not-a-cert.pem"), "-----BEGIN CERTIFICATE-----\nMIIBzzCCATigAwIBAgIJ\n-----END CERTIFICATE-----\n")
         other_cert, other_key = self_signed(self.tmp.name, "other")
         ec_cert, ec_key = self_signed(self.tmp.name, "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", kind="ec")
+        ec_pfx = self.path("ec.pfx")
+        make_pfx(ec_pfx, pair=(ec_cert, ec_key))
         wrong = {"CLOCKWARD_SIGN_PASSWORD": "wrong"}
         cases = {  # arguments after IN OUT, password environment, the reason
             "missing PFX": (["--pfx", self.path("absent.pfx")], {}, "cannot read the PFX file"),
@@ -193,15 +201,15 @@ class SigningStep(Scratch):
                                            f"the key {other_key} does not belong to the certificate {SIGNER()}"),
             "the CA's certificate for the signer's key": (["--cert", CA(), "--key", KEY()], {}, "does not belong"),
             "an EC key": (["--cert", ec_cert, "--key", ec_key], {}, "is not an RSA key"),
+            "an EC key in a PFX": (["--pfx", ec_pfx], {}, f"the key of {ec_pfx} is not an RSA key"),
             "key without certificate": (["--key", KEY()], {}, "give --pfx, --identity, or --cert with --key"),
-            "option without value": (["--pfx"], {}, "--pfx needs a value"),
-            "unknown option": (["--pfx", self.pfx, "--sha256", "yes"], {}, "unknown option --sha256"),
-            "signing time not a number": (["--identity", TEST_SIGNING(), "--time", "noon"], {}, "--time takes seconds"),
             "identity key readable by others": (["--identity", self.identity("open", signer_key=0o644)], {},
                                                 f"the key {self.path('open')}/signer.key is open to others (mode 0644)"),
             "identity CA key readable by its group": (["--identity", self.identity("group", ca_key=0o640)], {},
                                                       "ca.key is open to others (mode 0640)"),
-            "identity folder writable by others": (["--identity", self.identity("shared", folder=0o777)], {},
+            "identity folder writable by its group": (["--identity", self.identity("group-dir", folder=0o770)], {},
+                                                      f"the signing identity's folder {self.path('group-dir')} is writable"),
+            "identity folder writable by others": (["--identity", self.identity("shared", folder=0o707)], {},
                                                    f"the signing identity's folder {self.path('shared')} is writable by others"),
             "identity without its certificate": (["--identity", self.identity("part", signer_pem=None)], {},
                                                  "has no signer.pem"),
@@ -211,11 +219,11 @@ class SigningStep(Scratch):
                 with self.subTest(name, source=os.path.basename(source)):
                     out = write(self.path("stale-output"), b"output of an earlier run")
                     check_refused(self, packaging("sign", source, out, *args, extra_env=password), reason, [out])
+        # Said before the line is read, so an earlier output stays, as for a line refused.
         out = write(self.path("stale-output"), b"output of an earlier run")
-        check_refused(self, packaging("sign", self.path("absent.exe"), out, "--identity", TEST_SIGNING()),
-                      f"cannot read {self.path('absent.exe')}: nothing to sign", [out])
         check_refused(self, packaging("sign", UNSIGNED(), out, "--identity", TEST_SIGNING(), python=["-S"]),
-                      "sign: python3-cryptography is not installed", [out])
+                      "sign: python3-cryptography is not installed", [])
+        self.assertEqual(b"output of an earlier run", read(out))
 
     def test_password_reaches_the_build_only_at_build_time(self):
         with tempfile.TemporaryDirectory() as build:

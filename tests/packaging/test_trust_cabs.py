@@ -11,10 +11,9 @@ import unittest
 
 from cryptography import x509
 
-from fixtures import (CUSTOM_CERTIFICATE, SIGNED, Scratch, check_said, configure_command, der, env, make_pfx, members, openssl, packaging, read,
-                      signer_and_root, write)
+from fixtures import (CUSTOM_CERTIFICATE, SIGNED, UNSIGNED, Scratch, check_said, configure_command, der, env, make_pfx,
+                      members, openssl, packaging, read, signer_and_root, write)
 
-TRUST, UNTRUST = (lambda: env("CLOCKWARD_TRUST_CAB")), (lambda: env("CLOCKWARD_UNTRUST_CAB"))
 DTD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "provisioning.dtd")
 STORE = "Privileged Execution Trust Authorities"
 
@@ -44,27 +43,38 @@ def root_by_openssl(signed_image):
     return None
 
 
-class TrustCabinets(unittest.TestCase):
+class TrustCabinets(Scratch):
+    """The cabinets of an identity made here: the build's throwaway CA gets none."""
     @classmethod
     def setUpClass(cls):
-        if not os.path.exists(TRUST()):
-            raise unittest.SkipTest("no trust cabinets: the signing chain's root was not given")
+        super().setUpClass()
+        cls.identity = cls.path("identity")
+        for command, *args in (("signing_identity", cls.identity, "--member-time", "0"),
+                               ("sign", UNSIGNED(), cls.path("signed.exe"), "--identity", cls.identity),
+                               ("trust_cabs", cls.tmp.name, "--member-time", "0", "--identity", cls.identity)):
+            made = packaging(command, *args)
+            assert made.returncode == 0, made.stderr
+        cls.trust, cls.untrust = cls.path("clockward-trust.cab"), cls.path("clockward-untrust.cab")
 
     def test_documents_add_exactly_the_signing_root_and_remove_exactly_it(self):
-        thumbprint, certificate = root_by_openssl(SIGNED())
+        thumbprint, certificate = root_by_openssl(self.path("signed.exe"))
         self.assertRegex(thumbprint, "^[0-9A-F]{40}$")
-        documents = {TRUST(): expected([f'<characteristic type="{thumbprint}">',
-                                        f'  <parm name="EncodedCertificate" value="{certificate}" />',
-                                        '  <parm name="Role" value="222" />', '</characteristic>']),
-                     UNTRUST(): expected([f'<nocharacteristic type="{thumbprint}" />'])}
+        documents = {self.trust: expected([f'<characteristic type="{thumbprint}">',
+                                           f'  <parm name="EncodedCertificate" value="{certificate}" />',
+                                           '  <parm name="Role" value="222" />', '</characteristic>']),
+                     self.untrust: expected([f'<nocharacteristic type="{thumbprint}" />'])}
         for cab, document in documents.items():
             with self.subTest(os.path.basename(cab)):
                 # A provisioning cabinet: the document alone; one folder, uncompressed, no reserve, unsigned.
                 self.assertEqual({"_setup.xml": document}, members(cab))
                 self.assertEqual((1, 1, 0, 0), struct.unpack_from("<HHH", read(cab), 26) + struct.unpack_from("<H", read(cab), 42))
+        # Kept with the key when the identity was made; the build folder's is the same.
+        self.assertEqual(read(self.untrust), read(os.path.join(self.identity, "clockward-untrust.cab")))
+        if not CUSTOM_CERTIFICATE:
+            self.assertFalse(os.path.exists(env("CLOCKWARD_TRUST_CAB")), "a trust cabinet for the throwaway CA")
 
     def test_documents_follow_the_provisioning_grammar(self):
-        for cab in (TRUST(), UNTRUST(), env("CLOCKWARD_CAB")):
+        for cab in (self.trust, self.untrust, env("CLOCKWARD_CAB"), env("CLOCKWARD_UNSIGNED_CAB")):
             with self.subTest(os.path.basename(cab)), tempfile.TemporaryDirectory() as tmp:
                 document = write(os.path.join(tmp, "_setup.xml"), members(cab)["_setup.xml"])
                 result = subprocess.run(["xmllint", "--noout", "--dtdvalid", DTD, document], capture_output=True,
@@ -74,21 +84,20 @@ class TrustCabinets(unittest.TestCase):
 
 @unittest.skipIf(CUSTOM_CERTIFICATE, "the test certificate is not built")
 class Identity(Scratch):
-    def build(self, folder, identity, *targets):
+    def configure(self, folder, cwd=None, **settings):
+        """A scratch build configured in folder, from cwd, with CLOCKWARD_SIGN_<NAME> settings in the environment."""
         environment = {k: v for k, v in os.environ.items() if not k.startswith("CLOCKWARD_SIGN")}
-        configured = subprocess.run(configure_command(folder, f"-DCLOCKWARD_SIGN_IDENTITY={identity}"),
-                                    capture_output=True, text=True, env=environment)
-        if configured.returncode == 0 and targets:
-            subprocess.run(["cmake", "--build", folder, "--target", *targets], check=True, capture_output=True,
-                           env=environment)
-        return configured
+        environment.update({f"CLOCKWARD_SIGN_{name}": value for name, value in settings.items()})
+        return subprocess.run(configure_command(folder), capture_output=True, text=True, env=environment, cwd=cwd)
 
     def test_two_build_folders_with_one_identity_share_the_root_and_the_trust_cabinets(self):
         identity = self.path("home", "clockward-identity")
         roots, trust = [], []
         for folder in (self.path("clone-a", "build"), self.path("elsewhere", "build")):
-            configured = self.build(folder, identity, "signed_device_image", "trust_cabs")
+            configured = self.configure(folder, IDENTITY=identity)
             self.assertEqual(0, configured.returncode, configured.stderr)
+            subprocess.run(["cmake", "--build", folder, "--target", "signed_device_image", "trust_cabs"], check=True,
+                           capture_output=True)
             roots.append(der(signer_and_root(os.path.join(folder, "clockward-signed.exe"))[1]))
             trust.append([read(os.path.join(folder, name)) for name in ("clockward-trust.cab", "clockward-untrust.cab")])
         # Made by the first configure, for its owner alone; the second signs with the same.
@@ -98,20 +107,32 @@ class Identity(Scratch):
         self.assertEqual(trust[0], trust[1])
         self.assertNotEqual(der(signer_and_root(SIGNED())[1]), roots[0])
 
-    def test_refusals_name_their_reason_in_one_line(self):
-        build, part = self.path("refused", "build"), self.path("part")
+    def test_configure_says_which_identity_in_one_line(self):
+        part, repo, source, pfx = self.path("part"), self.path("repo"), env("SOURCE_DIR"), self.path("own.pfx")
         os.makedirs(part)
         write(os.path.join(part, "ca.pem"), "a CA without its key")
-        cases = {  # identity: the reason
-            "inside the build tree": (os.path.join(build, "identity"), "lies inside the build tree"),
-            "part of an identity": (part, f"the signing identity {part} has no ca.key"),
+        subprocess.run(["git", "init", "-q", repo], check=True)
+        make_pfx(pfx)
+        build = lambda name: self.path("builds", name)  # noqa: E731
+        cases = {  # where configure runs, the signing settings: what it says, whether it goes on
+            "in the build tree": (None, dict(IDENTITY=os.path.join(build("in the build tree"), "identity")),
+                                  f"{build('in the build tree')}/identity lies inside the build tree", False),
+            "part of an identity": (None, dict(IDENTITY=part), f"the signing identity {part} has no ca.key", False),
+            "relative, in the source tree": (source, dict(IDENTITY="relident"),
+                                             f"{source}/relident lies inside the source tree {source}: one `git add", False),
+            "relative, in a git work tree": (repo, dict(IDENTITY="identity"),
+                                             f"{repo}/identity lies inside the git work tree {repo}: one `git add", False),
+            "a PFX before an identity": (None, dict(IDENTITY=self.path("unmade"), PFX=pfx), f"Signing with {pfx}\n", True),
+            "the throwaway CA": (None, {}, "No trust cabinets: a phone taught to trust this throwaway CA", True),
         }
-        for name, (identity, reason) in cases.items():
+        for name, (cwd, settings, said, goes_on) in cases.items():
             with self.subTest(name):
-                configured = self.build(build, identity)
-                self.assertNotEqual(0, configured.returncode)
-                self.assertIn(reason, " ".join(configured.stderr.split()))
-                self.assertFalse(os.path.exists(os.path.join(part, "ca.key")))
+                configured = self.configure(build(name), cwd, **settings)
+                self.assertEqual(goes_on, configured.returncode == 0, configured.stderr)
+                self.assertIn(said, configured.stdout + " ".join(configured.stderr.split()))
+        made = [os.path.join(part, "ca.key"), os.path.join(source, "relident"), os.path.join(repo, "identity"),
+                self.path("unmade")]
+        self.assertEqual([], [path for path in made if os.path.exists(path)])
 
     def test_without_the_chains_root_no_trust_cabinets_and_one_line(self):
         out = self.path("no-root")

@@ -23,7 +23,7 @@ def read(path):
 UNSIGNED = lambda: env("CLOCKWARD_EXE")
 SIGNED = lambda: env("CLOCKWARD_SIGNED_EXE")
 ELF = lambda: env("CLOCKWARD_ELF")
-CHECK_UNSIGNED = lambda: env("CHECK_DEVICE_IMAGE")
+CHECK_UNSIGNED = lambda: env("CHECK_EXE")
 CHECK_ELF = lambda: env("CHECK_ELF")
 NM = lambda: env("ARM_NM")
 OBJDUMP = lambda: env("ARM_OBJDUMP")

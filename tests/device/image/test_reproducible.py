@@ -8,11 +8,13 @@ import unittest
 
 from image_tools import UNSIGNED, configure_command, env, read
 
-OUTPUTS = ["clockward.exe", "clockward-signed.exe", "clockward-unsigned.cab", "clockward.cab"]
+OUTPUTS = ["clockward.exe", "clockward-signed.exe", "clockward-check.exe", "clockward-check-signed.exe",
+           "clockward-unsigned.cab", "clockward.cab"]
 
 
 def clean_build(build_dir, environment):
-    for command in (configure_command(build_dir), ["cmake", "--build", build_dir, "--target", "installer_cab"]):
+    for command in (configure_command(build_dir),
+                    ["cmake", "--build", build_dir, "--target", "installer_cab", "unsigned_cab"]):
         subprocess.run(command, check=True, capture_output=True, env=environment)
     return {name: read(os.path.join(build_dir, name)) for name in OUTPUTS}
 

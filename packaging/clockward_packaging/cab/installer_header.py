@@ -2,8 +2,8 @@
 cabinet tool lays it out (all integers little-endian)."""
 import struct
 
-from packaging.cab import installer_table as table
-from packaging.cab.cabinet_writer import padded
+from clockward_packaging.cab import installer_table as table
+from clockward_packaging.cab.cabinet_writer import padded
 
 FIXED_SIZE = 100
 # FILES flags
@@ -24,11 +24,14 @@ def string_ids(texts):
 def installer_header():
     """The fixed part, APPNAME, PROVIDER, an empty UNSUPPORTED, then the string, directory, file,
     registry (empty) and link sections."""
-    strings = string_ids(list(table.INSTALL_DIR) + [s.name for s in table.SHORTCUTS])
+    directories = table.directories()
+    strings = string_ids([part for path in directories for part in path] + [s.name for s in table.SHORTCUTS])
     string_section = b"".join(struct.pack("<HH", i, len(padded(s))) + padded(s) for s, i in strings.items())
-    dir_ids = [strings[part] for part in table.INSTALL_DIR] + [0]
-    install_dir_id = 1
-    dir_section = struct.pack(f"<HH{len(dir_ids)}H", install_dir_id, 2 * len(dir_ids), *dir_ids)
+    dir_section = b""
+    for dir_id, path in enumerate(directories, 1):
+        ids = [strings[part] for part in path] + [0]
+        dir_section += struct.pack(f"<HH{len(ids)}H", dir_id, 2 * len(ids), *ids)
+    install_dir_id = directories.index(table.INSTALL_DIR) + 1
     file_section = b"".join(
         struct.pack("<HHHIH", f.id, install_dir_id, f.id, NO_DATE_CHECK if f.no_date_check else 0,
                     len(padded(f.name))) + padded(f.name)
@@ -52,7 +55,7 @@ def installer_header():
                         0,  # any architecture
                         *table.OS_VERSION_MIN, *table.OS_VERSION_MAX,
                         table.BUILD_NUMBER_MIN, table.BUILD_NUMBER_MAX,
-                        len(strings), 1, len(table.FILES), 0, 0, len(table.SHORTCUTS),
+                        len(strings), len(directories), len(table.FILES), 0, 0, len(table.SHORTCUTS),
                         strings_at, dirs_at, files_at, hives_at, keys_at, links_at,
                         app_at, len(app), provider_at, len(provider), unsupported_at, 0)
     assert len(fixed) == FIXED_SIZE

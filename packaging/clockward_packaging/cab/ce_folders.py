@@ -1,7 +1,7 @@
 """The folders the installer's %CEn% names stand for on an English Windows Mobile 6 phone."""
 
 # A shortcut's base folder is given by its number n; a path component by its "%CEn%" text.
-CE_FOLDERS = {1: "\\Program Files", 4: "\\Windows\\StartUp"}
+CE_FOLDERS = {1: "\\Program Files", 2: "\\Windows", 4: "\\Windows\\StartUp", 11: "\\Windows\\Start Menu\\Programs"}
 
 
 def ce_name(number):

@@ -3,8 +3,8 @@ remove exactly that certificate again (CertificateStore configuration service pr
 import base64
 import hashlib
 
-from packaging.cab import trust_table as table
-from packaging.cab.provisioning_xml import characteristic, document, nocharacteristic, parm, text_of
+from clockward_packaging.cab import trust_table as table
+from clockward_packaging.cab.provisioning_xml import characteristic, document, nocharacteristic, parm, text_of
 
 
 def thumbprint(der):

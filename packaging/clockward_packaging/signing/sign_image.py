@@ -4,7 +4,7 @@ import shutil
 import subprocess
 import tempfile
 
-from packaging.command import SignError, remove
+from clockward_packaging.command import SignError, remove
 
 
 def sign_image(image, out, credentials, when, name):

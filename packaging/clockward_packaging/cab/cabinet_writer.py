@@ -4,7 +4,7 @@ order, each dated with one time (seconds since 1970, UTC)."""
 import struct
 import time
 
-from packaging.cab.cab_format import FOLDER_ENTRY_SIZE, HEADER_FORMAT, HEADER_SIZE, RESERVE_PRESENT, SIGNATURE
+from clockward_packaging.cab.cab_format import FOLDER_ENTRY_SIZE, HEADER_FORMAT, HEADER_SIZE, RESERVE_PRESENT, SIGNATURE
 
 ARCHIVE = 0x20
 BLOCK_SIZE = 32768  # the most a CFDATA block holds

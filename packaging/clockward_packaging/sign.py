@@ -1,7 +1,7 @@
 """Signs the program image (with osslsigncode) or a cabinet (with our own signer, which keeps the folder
 reserve osslsigncode refuses) with an Authenticode SHA-1 signature, the only digest Windows Mobile 6 checks.
 
-Usage: python3 -m packaging.sign IN OUT (--pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE])
+Usage: python3 -m clockward_packaging.sign IN OUT (--pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE])
                                  [--time UNIX_TIME]
 The password of a PFX or an encrypted key comes from the file CLOCKWARD_SIGN_PASSWORD_FILE names, or from
 CLOCKWARD_SIGN_PASSWORD. Writes OUT whole or not at all; a failure is one line starting "sign: ".
@@ -9,12 +9,12 @@ CLOCKWARD_SIGN_PASSWORD. Writes OUT whole or not at all; a failure is one line s
 import sys
 import time
 
-from packaging.command import SignError, parse, remove, run, write_whole
-from packaging.signing import credentials as signing
-from packaging.signing.sign_cab import signed_cab
-from packaging.signing.sign_image import sign_image
+from clockward_packaging.command import SignError, keep_inputs, parse, remove, run, write_whole
+from clockward_packaging.signing import credentials as signing
+from clockward_packaging.signing.sign_cab import signed_cab
+from clockward_packaging.signing.sign_image import sign_image
 
-USAGE = "python3 -m packaging.sign IN OUT (--pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE])"
+USAGE = "python3 -m clockward_packaging.sign IN OUT (--pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE])"
 # The program's name in the signature, which the phone shows when it asks about it.
 PROGRAM_NAME = "Clockward"
 
@@ -49,9 +49,9 @@ def load_and_warn(options):
 
 
 def main(argv):
-    if len(argv) >= 2 and not argv[1].startswith("-"):
-        remove(argv[1])  # even when the rest is refused: no output of an earlier run may look current
     (source, out), options = parse(argv, 2, USAGE, signing.OPTIONS)
+    keep_inputs([out], [source, *signing.files_read(options)])
+    remove(out)  # when anything below fails, no output of an earlier run may look current
     data = read_input(source)  # before the credentials: a missing input is said first
     sign(source, data, out, load_and_warn(options), signing.signing_time(options))
 

@@ -2,7 +2,7 @@
 _setup.xml) and the hand-copy folder are written from."""
 from collections import namedtuple
 
-from packaging.cab.ce_folders import ce_name, on_phone
+from clockward_packaging.cab.ce_folders import ce_name, on_phone
 
 # The provider and the name are shown joined ("Clockward Network Time Off") in Remove Programs.
 PROVIDER = "Clockward"
@@ -26,13 +26,29 @@ InstalledFile = namedtuple("InstalledFile", "id name no_date_check")
 Shortcut = namedtuple("Shortcut", "name ce_folder target")
 
 PROGRAM = InstalledFile(1, "clockward.exe", no_date_check=True)
-FILES = [PROGRAM]
-# \Windows\StartUp: the shell starts what its shortcuts name at every boot.
-SHORTCUTS = [Shortcut("Clockward.lnk", 4, PROGRAM)]
+CHECK = InstalledFile(2, "clockward-check.exe", no_date_check=True)
+# The order the commands take the images in, and the header lists the files in.
+FILES = [PROGRAM, CHECK]
+# \Windows\StartUp (%CE4%): the shell starts what its shortcuts name at every boot. The Start menu's
+# programs (%CE11%): the owner starts the check by hand.
+START_MENU_PROGRAMS = 11
+SHORTCUTS = [Shortcut("Clockward.lnk", 4, PROGRAM), Shortcut("Clockward Check.lnk", START_MENU_PROGRAMS, CHECK)]
 
-# Where the program lands when the user keeps the suggested folder, and so where a shortcut copied
-# by hand must point.
-PROGRAM_ON_PHONE = on_phone(INSTALL_DIR + (PROGRAM.name,))
+
+def on_phone_path(installed):
+    """Where a file lands when the user keeps the suggested folder, and so where a shortcut copied by
+    hand must point."""
+    return on_phone(INSTALL_DIR + (installed.name,))
+
+
+def directories():
+    """The folders both descriptions list: the program's, then, as the SDK's tool lists them beside a
+    Start menu shortcut, \Windows\Start Menu and the shortcut's own folder, though nothing is
+    installed in the first."""
+    listed = [INSTALL_DIR]
+    if any(s.ce_folder == START_MENU_PROGRAMS for s in SHORTCUTS):
+        listed += [(ce_name(2), "Start Menu"), (ce_name(START_MENU_PROGRAMS),)]
+    return listed
 
 
 def member_name(file_id):

@@ -3,7 +3,7 @@ bytes its digest covers (the header less the signature fields, every folder entr
 everything from the first file entry up to the signature)."""
 import struct
 
-from packaging.cab.cab_format import (FILES_AT, FLAGS_AT, FOLDER_ENTRY_SIZE as FOLDER_ENTRY, FOLDERS_AT,
+from clockward_packaging.cab.cab_format import (FILES_AT, FLAGS_AT, FOLDER_ENTRY_SIZE as FOLDER_ENTRY, FOLDERS_AT,
                                       HEADER_SIZE as FIXED_HEADER, PREV_OR_NEXT_CABINET, RESERVE_PRESENT, RESERVED1_AT,
                                       SIGNATURE, SIZE_AT)
 

@@ -1,8 +1,8 @@
 """Writes _setup.xml, the installation as the XML-based installer of Windows Mobile 5 and 6 reads
 it (a provisioning document), from the installer table, in the SDK tool's parm order."""
-from packaging.cab import installer_table as table
-from packaging.cab.ce_folders import ce_name
-from packaging.cab.provisioning_xml import characteristic, document, parm, text_of
+from clockward_packaging.cab import installer_table as table
+from clockward_packaging.cab.ce_folders import ce_name
+from clockward_packaging.cab.provisioning_xml import characteristic, document, parm, text_of
 
 INSTALL_DIR = "%InstallDir%"
 
@@ -22,7 +22,7 @@ def setup_xml():
     parm(install, "BuildNumberMax", table.BUILD_NUMBER_MAX - (1 << 32 if table.BUILD_NUMBER_MAX >> 31 else 0))
     parm(install, "AppName", table.display_name())
     parm(install, "InstallDir", "\\".join(table.INSTALL_DIR), translate=True)
-    parm(install, "NumDirs", 1)
+    parm(install, "NumDirs", len(table.directories()))
     parm(install, "NumFiles", len(table.FILES))
     parm(install, "NumRegKeys", 0)
     parm(install, "NumRegVals", 0)
@@ -38,6 +38,8 @@ def setup_xml():
             parm(extract, "NoDateCheck")
     for s in table.SHORTCUTS:
         folder = characteristic(operations, ce_name(s.ce_folder), translate=True)
+        if (ce_name(s.ce_folder),) in table.directories():
+            characteristic(folder, "MakeDir")
         shortcut = characteristic(characteristic(folder, s.name, translate=True), "Shortcut")
         parm(shortcut, "Source", f"{INSTALL_DIR}\\{s.target.name}", translate=True)
     characteristic(doc, "Registry")

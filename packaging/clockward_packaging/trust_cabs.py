@@ -1,7 +1,7 @@
 """Writes clockward-trust.cab, which puts the root of the chain that signs the program into the phone's
 privileged execution store, and clockward-untrust.cab, which takes exactly that certificate out again.
 
-Usage: python3 -m packaging.trust_cabs OUT_DIR --member-time UNIX_TIME
+Usage: python3 -m clockward_packaging.trust_cabs OUT_DIR --member-time UNIX_TIME
                                        (--pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE])
 Each holds only _setup.xml, uncompressed and unsigned (a phone that takes it asks, as for any unsigned
 cabinet). When the signing chain's root is not among the certificates given (a PFX without its CA), it
@@ -10,18 +10,25 @@ writes neither and says so in one line; that is not a failure.
 import os
 import sys
 
-from packaging.cab import trust_table as table
-from packaging.cab.cabinet_writer import cabinet
-from packaging.cab.trust_xml import trust_xml, untrust_xml
-from packaging.command import parse, remove, run, seconds, write_whole
-from packaging.signing import credentials as signing
+from clockward_packaging.cab import trust_table as table
+from clockward_packaging.cab.cabinet_writer import cabinet
+from clockward_packaging.cab.trust_xml import trust_xml, untrust_xml
+from clockward_packaging.command import keep_inputs, parse, remove, run, seconds, write_whole
+from clockward_packaging.signing import credentials as signing
 
-USAGE = "python3 -m packaging.trust_cabs OUT_DIR --member-time UNIX_TIME CREDENTIALS"
+USAGE = "python3 -m clockward_packaging.trust_cabs OUT_DIR --member-time UNIX_TIME CREDENTIALS"
+
+
+def cabinets(der, member_time):
+    """{name: bytes} of the two cabinets for the root whose DER certificate is der."""
+    return {name: cabinet([(table.MEMBER, document)], member_time)
+            for name, document in ((table.TRUST_CAB, trust_xml(der)), (table.UNTRUST_CAB, untrust_xml(der)))}
 
 
 def main(argv):
     (out_dir,), options = parse(argv, 1, USAGE, signing.OPTIONS + ("--member-time",))
     trust, untrust = (os.path.join(out_dir, name) for name in (table.TRUST_CAB, table.UNTRUST_CAB))
+    keep_inputs([trust, untrust], signing.files_read(options))
     remove(trust, untrust)
     credentials = signing.load(options)
     root = signing.root_of(credentials)
@@ -30,11 +37,10 @@ def main(argv):
               f"or {table.UNTRUST_CAB} is written; give the CA with the certificate (--ac, or inside the PFX)",
               file=sys.stderr)
         return
-    der = signing.der(root)
-    member_time = seconds(options, "--member-time", 0)
+    made = cabinets(signing.der(root), seconds(options, "--member-time", 0))
     try:
-        for path, document in ((trust, trust_xml(der)), (untrust, untrust_xml(der))):
-            write_whole(path, cabinet([(table.MEMBER, document)], member_time))
+        for path in (trust, untrust):
+            write_whole(path, made[os.path.basename(path)])
     except Exception:
         remove(trust, untrust)
         raise

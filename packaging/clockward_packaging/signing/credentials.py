@@ -14,13 +14,12 @@ try:
 except ImportError as missing:
     sys.exit(f"sign: python3-cryptography is not installed ({missing}; apt-get install python3-cryptography)")
 
-from packaging.command import SignError, one_line, seconds
+from clockward_packaging.command import SignError, one_line, seconds
+from clockward_packaging.signing import identity_files as identity_file
 
 # --pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE], and --time UNIX_TIME, the signing
 # time (reproducible builds; otherwise the time of signing).
 OPTIONS = ("--pfx", "--identity", "--cert", "--key", "--ac", "--time")
-# An identity folder: a CA and the code-signing certificate it issued.
-IDENTITY_CA, IDENTITY_CA_KEY, IDENTITY_SIGNER, IDENTITY_KEY = "ca.pem", "ca.key", "signer.pem", "signer.key"
 # The phone checks RSA PKCS#1 v1.5 signatures over SHA-1 or MD5 only.
 PHONE_ALGORITHMS = {"sha1WithRSAEncryption", "md5WithRSAEncryption"}
 
@@ -36,6 +35,15 @@ def read(path, what):
             return f.read()
     except OSError as error:
         raise SignError(f"cannot read {what} {path}: {error.strerror}") from None
+
+
+def files_read(options):
+    """Every file the options have the signing read, which no output may replace."""
+    identity = options.get("--identity")
+    named = [identity and os.path.join(identity, name)
+             for name in (identity_file.CA, identity_file.CA_KEY, identity_file.SIGNER, identity_file.SIGNER_KEY)]
+    return [path for path in [*(options.get(o) for o in ("--pfx", "--cert", "--key", "--ac")), *named,
+                              os.environ.get("CLOCKWARD_SIGN_PASSWORD_FILE")] if path]
 
 
 def password_from_environment():
@@ -62,10 +70,10 @@ def check_identity(folder):
     if mode & 0o022:
         raise SignError(f"the signing identity's folder {folder} is writable by others (mode {mode & 0o777:04o}): "
                         f"chmod 700 {folder}")
-    for name in (IDENTITY_CA_KEY, IDENTITY_KEY, IDENTITY_CA, IDENTITY_SIGNER):
+    for name in (*identity_file.KEYS, identity_file.CA, identity_file.SIGNER):
         if not os.path.isfile(os.path.join(folder, name)):
             raise SignError(f"the signing identity {folder} has no {name}")
-    for name in (IDENTITY_CA_KEY, IDENTITY_KEY):
+    for name in identity_file.KEYS:
         path = os.path.join(folder, name)
         mode = os.stat(path).st_mode
         if mode & 0o077:
@@ -122,7 +130,8 @@ def load(options):
     else:
         if identity:
             check_identity(identity)
-            cert, key_path, extra = (os.path.join(identity, n) for n in (IDENTITY_SIGNER, IDENTITY_KEY, IDENTITY_CA))
+            cert, key_path, extra = (os.path.join(identity, n)
+                                     for n in (identity_file.SIGNER, identity_file.SIGNER_KEY, identity_file.CA))
         else:
             cert, key_path, extra = options.get("--cert"), options.get("--key"), options.get("--ac")
             if not (cert and key_path):

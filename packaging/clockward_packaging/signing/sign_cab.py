@@ -1,7 +1,7 @@
 """Signs a cabinet with an Authenticode SHA-1 signature, folder reserves included (osslsigncode refuses those)."""
 import hashlib
 
-from packaging.signing import authenticode_der, cab_layout
+from clockward_packaging.signing import authenticode_der, cab_layout
 
 
 def signed_cab(cab, credentials, when, name):

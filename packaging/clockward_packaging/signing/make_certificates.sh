@@ -1,16 +1,14 @@
 #!/usr/bin/env bash
 # Makes a signing identity: a CA and a code-signing certificate issued by it, each with a new RSA key.
-# Usage: make_certificates.sh OUTPUT_DIR CA_NAME SIGNER_NAME   (writes ca.pem, ca.key, signer.pem, signer.key)
-# The folder and everything in it are readable by their owner alone.
+# Usage: make_certificates.sh CA_NAME SIGNER_NAME CA_CERT CA_KEY SIGNER_CERT SIGNER_KEY   (the files it writes)
+# Every file it writes is readable by its owner alone.
 # Both certificates are signed with SHA-1: Windows Mobile 6 cannot check a SHA-2 signature.
 # Their validity is fixed, from 2000-01-01 (before any clock a reset phone falls back to) to the
 # end of 2049 (the last date a certificate writes as UTCTime), so it does not depend on the build's time.
 set -euo pipefail
-[ $# -eq 3 ] || { echo "usage: make_certificates.sh OUTPUT_DIR CA_NAME SIGNER_NAME" >&2; exit 2; }
-out=$1 ca_name=$2 signer_name=$3
+[ $# -eq 6 ] || { echo "usage: make_certificates.sh CA_NAME SIGNER_NAME CA_CERT CA_KEY SIGNER_CERT SIGNER_KEY" >&2; exit 2; }
+ca_name=$1 signer_name=$2 ca_cert=$3 ca_key=$4 signer_cert=$5 signer_key=$6
 umask 077
-mkdir -p "$out"
-cd "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -46,8 +44,8 @@ issue() { openssl rand -hex 16 > "$work/serial"; openssl ca -batch -notext -conf
               { cat "$work/log" >&2; exit 1; }; }
 
 openssl req -new -newkey rsa:2048 -nodes -subj "/CN=$ca_name" \
-    -keyout ca.key -out "$work/ca.csr" 2>/dev/null
-issue -selfsign -keyfile ca.key -extensions root -in "$work/ca.csr" -out ca.pem
+    -keyout "$ca_key" -out "$work/ca.csr" 2>/dev/null
+issue -selfsign -keyfile "$ca_key" -extensions root -in "$work/ca.csr" -out "$ca_cert"
 openssl req -new -newkey rsa:2048 -nodes -subj "/CN=$signer_name" \
-    -keyout signer.key -out "$work/signer.csr" 2>/dev/null
-issue -cert ca.pem -keyfile ca.key -extensions signer -in "$work/signer.csr" -out signer.pem
+    -keyout "$signer_key" -out "$work/signer.csr" 2>/dev/null
+issue -cert "$ca_cert" -keyfile "$ca_key" -extensions signer -in "$work/signer.csr" -out "$signer_cert"
