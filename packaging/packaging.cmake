@@ -93,24 +93,23 @@ if(BUILD_TIME_STAMP_GIVEN)
     list(APPEND SIGN_WITH --time ${BUILD_TIME_STAMP})
 endif()
 
-set(CLOCKWARD_SIGNED_EXE ${CMAKE_BINARY_DIR}/clockward-signed.exe)
 set(CLOCKWARD_UNSIGNED_CAB ${CMAKE_BINARY_DIR}/clockward-unsigned.cab)
 set(CLOCKWARD_CAB ${CMAKE_BINARY_DIR}/clockward.cab)
 set(CLOCKWARD_HAND_COPY_DIR ${CMAKE_BINARY_DIR}/phone-copy)
 set(CLOCKWARD_TRUST_CABS ${CMAKE_BINARY_DIR}/clockward-trust.cab ${CMAKE_BINARY_DIR}/clockward-untrust.cab)
 # What is made from the signed image goes first: a failed signing must not leave any of it looking current.
-add_custom_command(OUTPUT ${CLOCKWARD_SIGNED_EXE}
+add_custom_command(OUTPUT ${CLOCKWARD_SIGNED_DEVICE_IMAGE}
     COMMAND ${CMAKE_COMMAND} -E rm -f ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB} ${CLOCKWARD_HAND_COPY_DIR}/clockward.exe
-    COMMAND ${PACKAGING} packaging.sign ${CLOCKWARD_EXE} ${CLOCKWARD_SIGNED_EXE} ${SIGN_WITH}
-    DEPENDS ${CLOCKWARD_EXE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
+    COMMAND ${PACKAGING} packaging.sign ${CLOCKWARD_DEVICE_IMAGE} ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${SIGN_WITH}
+    DEPENDS ${CLOCKWARD_DEVICE_IMAGE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
     COMMENT "Signing clockward.exe (Authenticode, SHA-1)"
     VERBATIM)
-add_custom_target(signed_device_image ALL DEPENDS ${CLOCKWARD_SIGNED_EXE})
+add_custom_target(signed_device_image ALL DEPENDS ${CLOCKWARD_SIGNED_DEVICE_IMAGE})
 
 add_custom_command(OUTPUT ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB}
-    COMMAND ${PACKAGING} packaging.installer_cab ${CLOCKWARD_SIGNED_EXE} ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB}
+    COMMAND ${PACKAGING} packaging.installer_cab ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_CAB}
             --member-time ${BUILD_TIME_STAMP} ${SIGN_WITH}
-    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
+    DEPENDS ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
     COMMENT "Packing and signing the installer cabinet clockward.cab"
     VERBATIM)
 add_custom_target(installer_cab ALL DEPENDS ${CLOCKWARD_CAB})
@@ -124,8 +123,8 @@ add_custom_command(OUTPUT ${CLOCKWARD_TRUST_CABS}
 add_custom_target(trust_cabs ALL DEPENDS ${CLOCKWARD_TRUST_CABS})
 
 add_custom_command(OUTPUT ${CLOCKWARD_HAND_COPY_DIR}/clockward.exe ${CLOCKWARD_HAND_COPY_DIR}/Clockward.lnk
-    COMMAND ${PACKAGING} packaging.hand_copy ${CLOCKWARD_HAND_COPY_DIR} ${CLOCKWARD_SIGNED_EXE}
-    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${PACKAGING_SOURCES}
+    COMMAND ${PACKAGING} packaging.hand_copy ${CLOCKWARD_HAND_COPY_DIR} ${CLOCKWARD_SIGNED_DEVICE_IMAGE}
+    DEPENDS ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${PACKAGING_SOURCES}
     COMMENT "Writing phone-copy/, the signed program and its StartUp shortcut to copy by hand"
     VERBATIM)
 add_custom_target(hand_copy ALL DEPENDS ${CLOCKWARD_HAND_COPY_DIR}/clockward.exe)

@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+bash scripts/build_quietly.sh device emulated signed_device_image
 bash scripts/build_quietly.sh host emulated emulated_phone_command sim_phone
 
 bin=build/host/bin
@@ -19,7 +20,7 @@ echo "== before:"
 
 image=build/device/clockward-signed.exe
 [ -x "$bin/emulated-phone" ] && [ -f "$image" ] ||
-    { echo "the build made no emulated phone or no signed device image (see the cmake messages of: cmake --preset host)" >&2; exit 1; }
+    { echo "the build made no emulated phone or no signed device image (see the cmake messages of: cmake --preset host, cmake --preset device)" >&2; exit 1; }
 
 echo "== running the signed clockward.exe on the emulated phone (ARMv4T)"
 set +e

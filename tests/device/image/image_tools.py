@@ -20,9 +20,9 @@ def read(path):
         return bytearray(f.read())
 
 
-UNSIGNED = lambda: env("CLOCKWARD_EXE")
-SIGNED = lambda: env("CLOCKWARD_SIGNED_EXE")
-ELF = lambda: env("CLOCKWARD_ELF")
+UNSIGNED = lambda: env("CLOCKWARD_DEVICE_IMAGE")
+SIGNED = lambda: env("CLOCKWARD_SIGNED_DEVICE_IMAGE")
+ELF = lambda: env("CLOCKWARD_DEVICE_ELF")
 NM = lambda: env("ARM_NM")
 OBJDUMP = lambda: env("ARM_OBJDUMP")
 OBJCOPY = lambda: env("ARM_OBJCOPY")
