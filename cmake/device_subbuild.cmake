@@ -15,13 +15,14 @@ endif()
 if(CLOCKWARD_DEVICE_BUILD)
     set(DEVICE_BUILD_DIR ${CLOCKWARD_DEVICE_BUILD})
     if(NOT EXISTS ${DEVICE_BUILD_DIR}/CMakeCache.txt)
-        message(FATAL_ERROR "CLOCKWARD_DEVICE_BUILD (${DEVICE_BUILD_DIR}) is not a configured build: configure it first (cmake --preset device)")
+        message(FATAL_ERROR "CLOCKWARD_DEVICE_BUILD (${DEVICE_BUILD_DIR}) is not a configured build: configure it (cmake --preset device) or set CLOCKWARD_DEVICE_BUILD empty")
     endif()
     set(device_configured)
 else()
     set(DEVICE_BUILD_DIR ${CMAKE_BINARY_DIR}/device)
-    # Configured once; from then on the device build reconfigures itself when its sources change.
-    set(device_configured ${DEVICE_BUILD_DIR}/CMakeCache.txt)
+    # Configured once, until a configure succeeds (build.ninja: the device preset generates for Ninja);
+    # from then on the device build reconfigures itself when its sources change.
+    set(device_configured ${DEVICE_BUILD_DIR}/build.ninja)
     add_custom_command(OUTPUT ${device_configured}
         COMMAND ${CMAKE_COMMAND} --preset device -B ${DEVICE_BUILD_DIR} > /dev/null
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
