@@ -103,8 +103,6 @@ if(BUILD_TIME_STAMP_GIVEN)
     list(APPEND SIGN_WITH --time ${BUILD_TIME_STAMP})
 endif()
 
-set(CLOCKWARD_SIGNED_EXE ${CMAKE_BINARY_DIR}/clockward-signed.exe)
-set(CHECK_SIGNED_EXE ${CMAKE_BINARY_DIR}/clockward-check-signed.exe)
 set(CLOCKWARD_CAB ${CMAKE_BINARY_DIR}/clockward.cab)
 set(CLOCKWARD_UNSIGNED_CAB ${CMAKE_BINARY_DIR}/clockward-unsigned.cab)
 set(CLOCKWARD_HAND_COPY_DIR ${CMAKE_BINARY_DIR}/phone-copy)
@@ -120,23 +118,23 @@ function(add_signing unsigned signed)
         COMMENT "Signing ${shown} (Authenticode, SHA-1)"
         VERBATIM)
 endfunction()
-add_signing(${CLOCKWARD_EXE} ${CLOCKWARD_SIGNED_EXE})
-add_signing(${CHECK_DEVICE_IMAGE} ${CHECK_SIGNED_EXE})
-add_custom_target(signed_device_image ALL DEPENDS ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE})
+add_signing(${CLOCKWARD_DEVICE_IMAGE} ${CLOCKWARD_SIGNED_DEVICE_IMAGE})
+add_signing(${CHECK_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE})
+add_custom_target(signed_device_image ALL DEPENDS ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE})
 
 # The images in the order the installer table lists the files.
 add_custom_command(OUTPUT ${CLOCKWARD_CAB}
-    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_CAB} ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE}
+    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_CAB} ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE}
             --member-time ${BUILD_TIME_STAMP} ${SIGN_WITH}
-    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
+    DEPENDS ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
     COMMENT "Packing and signing the installer cabinet clockward.cab"
     VERBATIM)
 add_custom_target(installer_cab ALL DEPENDS ${CLOCKWARD_CAB})
 
 add_custom_command(OUTPUT ${CLOCKWARD_UNSIGNED_CAB}
-    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_EXE} ${CHECK_DEVICE_IMAGE}
+    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_DEVICE_IMAGE} ${CHECK_DEVICE_IMAGE}
             --member-time ${BUILD_TIME_STAMP} --unsigned
-    DEPENDS ${CLOCKWARD_EXE} ${CHECK_DEVICE_IMAGE} ${PACKAGING_SOURCES}
+    DEPENDS ${CLOCKWARD_DEVICE_IMAGE} ${CHECK_DEVICE_IMAGE} ${PACKAGING_SOURCES}
     COMMENT "Packing the unsigned installer cabinet clockward-unsigned.cab"
     VERBATIM)
 add_custom_target(unsigned_cab ALL DEPENDS ${CLOCKWARD_UNSIGNED_CAB})
@@ -155,8 +153,8 @@ else()
 endif()
 
 add_custom_command(OUTPUT ${CLOCKWARD_HAND_COPY_DIR}
-    COMMAND ${PACKAGING} clockward_packaging.hand_copy ${CLOCKWARD_HAND_COPY_DIR} ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE}
-    DEPENDS ${CLOCKWARD_SIGNED_EXE} ${CHECK_SIGNED_EXE} ${PACKAGING_SOURCES}
+    COMMAND ${PACKAGING} clockward_packaging.hand_copy ${CLOCKWARD_HAND_COPY_DIR} ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE}
+    DEPENDS ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE} ${PACKAGING_SOURCES}
     COMMENT "Writing phone-copy/, the signed programs and their shortcuts to copy by hand"
     VERBATIM)
 add_custom_target(hand_copy ALL DEPENDS ${CLOCKWARD_HAND_COPY_DIR})

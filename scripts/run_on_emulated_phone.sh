@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+bash scripts/build_quietly.sh device emulated signed_device_image
 bash scripts/build_quietly.sh host emulated emulated_phone_command sim_phone
 
 bin=build/host/bin
@@ -20,7 +21,7 @@ echo "== before:"
 image=build/device/clockward-signed.exe
 check=build/device/clockward-check-signed.exe
 [ -x "$bin/emulated-phone" ] && [ -f "$image" ] && [ -f "$check" ] ||
-    { echo "the build made no emulated phone or no signed device images (see the cmake messages of: cmake --preset host)" >&2; exit 1; }
+    { echo "the build made no emulated phone or no signed device images (see the cmake messages of: cmake --preset host, cmake --preset device)" >&2; exit 1; }
 # What the owner reads: the check's box, from the emulated phone's report.
 run_check() {
     "$bin/emulated-phone" "$check" --cpu armv4t | grep '^box ' || { echo "Clockward Check showed no box" >&2; exit 1; }

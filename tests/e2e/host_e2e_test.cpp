@@ -22,7 +22,7 @@ const double kStartupDelaySeconds = 5.0;
 // Lays out the phone: the program, and beside it the radio layer it should find.
 void LayOut(const fs::path& dir, Library library, Program program = Program::Clockward)
 {
-    fs::copy_file(program == Program::Check ? CHECK_HOST_PROGRAM : CLOCKWARD_EXE, dir / "clockward");
+    fs::copy_file(program == Program::Check ? CHECK_HOST_PROGRAM : CLOCKWARD_HOST_PROGRAM, dir / "clockward");
     if (library == Library::Present) fs::copy_file(SIM_PHONE_RIL_PATH, dir / "ril.dll");
     if (library == Library::WithoutDevSpecific) fs::copy_file(SIM_PHONE_RIL_WITHOUT_DEVSPECIFIC_PATH, dir / "ril.dll");
 }
@@ -114,7 +114,7 @@ TEST_P(PlantedLibrary, NothingReachedThroughTheWorkingDirectoryIsLoaded)
     const TempDir dir(std::string("e2e-planted-") + c.name);
     ASSERT_FALSE(dir.path().empty());
     for (const char* sub : {"program", "cwd/sub", "elsewhere"}) fs::create_directories(dir / sub);
-    fs::copy_file(CLOCKWARD_EXE, dir / "program" / "clockward");
+    fs::copy_file(CLOCKWARD_HOST_PROGRAM, dir / "program" / "clockward");
     for (const char* copy : {"cwd/ril.dll", "cwd/sub/ril.dll", "elsewhere/ril.dll"}) fs::copy_file(PLANTED_RIL_PATH, dir / copy);
     auto expand = [&](std::string text) {
         for (const auto& [token, path] : {std::pair{"@cwd", dir / "cwd"}, std::pair{"@elsewhere", dir / "elsewhere"}}) {

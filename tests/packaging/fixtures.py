@@ -14,7 +14,7 @@ from cryptography.hazmat.primitives.serialization import Encoding, pkcs7
 from image_tools import SIGNED, UNSIGNED, configure_command, env, read  # noqa: F401 - shared with the suites
 
 CUSTOM_CERTIFICATE = os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1"
-CHECK_UNSIGNED, CHECK_SIGNED = (lambda: env("CHECK_EXE")), (lambda: env("CHECK_SIGNED_EXE"))
+CHECK_UNSIGNED, CHECK_SIGNED = (lambda: env("CHECK_DEVICE_IMAGE")), (lambda: env("CHECK_SIGNED_DEVICE_IMAGE"))
 CAB = lambda: env("CLOCKWARD_CAB")
 UNSIGNED_CAB = lambda: env("CLOCKWARD_UNSIGNED_CAB")
 CA = lambda: env("TEST_CA")

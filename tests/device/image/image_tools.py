@@ -20,11 +20,12 @@ def read(path):
         return bytearray(f.read())
 
 
-UNSIGNED = lambda: env("CLOCKWARD_EXE")
-SIGNED = lambda: env("CLOCKWARD_SIGNED_EXE")
-ELF = lambda: env("CLOCKWARD_ELF")
-CHECK_UNSIGNED = lambda: env("CHECK_EXE")
-CHECK_ELF = lambda: env("CHECK_ELF")
+UNSIGNED = lambda: env("CLOCKWARD_DEVICE_IMAGE")
+SIGNED = lambda: env("CLOCKWARD_SIGNED_DEVICE_IMAGE")
+ELF = lambda: env("CLOCKWARD_DEVICE_ELF")
+CHECK_UNSIGNED = lambda: env("CHECK_DEVICE_IMAGE")
+CHECK_SIGNED = lambda: env("CHECK_SIGNED_DEVICE_IMAGE")
+CHECK_ELF = lambda: env("CHECK_DEVICE_ELF")
 NM = lambda: env("ARM_NM")
 OBJDUMP = lambda: env("ARM_OBJDUMP")
 OBJCOPY = lambda: env("ARM_OBJCOPY")
