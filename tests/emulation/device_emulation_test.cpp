@@ -262,6 +262,33 @@ INSTANTIATE_TEST_SUITE_P(Sweep, CallbackAtEveryBoundary,
                                     ::testing::PrintToString(std::get<2>(p.param));
                          });
 
+// The check's own answer moved to every moment of a full 10-second wait: read while the check still
+// looks, and changing nothing once its last look is past, on the way to the close and inside it.
+TEST(CheckAnswerAtEveryMoment, IsReadUntilTheLastLookAndIgnoredAfter)
+{
+    Scenario found = NamedScenario("CheckOff"), lost = found;
+    lost.debugLines = {kCheckNoAnswerLine};
+    lost.boxTexts = {kCheckNoAnswer};
+    lost.boxStyle = NamedScenario("CheckNoAnswer").boxStyle;
+    PhoneSetup setup = SetupFor(found);
+    setup.sweep.callback = SweptCallback::MatchingResult;  // held back from where it would come
+    const PhoneRun waited = RunAndExpect(lost, setup);
+    size_t lastLook = 0;
+    for (size_t k = 0; k < waited.boundaries.size(); ++k) {
+        if (waited.boundaries[k].call == "Sleep" && waited.boundaries[k].returning) lastLook = k;
+    }
+    ASSERT_GT(lastLook, 100u) << "a hundred looks, each after a Sleep";
+    for (size_t k = 0; k < waited.boundaries.size(); ++k) {
+        if (!waited.boundaries[k].commandAnswered) continue;
+        SCOPED_TRACE("the answer at boundary " + std::to_string(k) + ", " + waited.boundaries[k].call);
+        setup.sweep.boundary = static_cast<int>(k);
+        const Scenario& expected = k <= lastLook ? found : lost;
+        std::vector<std::string> lines = expected.debugLines;
+        if (k > lastLook) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(waited.boundaries[k].linesBefore), kCheckEnter);
+        RunAndExpect(expected, setup, nullptr, &lines);
+    }
+}
+
 // Address and size of the linked image's symbol whose name contains part (from its ELF, with nm).
 std::pair<uint32_t, uint32_t> ImageSymbol(const std::string& part)
 {
