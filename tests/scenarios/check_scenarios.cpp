@@ -49,6 +49,10 @@ std::vector<Scenario> CheckScenarios()
         Query("CheckRequestRefused", {.refuse = E_FAIL}, {CheckErrorLine(E_FAIL)},
               CheckRequestRefused("0x80004005"), kExclamation),
     };
+    // A connection that never opened: the query goes to handle 0 and is refused.
+    rows.push_back(Query("CheckInitializeFails", {.init = InitBehaviour::Fail}, {CheckErrorLine(E_HANDLE)},
+                         CheckRequestRefused("0x80070006"), kExclamation));
+    rows.back().sendsWithHandleZero = true;
     rows.push_back({.name = "CheckLibraryAbsent", .program = Program::Check, .phone = {.library = Library::Absent},
                     .debugLines = {kBindFail}, .boxTexts = {kCheckNoRadioLayer}});
     return rows;
