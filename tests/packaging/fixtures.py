@@ -223,11 +223,10 @@ def check_signed(test, signed):
         test.assertEqual(authenticode_digest(cab), signed_digest(cab))
 
 
-def check_said(test, result, message, outputs=(), failed=None):
+def check_said(test, result, message, outputs=(), failed=True):
     """Failed or not as expected, one line on standard error naming the reason, and none of the outputs (nor a
     partial one) left."""
-    if failed is not None:
-        test.assertEqual(failed, result.returncode != 0, result.stderr)
+    test.assertEqual(failed, result.returncode != 0, result.stderr)
     test.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
     test.assertIn(message, result.stderr)
     for path in outputs:
@@ -238,11 +237,3 @@ def check_ran(test, result):
     """The run succeeded (else its output is the failure's message)."""
     test.assertEqual(0, result.returncode, result.stdout + result.stderr)
     return result
-
-
-def extract_with(tool, cab, into):
-    return members(cab, tool)
-
-
-def check_refused(test, result, message, outputs):
-    check_said(test, result, message, outputs, failed=True)
