@@ -1,5 +1,5 @@
-"""What the packaging tests share: where the build's files are, the packaging commands run as the build runs
-them, the throwaway signer, the readers of cabinets and signatures, and the one-line failure check."""
+"""What the packaging tests share: where the build's files are, the packaging commands and scratch builds run as
+the build runs them, the throwaway signer, the readers of cabinets and signatures, and the one-line message check."""
 import base64
 import hashlib
 import os
@@ -11,10 +11,9 @@ import unittest
 from asn1crypto import algos, cms, core
 from cryptography.hazmat.primitives.serialization import Encoding, pkcs7
 
-from image_tools import SIGNED, UNSIGNED, configure_command, env, read  # noqa: F401 - shared with the suites
+from image_tools import CHECK_SIGNED, CHECK_UNSIGNED, SIGNED, UNSIGNED, configure_command, env, read  # noqa: F401
 
 CUSTOM_CERTIFICATE = os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1"
-CHECK_UNSIGNED, CHECK_SIGNED = (lambda: env("CHECK_DEVICE_IMAGE")), (lambda: env("CHECK_SIGNED_DEVICE_IMAGE"))
 CAB = lambda: env("CLOCKWARD_CAB")
 UNSIGNED_CAB = lambda: env("CLOCKWARD_UNSIGNED_CAB")
 CA = lambda: env("TEST_CA")
@@ -37,18 +36,39 @@ class Scratch(unittest.TestCase):
         return os.path.join(cls.tmp.name, *names)
 
 
-def packaging(command, *args, extra_env=None, path_dir=None, python=(), cwd=None):
-    """python3 -m clockward_packaging.<command> as the build runs it; no password reaches it unless given."""
-    environment = {k: v for k, v in os.environ.items() if not k.startswith("CLOCKWARD_SIGN_PASSWORD")}
-    environment.update(extra_env or {}, PYTHONPATH=os.path.join(env("SOURCE_DIR"), "packaging"))
+def run(*argv, check=True, **kwargs):
+    """A tool run with its output kept as text; a failure raises unless check is False."""
+    return subprocess.run(argv, check=check, capture_output=True, text=True, **kwargs)
+
+
+def environment(extra=None, path_dir=None):
+    """This environment without signing settings, so no password or credentials reach a run unless given."""
+    result = {k: v for k, v in os.environ.items() if not k.startswith("CLOCKWARD_SIGN")}
+    result.update(extra or {})
     if path_dir:
-        environment["PATH"] = path_dir + os.pathsep + environment["PATH"]
-    return subprocess.run(["/usr/bin/python3", *python, "-m", f"clockward_packaging.{command}", *args], capture_output=True,
-                          text=True, env=environment, cwd=cwd)
+        result["PATH"] = path_dir + os.pathsep + result["PATH"]
+    return result
+
+
+def packaging(command, *args, extra_env=None, path_dir=None, python=(), cwd=None):
+    """python3 -m clockward_packaging.<command> as the build runs it."""
+    extra = dict(extra_env or {}, PYTHONPATH=os.path.join(env("SOURCE_DIR"), "packaging"))
+    return run("/usr/bin/python3", *python, "-m", f"clockward_packaging.{command}", *args, check=False,
+               env=environment(extra, path_dir), cwd=cwd)
+
+
+def configure(folder, *options, cwd=None, **settings):
+    """A scratch device build configured in folder, from cwd, CLOCKWARD_SIGN_<NAME> settings in the environment."""
+    return run(*configure_command(folder, *options), check=False, cwd=cwd,
+               env=environment({f"CLOCKWARD_SIGN_{name}": value for name, value in settings.items()}))
+
+
+def cmake_build(folder, *targets, extra_env=None):
+    return run("cmake", "--build", folder, "--target", *targets, check=False, env=environment(extra_env))
 
 
 def openssl(*args, **kwargs):
-    return subprocess.run(["openssl", *args], check=True, capture_output=True, text=True, **kwargs).stdout
+    return run("openssl", *args, **kwargs).stdout
 
 
 def make_pfx(out, passout="pass:", legacy=False, with_ca=True, pair=None):
@@ -67,6 +87,18 @@ def self_signed(folder, name, *options, kind="rsa:2048"):
     return cert, key
 
 
+def stub(path, script):
+    """An executable shell script standing in for a tool."""
+    os.chmod(write(path, "#!/bin/sh\n" + script), 0o700)
+
+
+def part_identity(folder):
+    """A signing identity folder holding its CA's certificate but not the CA's key."""
+    os.makedirs(folder)
+    write(os.path.join(folder, "ca.pem"), "a CA without its key")
+    return folder
+
+
 def write(path, data):
     with open(path, "wb" if isinstance(data, (bytes, bytearray)) else "w") as f:
         f.write(data)
@@ -75,21 +107,23 @@ def write(path, data):
 
 def verify(path):
     """osslsigncode's verdict on a signed image or a cabinet without folder reserve, given the test CA when there is one."""
-    ca = ["-CAfile", CA()] if os.path.exists(CA()) else []
-    return subprocess.run([env("OSSLSIGNCODE"), "verify", *ca, "-in", path], capture_output=True, text=True)
+    return run(env("OSSLSIGNCODE"), "verify", *(["-CAfile", CA()] if os.path.exists(CA()) else []), "-in", path,
+               check=False)
 
 
-def extract_with(tool, cab, into):
+def members(cab, tool="cabextract"):
     """The members as one reader extracts them."""
-    command = {"cabextract": ["cabextract", "-q", "-d", into, cab], "gcab": ["gcab", "-x", "-C", into, cab],
-               "7z": ["7z", "x", f"-o{into}", cab]}[tool]
-    subprocess.run(command, check=True, capture_output=True)
-    return {name: bytes(read(os.path.join(into, name))) for name in os.listdir(into)}
-
-
-def members(cab):
     with tempfile.TemporaryDirectory() as into:
-        return extract_with("cabextract", cab, into)
+        run(*{"cabextract": ["cabextract", "-q", "-d", into], "gcab": ["gcab", "-x", "-C", into],
+              "7z": ["7z", "x", f"-o{into}"]}[tool], cab)
+        return {name: bytes(read(os.path.join(into, name))) for name in os.listdir(into)}
+
+
+def flipped(data, at):
+    """A copy of data with one bit changed at that offset."""
+    changed = bytearray(data)
+    changed[at] ^= 1
+    return changed
 
 
 def signature_of(cab):
@@ -98,17 +132,19 @@ def signature_of(cab):
     return bytes(cab[at: at + size])
 
 
+def signature_pem(image):
+    """A signed image's PKCS#7 signature as osslsigncode extracts it, PEM (the DER it writes has the
+    WIN_CERTIFICATE header in front)."""
+    with tempfile.TemporaryDirectory() as tmp:
+        run(env("OSSLSIGNCODE"), "extract-signature", "-pem", "-in", image, "-out", os.path.join(tmp, "sig.pem"))
+        return read(os.path.join(tmp, "sig.pem")).decode()
+
+
 def signature_der(path):
     """An image's or a cabinet's Authenticode signature, PKCS#7 DER."""
     data = read(path)
-    if data[:4] == b"MSCF":
-        return signature_of(data)
-    with tempfile.TemporaryDirectory() as tmp:
-        # PEM: osslsigncode writes a PE signature's DER with its WIN_CERTIFICATE header in front.
-        pem = os.path.join(tmp, "signature.pem")
-        subprocess.run([env("OSSLSIGNCODE"), "extract-signature", "-pem", "-in", path, "-out", pem], check=True,
-                       capture_output=True)
-        return base64.b64decode("".join(read(pem).decode().splitlines()[1:-1]))
+    return signature_of(data) if data[:4] == b"MSCF" else \
+        base64.b64decode("".join(signature_pem(path).splitlines()[1:-1]))
 
 
 def signature_certificates(path):
@@ -172,27 +208,32 @@ def openssl_verify(cab, trust_test_ca=True):
     with tempfile.TemporaryDirectory() as tmp:
         signature = write(os.path.join(tmp, "sig.der"), signature_of(cab))
         content = write(os.path.join(tmp, "content"), indirect_data(cab).contents)  # what Authenticode signs
-        return subprocess.run(["openssl", "smime", "-verify", "-inform", "DER", "-in", signature, "-content", content,
-                               "-binary", *(["-CAfile", CA()] if trust_test_ca else ["-noverify"]), "-purpose", "any",
-                               "-out", os.devnull], capture_output=True, text=True)
+        return run("openssl", "smime", "-verify", "-inform", "DER", "-in", signature, "-content", content, "-binary",
+                   *(["-CAfile", CA()] if trust_test_ca else ["-noverify"]), "-purpose", "any", "-out", os.devnull,
+                   check=False)
 
 
-def check_signed(test, cab):
-    """The signature verifies in openssl and carries the digest of the cabinet's signed parts."""
-    result = openssl_verify(cab)
-    test.assertEqual(0, result.returncode, result.stderr)
-    test.assertEqual(authenticode_digest(cab), signed_digest(cab))
+def check_signed(test, signed):
+    """A signed image (its path) verifies in osslsigncode; a signed cabinet (its path or bytes) verifies in openssl
+    and carries the digest of its signed parts."""
+    cab = read(signed) if isinstance(signed, str) else signed
+    result = openssl_verify(cab) if cab[:4] == b"MSCF" else verify(signed)
+    test.assertEqual(0, result.returncode, result.stdout + result.stderr)
+    if cab[:4] == b"MSCF":
+        test.assertEqual(authenticode_digest(cab), signed_digest(cab))
 
 
-def check_refused(test, result, message, outputs):
-    """A failure: one line on standard error naming the reason, and none of the outputs (nor a partial one) left."""
-    test.assertNotEqual(0, result.returncode, result.stderr)
-    check_said(test, result, message, outputs)
-
-
-def check_said(test, result, message, outputs):
-    """One line on standard error naming the reason, and none of the outputs (nor a partial one) left."""
+def check_said(test, result, message, outputs=(), failed=True):
+    """Failed or not as expected, one line on standard error naming the reason, and none of the outputs (nor a
+    partial one) left."""
+    test.assertEqual(failed, result.returncode != 0, result.stderr)
     test.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
     test.assertIn(message, result.stderr)
     for path in outputs:
         test.assertFalse(os.path.exists(path) or os.path.exists(path + ".partial"), path)
+
+
+def check_ran(test, result):
+    """The run succeeded (else its output is the failure's message)."""
+    test.assertEqual(0, result.returncode, result.stdout + result.stderr)
+    return result

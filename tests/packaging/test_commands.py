@@ -5,10 +5,10 @@ import hashlib
 import os
 import pathlib
 import shutil
-import subprocess
 import unittest
 
-from fixtures import CHECK_SIGNED, CUSTOM_CERTIFICATE, SIGNED, TEST_SIGNING, UNSIGNED, Scratch, make_pfx, packaging, write
+from fixtures import (CHECK_SIGNED, CUSTOM_CERTIFICATE, SIGNED, TEST_SIGNING, UNSIGNED, Scratch, check_said, make_pfx,
+                      packaging, part_identity, run, stub, write)
 
 # What each command writes in the scratch folder: an earlier run's copy is planted before every row.
 OUTPUTS = {"sign": ["out"], "installer_cab": ["out"],
@@ -95,12 +95,11 @@ class Commands(Scratch):
         super().setUpClass()
         root = cls.tmp.name
         shutil.copytree(TEST_SIGNING(), cls.path("ident"))
-        os.makedirs(cls.path("part"))
-        write(cls.path("part", "ca.pem"), "a CA without its key")
+        part_identity(cls.path("part"))
         make_pfx(cls.path("signer.pfx"), "pass:")
         os.makedirs(cls.path("bin"))
-        os.chmod(write(cls.path("bin", "openssl"), "#!/bin/sh\nexit 1\n"), 0o755)
-        subprocess.run(["git", "init", "-q", cls.path("repo")], check=True)
+        stub(cls.path("bin", "openssl"), "exit 1\n")
+        run("git", "init", "-q", cls.path("repo"))
         # The scratch folder again, padded with "/." to 4,066 characters: with "/clockward-trust.cab.partial"
         # a path stays within Linux's 4,095, with "/clockward-untrust.cab.partial" it passes it.
         padding = 4066 - len(root)
@@ -134,9 +133,7 @@ class Commands(Scratch):
                     self.plant(OUTPUTS[command])
                     before = snapshot(self.tmp.name)
                     result = packaging(command, *argv, path_dir=environment.get("PATH"), cwd=self.tmp.name)
-                    self.assertNotEqual(0, result.returncode)
-                    self.assertEqual(1, len(result.stderr.splitlines()), result.stderr)
-                    self.assertIn(said.format(**self.names), result.stderr)
+                    check_said(self, result, said.format(**self.names))
                     if stale == "gone":
                         before = {path: digest for path, digest in before.items()
                                   if path.split(os.sep)[0] not in OUTPUTS[command]}

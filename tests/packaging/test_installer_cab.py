@@ -1,17 +1,17 @@
 """The installer cabinets, signed and unsigned: the .000 header against the layout of real SDK-built headers,
 their members through cabextract, _setup.xml, the shortcut texts, our cabinet writer against gcab,
 reproducibility and bad input."""
+import functools
 import os
 import re
 import shutil
 import struct
-import subprocess
 import tempfile
 import unittest
 
 from fixtures import (CAB, CHECK_SIGNED, CHECK_UNSIGNED, CUSTOM_CERTIFICATE, KEY, SIGNED, SIGNER, TEST_SIGNING, UNSIGNED,
-                      UNSIGNED_CAB, Scratch, check_refused, configure_command, env, extract_with, members, packaging,
-                      read, verify, write)
+                      UNSIGNED_CAB, Scratch, check_ran, check_said, check_signed, cmake_build, configure, env,
+                      flipped, members, packaging, read, run, write)
 from clockward_packaging.cab.cabinet_writer import cabinet, folder_reserve
 
 # The header first, the files by descending number, _setup.xml last, as in real SDK-built cabinets.
@@ -21,13 +21,7 @@ ON_PHONE = {"Clockward.lnk": "\\Program Files\\Clockward\\clockward.exe",
             "Clockward Check.lnk": "\\Program Files\\Clockward\\clockward-check.exe"}
 
 
-def u16(value):
-    return struct.pack("<H", value)
-
-
-def u32(value):
-    return struct.pack("<I", value)
-
+u16, u32 = functools.partial(struct.pack, "<H"), functools.partial(struct.pack, "<I")
 
 # The .000 header by hand, in the form of the real SDK-built headers: offsets and lengths counted, not
 # computed; each link named by a string of its own holding the shortcut's file name with .lnk; for the
@@ -116,7 +110,7 @@ EXPECTED_SETUP_XML = "\r\n".join([
 
 def member_list(cab):
     """(name, date as cabextract prints it) in cabinet order."""
-    listing = subprocess.run(["cabextract", "-l", cab], check=True, capture_output=True, text=True).stdout
+    listing = run("cabextract", "-l", cab).stdout
     return [(m[2], m[1]) for m in re.finditer(r"^\s*\d+ \| (\S+ \S+) \| (\S+)$", listing, re.M)]
 
 
@@ -141,8 +135,7 @@ class Contents(unittest.TestCase):
         if not CUSTOM_CERTIFICATE:
             with tempfile.TemporaryDirectory() as tmp:
                 for name in ("CLOCKWRD.001", "CLOCKWRD.002"):
-                    result = verify(write(os.path.join(tmp, name), members(CAB())[name]))
-                    self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+                    check_signed(self, write(os.path.join(tmp, name), members(CAB())[name]))
 
     def test_the_hand_copy_is_the_signed_programs_and_the_shortcuts_naming_them(self):
         folder = env("CLOCKWARD_HAND_COPY_DIR")
@@ -178,12 +171,12 @@ class OwnCabinetWriter(Scratch):
 
     def test_without_reserve_it_is_gcabs_cabinet_and_reads_alike(self):
         ours, theirs = self.write("ours.cab"), self.path("gcab.cab")
-        subprocess.run(["gcab", "--create", "--nopath", theirs, *self.files], check=True, env=dict(os.environ, TZ="UTC"))
+        run("gcab", "--create", "--nopath", theirs, *self.files, env=dict(os.environ, TZ="UTC"))
         self.assertEqual(read(theirs).hex(), read(ours).hex())
         self.assertEqual({"09.12.2025 12:34:56"}, {date for _, date in member_list(ours)})
         for tool in ("cabextract", "gcab", "7z"):
-            with self.subTest(tool), tempfile.TemporaryDirectory() as into:
-                self.assertEqual(self.members, extract_with(tool, ours, into))
+            with self.subTest(tool):
+                self.assertEqual(self.members, members(ours, tool))
 
     def test_member_dates_from_1980_to_2107(self):
         # Before 1980 a DOS date cannot be written: such members are dated its first day.
@@ -202,11 +195,11 @@ class OwnCabinetWriter(Scratch):
         self.assertEqual(u32(0) + u32(28) + u32(20) + u32(48) + u32(12) + b"Network Time Off\0\0\0\0Clockward\0\0\0",
                          bytes(cab[48:100]))
         for tool in ("cabextract", "7z"):
-            with self.subTest(tool), tempfile.TemporaryDirectory() as into:
-                self.assertEqual(self.members, extract_with(tool, path, into))
-        subprocess.run(["cabextract", "-t", path], check=True, capture_output=True)
-        cab[-1] ^= 1  # a changed data byte fails its block's checksum
-        result = subprocess.run(["cabextract", "-t", write(path, cab)], capture_output=True, text=True)
+            with self.subTest(tool):
+                self.assertEqual(self.members, members(path, tool))
+        run("cabextract", "-t", path)
+        # A changed data byte fails its block's checksum.
+        result = run("cabextract", "-t", write(path, flipped(cab, len(cab) - 1)), check=False)
         self.assertIn("checksum error", (result.stdout + result.stderr).lower())
 
 
@@ -223,8 +216,8 @@ class Build(Scratch):
         cabs = []
         for zone in ("UTC", "Pacific/Auckland"):
             out = self.path(zone.replace("/", "-") + ".cab")
-            result = installer_cab(out, [UNSIGNED(), CHECK_UNSIGNED()], "--unsigned", member_time=member_time, zone=zone)
-            self.assertEqual(0, result.returncode, result.stderr)
+            check_ran(self, installer_cab(out, [UNSIGNED(), CHECK_UNSIGNED()], "--unsigned", member_time=member_time,
+                                          zone=zone))
             cabs.append(read(out))
         self.assertEqual(cabs[0], cabs[1])
         if "SOURCE_DATE_EPOCH" not in os.environ:
@@ -244,13 +237,12 @@ class Build(Scratch):
         for name, (image, member_time, reason) in cases.items():
             with self.subTest(name):
                 write(out, b"cabinet of an earlier run")
-                check_refused(self, installer_cab(out, [image, CHECK_SIGNED()], member_time=member_time), reason, [out])
+                check_said(self, installer_cab(out, [image, CHECK_SIGNED()], member_time=member_time), reason, [out])
 
     def test_a_failed_rebuild_removes_the_earlier_cabs(self):
         build, key = self.path("build"), self.path("signer.key")
         shutil.copy(KEY(), key)
-        environment = dict(os.environ, CLOCKWARD_SIGN_CERT=SIGNER(), CLOCKWARD_SIGN_KEY=key)
-        subprocess.run(configure_command(build), check=True, capture_output=True, env=environment)
+        check_ran(self, configure(build, CERT=SIGNER(), KEY=key))
 
         def empty_signed_image():
             # Newer than the cabinet, so only the cabinet is made again (and so the last round).
@@ -265,12 +257,10 @@ class Build(Scratch):
         for name, breakage in {"image signing fails": image_signing_fails, "empty signed image": empty_signed_image}.items():
             with self.subTest(name):
                 shutil.copy(KEY(), key)
-                subprocess.run(["cmake", "--build", build, "--target", "installer_cab", "hand_copy"], check=True,
-                               capture_output=True)
+                check_ran(self, cmake_build(build, "installer_cab", "hand_copy"))
                 self.assertTrue(os.path.exists(os.path.join(build, "clockward.cab")))
                 message = breakage()
-                result = subprocess.run(["cmake", "--build", build, "--target", "installer_cab"], capture_output=True,
-                                        text=True)
+                result = cmake_build(build, "installer_cab")
                 self.assertNotEqual(0, result.returncode)
                 self.assertRegex(result.stdout, re.compile(message, re.M))
                 self.assertFalse(os.path.exists(os.path.join(build, "clockward.cab")))

@@ -78,9 +78,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(init && send && deinit);
-        for (const char* name : {"CLOCKWARD_SIM_INIT", "CLOCKWARD_SIM_REFUSE", "CLOCKWARD_SIM_MODEM", "CLOCKWARD_SIM_RESULT",
-                                 "CLOCKWARD_SIM_DELAY_MS", "CLOCKWARD_SIM_NOTIFY", "CLOCKWARD_SIM_PENDING"})
-            unsetenv(name);
+        for (const std::string& entry : ProcessEnvironment())
+            if (entry.rfind("CLOCKWARD_SIM_", 0) == 0) unsetenv(entry.substr(0, entry.find('=')).c_str());
         g_closeInCallback = nullptr;
         ASSERT_FALSE(dir.path().empty());
         setenv("CLOCKWARD_SIM_STATE_FILE", (dir / "aetz.state").c_str(), 1);
@@ -108,15 +107,17 @@ protected:
     TempDir dir{"simril"};
 };
 
+// Where RIL_Initialize must not write a handle, the caller's variable keeps this.
+const HRIL kUnwritten = reinterpret_cast<HRIL>(0x7777);
+
 TEST_F(SimRil, InitializeRefusesBadArgumentsAndWritesNoHandle)
 {
-    const HRIL sentinel = reinterpret_cast<HRIL>(0x7777);
-    HRIL h = sentinel;
+    HRIL h = kUnwritten;
     EXPECT_EQ(E_INVALIDARG, init(0, OnResult, OnNotify, 0, 0, &h));
     EXPECT_EQ(E_INVALIDARG, init(2, OnResult, OnNotify, 0, 0, &h));
     EXPECT_EQ(E_INVALIDARG, init(1, nullptr, OnNotify, 0, 0, &h));
     EXPECT_EQ(E_INVALIDARG, init(1, OnResult, OnNotify, 0, 0, nullptr));
-    EXPECT_EQ(sentinel, h);
+    EXPECT_EQ(kUnwritten, h);
 }
 
 TEST_F(SimRil, HandlesAreFreshAndIdentifiersPositiveAndNew)
@@ -199,9 +200,8 @@ class SimRilDelivery : public SimRil, public ::testing::WithParamInterface<Deliv
 TEST_P(SimRilDelivery, ComesOnTheLayersThreadAsTheSwitchesSay)
 {
     const DeliveryCase& c = GetParam();
-    for (const std::string& entry : SwitchesFor(c.phone)) {
-        setenv(entry.substr(0, entry.find('=')).c_str(), entry.substr(entry.find('=') + 1).c_str(), 1);
-    }
+    for (const std::string& e : SwitchesFor(c.phone))
+        setenv(e.substr(0, e.find('=')).c_str(), e.substr(e.find('=') + 1).c_str(), 1);
     HRIL h = Open();
     g_closeInCallback = c.closeInCallback ? h : nullptr;
     const HRESULT id = Send(h, CommandBlock(c.command));
@@ -217,14 +217,14 @@ INSTANTIATE_NAMED_ROWS(Cases, SimRilDelivery, ::testing::ValuesIn(kDeliveries));
 
 TEST_F(SimRil, InitializeFailureSwitchesAndRefusal)
 {
-    HRIL h = reinterpret_cast<HRIL>(0x7777);
+    HRIL h = kUnwritten;
     setenv("CLOCKWARD_SIM_INIT", "fail", 1);
     EXPECT_EQ(E_FAIL, init(1, OnResult, OnNotify, 0, 0, &h));
-    EXPECT_EQ(reinterpret_cast<HRIL>(0x7777), h);
+    EXPECT_EQ(kUnwritten, h);
 
     setenv("CLOCKWARD_SIM_INIT", "fail-with-handle", 1);
     EXPECT_EQ(E_FAIL, init(1, OnResult, OnNotify, 0, 0, &h));
-    EXPECT_NE(reinterpret_cast<HRIL>(0x7777), h);
+    EXPECT_NE(kUnwritten, h);
     EXPECT_EQ(E_HANDLE, Send(h, CommandBlock("AT")));  // written, but never opened
 
     unsetenv("CLOCKWARD_SIM_INIT");
@@ -234,9 +234,9 @@ TEST_F(SimRil, InitializeFailureSwitchesAndRefusal)
     EXPECT_EQ(0, deinit(h));
 
     setenv("CLOCKWARD_SIM_REFUSE", "bogus", 1);
-    h = reinterpret_cast<HRIL>(0x7777);
+    h = kUnwritten;
     EXPECT_EQ(E_INVALIDARG, init(1, OnResult, OnNotify, 0, 0, &h));  // a bad switch stops the layer from starting
-    EXPECT_EQ(reinterpret_cast<HRIL>(0x7777), h);
+    EXPECT_EQ(kUnwritten, h);
 }
 
 }  // namespace
