@@ -69,11 +69,8 @@ bool RadioStandIn::DevSpecific(uint32_t handle, uint32_t block, uint32_t size)
                                         size, setup_.phone.refuse, &line);
     if (result == S_OK) {
         if (setup_.modemStateFile.empty()) return cpu_.Fail("the emulated phone was given no modem state file");
-        if (ModemRunsAtSend(setup_.phone)) {
-            answer_ = RunModemCommand(line, setup_.modemStateFile, setup_.phone.modem);
-            if (!answer_.problem.empty()) return cpu_.Fail("modem: " + answer_.problem);
-            answered_ = true;
-        }
+        heldLine_ = line;
+        if (ModemRunsAtSend(setup_.phone) && !AskModem()) return false;
         result = static_cast<HRESULT>(++lastId_);
         // A result the sweep moves comes where it says, neither here nor at the close.
         if (setup_.sweep.callback != SweptCallback::MatchingResult) {
@@ -110,10 +107,20 @@ bool RadioStandIn::Deliver(uint32_t id, ImageCallOptions options)
     return cpu_.CallImage(resultCb_, {r.code, id, r.null ? 0 : kResultDataAt, r.size, param_}, options);
 }
 
+bool RadioStandIn::AskModem()
+{
+    answer_ = RunModemCommand(heldLine_, setup_.modemStateFile, setup_.phone.modem);
+    if (!answer_.problem.empty()) return cpu_.Fail("modem: " + answer_.problem);
+    answered_ = true;
+    return true;
+}
+
 bool RadioStandIn::MainThreadSleeps()
 {
-    // While the main thread sleeps, the layer's thread delivers what the modem has answered.
-    if (setup_.phone.result != ResultTiming::Delayed) return true;
+    // While the main thread sleeps, the layer's thread delivers what the modem has answered; a
+    // command held back under the cancel policy reaches the modem now that its result is due.
+    if (setup_.phone.result != ResultTiming::Delayed || queued_.empty()) return true;
+    if (!answered_ && !AskModem()) return false;
     std::vector<uint32_t> due;
     due.swap(queued_);
     for (uint32_t id : due) {

@@ -36,6 +36,8 @@ private:
     bool Initialize(uint32_t index, uint32_t resultCb, uint32_t notifyCb, uint32_t classes);
     bool DevSpecific(uint32_t handle, uint32_t block, uint32_t size);
     bool Deinitialize(uint32_t handle);
+    // The modem carries out the last command's line.
+    bool AskModem();
     // The modem's answer to the last command, as a result callback with this identifier.
     bool Deliver(uint32_t id, ImageCallOptions options = {});
 
@@ -49,5 +51,6 @@ private:
     unsigned notificationsDue_ = 0;
     uint32_t lastId_ = 0;
     ModemAnswer answer_{};
+    std::string heldLine_;  // the last command's line, for the modem
     std::vector<uint32_t> queued_;
 };

@@ -42,6 +42,9 @@ std::vector<Scenario> CheckScenarios()
         Query("CheckCmeErrorAsText", {.modem = ModemReply::CmeError, .answer = ErrorAsText}, {kCheckEnter, CheckAnswerLine(3, 17)},
               CheckModemRefused("+CME ERROR: 4"), kExclamation),
         Query("CheckAnswerBeforeSendReturns", {.result = BeforeReturn}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOff, kInformation, 0),
+        // Closing after the wait: nothing is left for the close to drop, or to cancel before the modem.
+        Query("CheckUnderDropPolicy", {.pending = PendingResults::Drop}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOff, kInformation, 0),
+        Query("CheckUnderCancelPolicy", {.pending = PendingResults::Cancel}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOff, kInformation, 0),
         Query("CheckNotifications", {.notify = 2}, {kNotify, kNotify, kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOn, kInformation),
         // After 10 seconds the check gives up; an answer the close still delivers changes nothing.
         Query("CheckNoAnswer", {.result = Never}, {kCheckNoAnswerLine}, kCheckNoAnswer, kExclamation),
