@@ -8,6 +8,7 @@ static const DWORD kDevSpecificATCommand = 1;
 DWORD FrameATCmd(const char* pszCmd, BYTE (&abBlock)[kATCmdBlockSize])
 {
     const size_t n = strlen(pszCmd);
+    if (n > kMaxATCmdLen) return 0;
     char work[kATCmdTextAreaSize];
     memcpy(work, pszCmd, n);
     work[n] = '\r';

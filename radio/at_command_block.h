@@ -12,5 +12,6 @@ const size_t kMaxATCmdLen = 257;
 const size_t kATCmdBlockSize = 4 + kATCmdTextAreaSize;
 
 // Writes code 1 (32-bit little-endian), the n bytes of pszCmd, a carriage return and a zero into
-// abBlock and returns the block's size, n + 6. pszCmd must be at most kMaxATCmdLen bytes long.
+// abBlock and returns the block's size, n + 6; returns 0 and writes nothing when n is more than
+// kMaxATCmdLen.
 DWORD FrameATCmd(const char* pszCmd, BYTE (&abBlock)[kATCmdBlockSize]);

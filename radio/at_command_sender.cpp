@@ -9,15 +9,13 @@
 
 void SendATCmd(const char* pszCmd)
 {
-    const size_t n = strlen(pszCmd);
-    if (n > kMaxATCmdLen) {
-        NKDbgPrintfW(u"SendATCmd CMD too long(%d>=%d)\r\n", static_cast<int>(n),
+    BYTE block[kATCmdBlockSize];
+    const DWORD dwSize = FrameATCmd(pszCmd, block);
+    if (dwSize == 0) {
+        NKDbgPrintfW(u"SendATCmd CMD too long(%d>=%d)\r\n", static_cast<int>(strlen(pszCmd)),
                      static_cast<int>(kMaxATCmdLen + 1));
         return;
     }
-
-    BYTE block[kATCmdBlockSize];
-    const DWORD dwSize = FrameATCmd(pszCmd, block);
     const HRESULT hr = g_pfnRIL_DevSpecific(g_hRil, block, dwSize);
     StoreLastCmdID(hr);
     if (hr < 0) {

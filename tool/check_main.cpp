@@ -13,7 +13,7 @@ static const char kQueryNitzCmd[] = "AT*AETZ?";
 static const DWORD kFirstRadio = 1;
 static const DWORD kNoNotificationClasses = 0;
 static const DWORD kNoCallbackParam = 0;
-// The main thread looks for the answer every 100 ms, for at most 10 seconds.
+// The main thread looks for the answer every 100 ms, for at most 10 seconds (kNoAnswer says so).
 static const DWORD kLookIntervalMs = 100;
 static const DWORD kAnswerWaitMs = 10000;
 // An answer that cannot be read is shown by its first bytes.
