@@ -52,6 +52,7 @@ endif()
 set(PACKAGING_WORK_DIR ${CMAKE_BINARY_DIR}/work)
 set(TEST_SIGNING_DIR ${PACKAGING_WORK_DIR}/test-signing)
 unset(identity)
+set(throwaway_signer OFF)
 if(CLOCKWARD_SIGN_PFX)
     set(SIGN_WITH --pfx ${CLOCKWARD_SIGN_PFX})
     set(SIGN_DEPENDS ${CLOCKWARD_SIGN_PFX})
@@ -81,6 +82,7 @@ elseif(CLOCKWARD_SIGN_IDENTITY)
     message(STATUS "Signing with the identity in ${identity}")
 else()
     set(identity ${TEST_SIGNING_DIR})
+    set(throwaway_signer ON)
     list(TRANSFORM IDENTITY_FILES PREPEND ${TEST_SIGNING_DIR}/ OUTPUT_VARIABLE made)
     add_custom_command(OUTPUT ${made}
         COMMAND ${CMAKE_COMMAND} -E rm -rf ${TEST_SIGNING_DIR}
@@ -141,7 +143,7 @@ add_custom_target(unsigned_cab ALL DEPENDS ${CLOCKWARD_UNSIGNED_CAB})
 
 # For a lasting root only (a lasting identity, or a given CA). Not written (and said so) when the signing
 # chain's root is not given; then this step runs again at every build.
-if(NOT identity STREQUAL TEST_SIGNING_DIR)
+if(NOT throwaway_signer)
     add_custom_command(OUTPUT ${CLOCKWARD_TRUST_CABS}
         COMMAND ${PACKAGING} clockward_packaging.trust_cabs ${CMAKE_BINARY_DIR} --member-time ${BUILD_TIME_STAMP} ${SIGN_WITH}
         DEPENDS ${SIGN_DEPENDS} ${PACKAGING_SOURCES}

@@ -19,11 +19,10 @@ from clockward_packaging.cab.installer_header import installer_header
 from clockward_packaging.cab.setup_xml import setup_xml
 from clockward_packaging.command import CabError, keep_inputs, parse, remove, run, seconds, write_whole
 from clockward_packaging.sign import load_and_warn, sign
-from clockward_packaging.signing.credentials import OPTIONS, files_read, signing_time
+from clockward_packaging.signing.credentials import CREDENTIAL_OPTIONS, OPTIONS, files_read, signing_time
 
 USAGE = ("python3 -m clockward_packaging.installer_cab OUT CLOCKWARD_IMAGE CHECK_IMAGE --member-time UNIX_TIME "
          "(--unsigned | CREDENTIALS)")
-CREDENTIALS = ("--pfx", "--identity", "--cert", "--key", "--ac")
 
 
 def program(image):
@@ -51,7 +50,7 @@ def members(images):
 def main(argv):
     (out, *images), options = parse(argv, 1 + len(table.FILES), USAGE, OPTIONS + ("--member-time",),
                                     flags=("--unsigned",))
-    unsigned, signing = "--unsigned" in options, any(option in options for option in CREDENTIALS)
+    unsigned, signing = "--unsigned" in options, any(option in options for option in CREDENTIAL_OPTIONS)
     if unsigned == signing:
         raise CabError("give --unsigned, or --pfx, --identity, or --cert with --key" if not unsigned else
                        "--unsigned and the credentials to sign with exclude each other")

@@ -62,8 +62,7 @@ def make(folder, ca_name, signer_name, member_time=None):
     os.makedirs(parent, exist_ok=True)
     work = tempfile.mkdtemp(prefix=os.path.basename(folder) + ".partial-", dir=parent)  # 0700
     try:
-        files = (identity_file.CA, identity_file.CA_KEY, identity_file.SIGNER, identity_file.SIGNER_KEY)
-        made = subprocess.run(["bash", MAKER, ca_name, signer_name, *(os.path.join(work, name) for name in files)],
+        made = subprocess.run(["bash", MAKER, ca_name, signer_name, *(os.path.join(work, name) for name in identity_file.ALL)],
                               capture_output=True, text=True)
         if made.returncode != 0:
             said = [line for line in made.stderr.splitlines() if line.strip()]

@@ -39,8 +39,8 @@ def main(argv):
         return
     made = cabinets(signing.der(root), seconds(options, "--member-time", 0))
     try:
-        for path in (trust, untrust):
-            write_whole(path, made[os.path.basename(path)])
+        for name, data in made.items():
+            write_whole(os.path.join(out_dir, name), data)
     except Exception:
         remove(trust, untrust)
         raise

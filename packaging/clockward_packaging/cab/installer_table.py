@@ -42,7 +42,7 @@ def on_phone_path(installed):
 
 
 def directories():
-    """The folders both descriptions list: the program's, then, as the SDK's tool lists them beside a
+    r"""The folders both descriptions list: the program's, then, as the SDK's tool lists them beside a
     Start menu shortcut, \Windows\Start Menu and the shortcut's own folder, though nothing is
     installed in the first."""
     listed = [INSTALL_DIR]

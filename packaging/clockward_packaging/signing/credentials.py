@@ -19,7 +19,9 @@ from clockward_packaging.signing import identity_files as identity_file
 
 # --pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE], and --time UNIX_TIME, the signing
 # time (reproducible builds; otherwise the time of signing).
-OPTIONS = ("--pfx", "--identity", "--cert", "--key", "--ac", "--time")
+# The options that name who signs, and with them the signing time.
+CREDENTIAL_OPTIONS = ("--pfx", "--identity", "--cert", "--key", "--ac")
+OPTIONS = CREDENTIAL_OPTIONS + ("--time",)
 # The phone checks RSA PKCS#1 v1.5 signatures over SHA-1 or MD5 only.
 PHONE_ALGORITHMS = {"sha1WithRSAEncryption", "md5WithRSAEncryption"}
 
@@ -40,8 +42,7 @@ def read(path, what):
 def files_read(options):
     """Every file the options have the signing read, which no output may replace."""
     identity = options.get("--identity")
-    named = [identity and os.path.join(identity, name)
-             for name in (identity_file.CA, identity_file.CA_KEY, identity_file.SIGNER, identity_file.SIGNER_KEY)]
+    named = [identity and os.path.join(identity, name) for name in identity_file.ALL]
     return [path for path in [*(options.get(o) for o in ("--pfx", "--cert", "--key", "--ac")), *named,
                               os.environ.get("CLOCKWARD_SIGN_PASSWORD_FILE")] if path]
 
@@ -130,8 +131,7 @@ def load(options):
     else:
         if identity:
             check_identity(identity)
-            cert, key_path, extra = (os.path.join(identity, n)
-                                     for n in (identity_file.SIGNER, identity_file.SIGNER_KEY, identity_file.CA))
+            cert, key_path, extra = (os.path.join(identity, n) for n in identity_file.READ_WHEN_SIGNING)
         else:
             cert, key_path, extra = options.get("--cert"), options.get("--key"), options.get("--ac")
             if not (cert and key_path):
