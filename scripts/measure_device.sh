@@ -31,7 +31,7 @@ PY
 done
 
 echo "== the images in the CPU emulator, from entry to exit (stand-in services excluded)"
-cmake --preset host -DCLOCKWARD_DEVICE_BUILD="$PWD/$dir" >/dev/null
+cmake --preset host >/dev/null
 cmake --build --preset host --target emulated_phone_command >/dev/null
 state=$(mktemp -d)
 for name in clockward clockward-check; do

@@ -3,17 +3,17 @@
 
 #include <string>
 
+#include "rigs/common/phone_description.h"
+
 struct ModemAnswer {
-    bool ok;               // final result code OK (true) or ERROR (false)
+    bool ok;               // final result code OK (true), or a refusal: ERROR or +CME ERROR
     std::string response;  // what the modem sends back, verbose format: "\r\n...\r\n\r\nOK\r\n"
     std::string problem;   // why the state file could not be used; empty when it could
 };
 
 // line: one command line without its carriage return. The automatic network time-zone update
-// setting ("AT*AETZ") starts on (1) while the state file does not exist.
-#include "rigs/common/phone_description.h"
-
-// reply: ModemReply::Ok interprets the line; Error and CmeError refuse it whatever it is.
+// setting ("AT*AETZ") starts on (1) while the state file does not exist. reply: ModemReply::Ok
+// interprets the line; Error and CmeError refuse it whatever it is.
 ModemAnswer RunModemCommand(const std::string& line, const std::string& stateFile, ModemReply reply);
 
 // Reads the stored setting: 1 when the file is missing; false with a reason for an unreadable or

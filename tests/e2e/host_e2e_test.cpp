@@ -6,7 +6,6 @@
 
 #include "e2e/host_output.h"
 #include "e2e/process_runner.h"
-#include "rigs/common/sim_modem.h"
 #include "rigs/sim_phone/sim_switches.h"
 #include "scenarios/outcome_check.h"
 #include "support/named_rows.h"
@@ -64,7 +63,7 @@ TEST_P(HostRun, BehavesAsTheScenarioSays)
     ASSERT_FALSE(dir.empty());
     LayOut(dir, s.phone.library, s.program);
     std::string why;
-    ASSERT_TRUE(s.settingBefore == 1 || WriteTimeZoneUpdate((dir / "aetz.state").string(), s.settingBefore, &why)) << why;
+    ASSERT_TRUE(PrepareModem(s, (dir / "aetz.state").string(), &why)) << why;
     std::vector<std::string> argv = {(dir / "clockward").string()};
     argv.insert(argv.end(), s.arguments.begin(), s.arguments.end());
 

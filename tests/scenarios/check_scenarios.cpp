@@ -2,19 +2,17 @@
 #include "scenarios/scenario_table.h"
 
 #include "platform/hresult_codes.h"
+#include "support/command_block.h"
 #include "support/program_texts.h"
 
 namespace {
 
-const std::vector<std::string> kAll = {"RIL_Initialize", "RIL_DevSpecific", "RIL_Deinitialize"};
-// Code 1, "AT*AETZ?", carriage return, zero.
-const std::vector<uint8_t> kQuery = {0x01, 0x00, 0x00, 0x00, 'A', 'T', '*', 'A', 'E', 'T', 'Z', '?', '\r', 0x00};
 const uint32_t kInformation = 0x40, kExclamation = 0x30;  // MB_OK with MB_ICONASTERISK, with MB_ICONEXCLAMATION
 
 Scenario Query(const char* name, PhoneDescription phone, std::vector<std::string> lines, std::string box, uint32_t style,
                int setting = 1)
 {
-    return {.name = name, .program = Program::Check, .phone = phone, .radioCalls = kAll, .block = kQuery, .debugLines = lines,
+    return {.name = name, .program = Program::Check, .phone = phone, .radioCalls = kAllRadioCalls, .block = kQueryTimeZoneUpdate, .debugLines = lines,
             .boxTexts = {box}, .boxStyle = style, .settingBefore = setting, .settingAfter = setting};
 }
 

@@ -4,12 +4,13 @@
 #include <stdexcept>
 
 #include "platform/hresult_codes.h"
+#include "rigs/common/sim_modem.h"
 #include "support/command_block.h"
 #include "support/program_texts.h"
 
 namespace {
 
-const std::vector<std::string> kAll = {"RIL_Initialize", "RIL_DevSpecific", "RIL_Deinitialize"};
+const std::vector<std::string>& kAll = kAllRadioCalls;
 const std::vector<uint8_t>& kBlock = kDisableTimeZoneUpdate;
 // What a radio layer answers when RIL_DevSpecific gets a handle it never opened.
 const std::string kUnopenedHandleLine = SendErrorLine(E_HANDLE);
@@ -49,6 +50,11 @@ const std::vector<Scenario>& Scenarios()
         return rows;
     }();
     return all;
+}
+
+bool PrepareModem(const Scenario& s, const std::string& stateFile, std::string* why)
+{
+    return s.settingBefore == 1 || WriteTimeZoneUpdate(stateFile, s.settingBefore, why);
 }
 
 const Scenario& NamedScenario(const std::string& name)

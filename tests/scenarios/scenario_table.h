@@ -44,6 +44,12 @@ struct Scenario {
     int settingAfter = 1;
 };
 
+// The radio calls of a run that binds: open, send, close.
+const std::vector<std::string> kAllRadioCalls = {"RIL_Initialize", "RIL_DevSpecific", "RIL_Deinitialize"};
+
+// Puts the simulated modem's setting where the scenario starts it (a new modem starts on).
+bool PrepareModem(const Scenario& s, const std::string& stateFile, std::string* why);
+
 const std::vector<Scenario>& Scenarios();
 // Clockward Check's rows, which Scenarios() ends with.
 std::vector<Scenario> CheckScenarios();

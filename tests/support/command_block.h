@@ -10,3 +10,5 @@
 // code 1, "AT*AETZ=0", carriage return, zero.
 const std::vector<uint8_t> kDisableTimeZoneUpdate = {0x01, 0x00, 0x00, 0x00, 'A', 'T', '*', 'A',
                                                      'E',  'T',  'Z',  '=',  '0', '\r', 0x00};
+// What Clockward Check hands over: code 1, "AT*AETZ?", carriage return, zero.
+const std::vector<uint8_t> kQueryTimeZoneUpdate = {0x01, 0x00, 0x00, 0x00, 'A', 'T', '*', 'A', 'E', 'T', 'Z', '?', '\r', 0x00};
