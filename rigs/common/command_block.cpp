@@ -1,16 +1,14 @@
 // The device-specific AT command block, written and read the one way both simulated radio layers know.
 #include "rigs/common/command_block.h"
 
-#include "platform/hresult_codes.h"
-
 namespace {
 
 const DWORD kDevSpecificATCommand = 1;
 const DWORD kFraming = 6;  // the code's four bytes, the carriage return and the zero
 
-// A well-formed block is what CommandBlock writes, with no carriage return or zero inside the
-// text. On success *line is the text alone.
-bool WellFormedBlock(const BYTE* block, DWORD size, std::string* line)
+}  // namespace
+
+bool ReadCommandBlock(const BYTE* block, DWORD size, std::string* line)
 {
     if (!block || size < kFraming || size > kMaxCommandBlockSize) return false;
     const DWORD code = block[0] | (block[1] << 8) | (block[2] << 16) | (static_cast<DWORD>(block[3]) << 24);
@@ -23,8 +21,6 @@ bool WellFormedBlock(const BYTE* block, DWORD size, std::string* line)
     return true;
 }
 
-}  // namespace
-
 std::vector<uint8_t> CommandBlock(const std::string& text)
 {
     std::vector<uint8_t> block(text.size() + kFraming, 0);
@@ -32,11 +28,4 @@ std::vector<uint8_t> CommandBlock(const std::string& text)
     for (size_t i = 0; i < text.size(); ++i) block[4 + i] = static_cast<uint8_t>(text[i]);
     block[text.size() + 4] = '\r';
     return block;
-}
-
-HRESULT DevSpecificRefusal(bool handleOpen, const BYTE* block, DWORD size, int32_t refuse, std::string* line)
-{
-    if (!handleOpen) return E_HANDLE;
-    if (!WellFormedBlock(block, size, line)) return E_INVALIDARG;
-    return refuse < 0 ? refuse : S_OK;
 }

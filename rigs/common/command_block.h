@@ -1,5 +1,5 @@
 // The device-specific block that carries one AT command line: written by the console and the
-// tests, read by both simulated radio layers (host ril.dll and the emulator's stand-in).
+// tests, read by the radio model.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,6 @@ const DWORD kMaxCommandBlockSize = 64 * 1024;
 // Code 1 (little-endian), the command text, a carriage return and a zero.
 std::vector<uint8_t> CommandBlock(const std::string& text);
 
-// What both simulated RIL_DevSpecific answer before the modem sees anything, checked in this
-// order: E_HANDLE for a handle they never opened, E_INVALIDARG for a malformed block, the phone's
-// refusal (refuse < 0). 0 (S_OK) to go on with *line.
-HRESULT DevSpecificRefusal(bool handleOpen, const BYTE* block, DWORD size, int32_t refuse, std::string* line);
+// A well-formed block is what CommandBlock writes, with no carriage return or zero inside the
+// text; on success *line is the text alone.
+bool ReadCommandBlock(const BYTE* block, DWORD size, std::string* line);

@@ -36,7 +36,7 @@ bool CoredllStandIns::Service(Trap trap)
     case Trap::Sleep:
         run_.coredllCalls.push_back("Sleep(" + std::to_string(r0) + ")");
         if (run_.coredllCalls.size() <= 2) ReadArgv();
-        if (!cpu_.InCallback() && !radio_.MainThreadSleeps()) return false;
+        if (!cpu_.InCallback() && !radio_.MainThreadSleeps(r0)) return false;
         break;
     case Trap::LoadLibraryW: {
         const std::u16string name = memory.ReadWide(r0);

@@ -30,10 +30,13 @@ bool Run(const std::vector<uint8_t>& file, const PhoneSetup& setup, PhoneRun& ru
     RadioStandIn radio(cpu, setup, run);
     CoredllStandIns coredll(cpu, setup, run, radio);
     CallbackSweep sweep(cpu, setup, run, radio);
+    // The main thread's entry to and return from each stand-in are the moments the radio layer's
+    // thread can be seen to act: what is due comes there, then the sweep's callback.
+    auto boundary = [&] { return cpu.InCallback() || run.terminated || radio.AtBoundary(); };
     cpu.SetService([&](Trap trap) {
-        if (!sweep.BeforeCall(trap)) return false;
+        if (!boundary() || !sweep.BeforeCall(trap)) return false;
         const bool serviced = IsRadioTrap(trap) ? radio.Service(trap) : coredll.Service(trap);
-        return serviced && sweep.AfterCall(trap);
+        return serviced && boundary() && sweep.AfterCall(trap);
     });
     // As coredll's thread start calls it: hInstance (the process handle), hPrevInstance 0, lpCmdLine
     // (a copy on the new thread's stack), nCmdShow; then image base, COM descriptor RVA and size.

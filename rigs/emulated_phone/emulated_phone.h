@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,7 +72,7 @@ struct PhoneRun {
     std::vector<RadioCall> radioCalls;
     std::vector<std::string> debugLines;
     std::vector<EmulatedBox> boxes;
-    bool handleWritten = false;  // RIL_Initialize wrote kEmulatedRilHandle to the program's place
+    std::optional<uint32_t> handleWritten;  // what RIL_Initialize wrote to the program's place
     bool terminated = false;
     uint32_t terminateHandle = 0;
     uint32_t exitCode = 0xFFFFFFFF;
@@ -88,7 +89,5 @@ struct PhoneRun {
 
 PhoneRun RunOnEmulatedPhone(const std::vector<uint8_t>& imageFile, const PhoneSetup& setup);
 
-// The address the radio layer stand-in writes as the new handle.
-const uint32_t kEmulatedRilHandle = 0x52490001;
 // What the kernel passes the entry point in r0: the process handle, which is not the image base.
 const uint32_t kEmulatedProcessHandle = 0x4A3F000C;

@@ -1,56 +1,46 @@
-// The radio layer on the emulated phone: RIL_* over the shared block reader and simulated modem.
+// The radio layer on the emulated phone: RIL_* traps over the radio model, stepped at the main
+// thread's boundaries; the image's callbacks are called on the radio layer's own stack.
 #pragma once
 
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "rigs/common/stepped_radio.h"
 #include "rigs/emulated_phone/cpu_harness.h"
-#include "rigs/common/sim_modem.h"
 
 // The module handle LoadLibraryW gives for ril.dll.
 const uint32_t kEmulatedRilModule = 0x7A000000;
 
 class RadioStandIn {
 public:
-    RadioStandIn(CpuHarness& cpu, const PhoneSetup& setup, PhoneRun& run) : cpu_(cpu), setup_(setup), run_(run) {}
+    RadioStandIn(CpuHarness& cpu, const PhoneSetup& setup, PhoneRun& run);
     // The entry point GetProcAddressW resolves for name on this phone; nullopt where it has none.
     std::optional<Trap> Entry(const std::u16string& name) const;
     // Services one radio trap; false when the run must stop (the reason is set).
     bool Service(Trap trap);
+    // A moment of the main thread once RIL_Initialize has returned: what is due comes now.
+    bool AtBoundary() { return radio_.AtBoundary(); }
+    // The main thread sleeps: what falls due meanwhile comes.
+    bool MainThreadSleeps(uint32_t ms) { return radio_.Sleep(ms); }
 
     // The layer's thread at a moment the caller chose.
     // The modem has carried out the program's command and answered it.
-    bool CommandAnswered() const { return answered_; }
-    // Delivers that answer now. A sweep that moves the result here has the stand-in hold it back
+    bool CommandAnswered() const { return radio_.model.LastCommandAnswered(); }
+    // Delivers that answer now. A sweep that moves the result here has the model hold it back
     // from where it would otherwise come (inside the send, or at the close).
     bool DeliverMovedResult(ImageCallOptions options);
     // A result for an identifier the program was never given.
-    bool DeliverStaleResult(ImageCallOptions options) { return Deliver(lastId_ + 7, options); }
-    bool DeliverResultWithIdZero(ImageCallOptions options) { return Deliver(0, options); }
-    bool Notify(ImageCallOptions options = {});
-    // The main thread has called Sleep: a delayed result comes now.
-    bool MainThreadSleeps();
+    bool DeliverStaleResult(ImageCallOptions options) { return Call(radio_.model.ResultWithId(radio_.model.LastCommandId() + 7), options); }
+    bool DeliverResultWithIdZero(ImageCallOptions options) { return Call(radio_.model.ResultWithId(0), options); }
+    bool Notify(ImageCallOptions options) { return Call(RadioModel::Notification(handle_), options); }
 
 private:
-    bool Initialize(uint32_t index, uint32_t resultCb, uint32_t notifyCb, uint32_t classes);
-    bool DevSpecific(uint32_t handle, uint32_t block, uint32_t size);
-    bool Deinitialize(uint32_t handle);
-    // The modem carries out the last command's line.
-    bool AskModem();
-    // The modem's answer to the last command, as a result callback with this identifier.
-    bool Deliver(uint32_t id, ImageCallOptions options = {});
+    bool Call(const Delivery& d, ImageCallOptions options = {});
 
     CpuHarness& cpu_;
     const PhoneSetup& setup_;
     PhoneRun& run_;
-    uint32_t resultCb_ = 0, notifyCb_ = 0, param_ = 0;
-    bool open_ = false;
-    bool answered_ = false;
-    bool movedResultDelivered_ = false;
-    unsigned notificationsDue_ = 0;
-    uint32_t lastId_ = 0;
-    ModemAnswer answer_{};
-    std::string heldLine_;  // the last command's line, for the modem
-    std::vector<uint32_t> queued_;
+    SteppedRadio radio_;
+    uint32_t resultCb_ = 0, notifyCb_ = 0, param_ = 0, handle_ = 0;
+    std::string modemProblem_;
 };
