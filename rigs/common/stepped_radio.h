@@ -6,11 +6,11 @@
 #include "rigs/common/radio_model.h"
 
 // Hands one delivery to the program's callback; false stops the run.
-using Deliver = std::function<bool(const Delivery&)>;
+using DeliverFunction = std::function<bool(const Delivery&)>;
 
 struct SteppedRadio {
     RadioModel model;
-    Deliver deliver;
+    DeliverFunction deliver;
     uint64_t now = 0;
 
     // A moment of the main thread: everything due by now comes.

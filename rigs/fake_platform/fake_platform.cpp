@@ -3,15 +3,48 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <memory>
 
 #include "platform/host/utf_convert.h"
 #include "platform/host/wide_format.h"
 #include "platform/core_services.h"
 #include "radio/radio_state.h"
+#include "rigs/common/stepped_radio.h"
 
 namespace {
 FakePlatform g_fake;
 int g_moduleToken;
+std::unique_ptr<SteppedRadio> g_radio;
+bool g_inCallback = false;
+
+bool DeliverToProgram(const Delivery& d)
+{
+    g_inCallback = true;
+    const void* data = d.null ? nullptr : d.bytes.data();
+    if (d.isResult) g_fake.initResultCb(d.code, d.cmdId, data, d.size, g_fake.initParam);
+    else g_fake.initNotifyCb(d.code, data, d.size, g_fake.initParam);
+    g_inCallback = false;
+    return true;
+}
+
+// Each call of the main thread is a moment at which the layer's thread may have delivered.
+void Boundary()
+{
+    if (g_radio && !g_inCallback) g_radio->AtBoundary();
+}
+
+uint32_t AsHandle(HRIL h)
+{
+    const uintptr_t value = reinterpret_cast<uintptr_t>(h);
+    return value > UINT32_MAX ? 0 : static_cast<uint32_t>(value);
+}
+
+// The model's answer to a radio call, once what it delivers before returning has come.
+HRESULT Returning(const Returned& r, HRIL handle)
+{
+    g_radio->Returning(r, AsHandle(handle));
+    return r.hr;
+}
 }  // namespace
 
 size_t FakePlatform::Count(const std::string& call) const
@@ -33,6 +66,17 @@ void ResetFakeAndRadioState()
     g_pfnRIL_DevSpecific = nullptr;
     g_hRil = nullptr;
     StoreLastCmdID(0);
+    g_radio.reset();
+}
+
+void UsePhone(const PhoneDescription& phone, const std::string& stateFile)
+{
+    ResetFakeAndRadioState();
+    g_fake.phone = phone;
+    g_fake.stateFile = stateFile;
+    g_fake.libraryPresent = phone.library != Library::Absent;
+    if (phone.library == Library::WithoutDevSpecific) g_fake.missingEntries.insert("RIL_DevSpecific");
+    g_radio = std::make_unique<SteppedRadio>(SteppedRadio{RadioModel(), DeliverToProgram});
 }
 
 HMODULE FakeRilModule()
@@ -43,16 +87,19 @@ HMODULE FakeRilModule()
 extern "C" void Sleep(DWORD dwMilliseconds)
 {
     g_fake.calls.push_back("Sleep(" + std::to_string(dwMilliseconds) + ")");
+    if (g_radio && !g_inCallback) g_radio->Sleep(dwMilliseconds);
 }
 
 extern "C" HMODULE LoadLibraryW(LPCWSTR lpLibFileName)
 {
+    Boundary();
     g_fake.calls.push_back("LoadLibraryW(" + Utf16ToUtf8(lpLibFileName) + ")");
     return g_fake.libraryPresent && Utf16ToUtf8(lpLibFileName) == "ril.dll" ? FakeRilModule() : nullptr;
 }
 
 extern "C" FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName)
 {
+    Boundary();
     const std::string name = Utf16ToUtf8(lpProcName);
     g_fake.calls.push_back("GetProcAddressW(" + name + ")");
     if (hModule != FakeRilModule() || g_fake.missingEntries.count(name)) return nullptr;
@@ -65,6 +112,7 @@ extern "C" FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName)
 
 extern "C" void NKDbgPrintfW(LPCWSTR lpszFmt, ...)
 {
+    Boundary();
     va_list args;
     va_start(args, lpszFmt);
     g_fake.debugLines.push_back(Utf16ToUtf8(FormatWide(lpszFmt, args)));
@@ -74,6 +122,7 @@ extern "C" void NKDbgPrintfW(LPCWSTR lpszFmt, ...)
 
 extern "C" int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
 {
+    Boundary();
     g_fake.boxes.push_back(FakeBox{hWnd, Utf16ToUtf8(lpText), Utf16ToUtf8(lpCaption), uType});
     g_fake.calls.push_back("MessageBoxW");
     return IDOK;
@@ -89,6 +138,13 @@ extern "C" HRESULT Fake_RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResul
     g_fake.initClasses = dwNotificationClasses;
     g_fake.initParam = dwParam;
     g_fake.initHandlePtr = lphRil;
+    if (g_radio) {
+        Boundary();
+        const Returned r = g_radio->model.Initialize(*g_fake.phone, g_fake.stateFile, dwIndex, pfnResult, pfnNotify, g_radio->now);
+        if (r.handle) g_fake.handleWritten = *lphRil = reinterpret_cast<HRIL>(static_cast<uintptr_t>(*r.handle));
+        Boundary();
+        return r.hr;
+    }
     if (g_fake.initWritesHandle) *lphRil = g_fake.handleToWrite;
     return g_fake.initResult;
 }
@@ -99,6 +155,12 @@ extern "C" HRESULT Fake_RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD 
     g_fake.devSpecificHandle = hRil;
     g_fake.block.assign(lpbParams, lpbParams + dwSize);
     g_fake.blockSize = dwSize;
+    if (g_radio) {
+        Boundary();
+        const HRESULT hr = Returning(g_radio->model.DevSpecific(AsHandle(hRil), lpbParams, dwSize, g_radio->now), hRil);
+        Boundary();
+        return hr;
+    }
     if (g_fake.insideDevSpecific) g_fake.insideDevSpecific(g_fake.devSpecificResult);
     return g_fake.devSpecificResult;
 }
@@ -107,5 +169,11 @@ extern "C" HRESULT Fake_RIL_Deinitialize(HRIL hRil)
 {
     g_fake.calls.push_back("RIL_Deinitialize");
     g_fake.deinitHandle = hRil;
+    if (g_radio) {
+        Boundary();
+        const HRESULT hr = Returning(g_radio->model.Deinitialize(AsHandle(hRil), g_radio->now), hRil);
+        Boundary();
+        return hr;
+    }
     return 0;
 }

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/platform_types.h"
 #include "platform/ril_api.h"
+#include "rigs/common/phone_description.h"
 
 struct FakeBox {
     HWND owner;
@@ -25,6 +27,12 @@ struct FakePlatform {
     HRIL handleToWrite = reinterpret_cast<HRIL>(0x5A5A0001);
     HRESULT devSpecificResult = 0x42;
     std::function<void(HRESULT aboutToReturn)> insideDevSpecific;  // runs before RIL_DevSpecific returns
+    // A phone of the scenario table instead of the fixed answers above: the radio entry points
+    // drive the radio model, its simulated modem on stateFile, and whatever the layer's thread
+    // would have delivered by then comes at each call the program makes; Sleep moves its clock.
+    std::optional<PhoneDescription> phone;
+    std::string stateFile;
+    std::optional<HRIL> handleWritten;  // what RIL_Initialize wrote to the program's place
 
     // What happened, in order: "Sleep(5000)", "LoadLibraryW(ril.dll)", "GetProcAddressW(RIL_Initialize)",
     // "RIL_Initialize", "RIL_DevSpecific", "RIL_Deinitialize", "NKDbgPrintfW", "MessageBoxW".
@@ -48,6 +56,8 @@ struct FakePlatform {
 // The fake's one instance; ResetFakeAndRadioState() restores the defaults and zeroes the program's radio state.
 FakePlatform& Fake();
 void ResetFakeAndRadioState();
+// Resets, then lays out the phone: its library as the description says, its radio over the model.
+void UsePhone(const PhoneDescription& phone, const std::string& stateFile);
 
 // The module handle the fake LoadLibraryW returns, and its fake entry points.
 HMODULE FakeRilModule();
