@@ -40,3 +40,9 @@ const QUERY_ANSWER* FindQueryAnswer(HRESULT hrCmdID)
     }
     return 0;
 }
+
+void ForgetQueryAnswers()
+{
+    s_dwFilled = 0;
+    __atomic_store_n(&s_dwPublished, 0, __ATOMIC_RELEASE);
+}

@@ -25,3 +25,6 @@ extern "C" void RILQueryFunc(DWORD dwCode, HRESULT hrCmdID, const void* lpData, 
 // Main thread: the published answer for hrCmdID, or 0 while none has come. A published answer is
 // never written again: whatever comes later goes into another slot, or nowhere.
 const QUERY_ANSWER* FindQueryAnswer(HRESULT hrCmdID);
+// Empties the slots, for a fresh run inside one process (the tests' fake platform); a program
+// starts with them empty, and the phone's image leaves this out (--gc-sections).
+void ForgetQueryAnswers();

@@ -8,6 +8,7 @@
 #include "platform/host/utf_convert.h"
 #include "platform/host/wide_format.h"
 #include "platform/core_services.h"
+#include "radio/query_answers.h"
 #include "radio/radio_state.h"
 #include "rigs/common/stepped_radio.h"
 
@@ -66,6 +67,7 @@ void ResetFakeAndRadioState()
     g_pfnRIL_DevSpecific = nullptr;
     g_hRil = nullptr;
     StoreLastCmdID(0);
+    ForgetQueryAnswers();
     g_radio.reset();
 }
 

@@ -118,6 +118,33 @@ PhoneRun RunAndExpect(const Scenario& s, PhoneSetup setup, const std::vector<uin
 }
 
 using Combination = std::tuple<Scenario, CpuModel, ServiceState, bool>;
+
+// Each row on an ARMv4T core with ARM services and the unsigned image; crossed rows on every CPU
+// model, service state and image (signed: withSigned).
+std::vector<Combination> Crossed(const std::vector<Scenario>& rows, bool withSigned)
+{
+    std::vector<Combination> out;
+    for (const Scenario& s : rows) {
+        for (const CpuModel& cpu : kCpus) {
+            for (ServiceState state : {ServiceState::Arm, ServiceState::Thumb}) {
+                for (bool signedImage : {false, true}) {
+                    const bool plain = cpu.model == kCpus[0].model && state == ServiceState::Arm && !signedImage;
+                    if (plain || (s.crossed && (withSigned || !signedImage))) out.emplace_back(s, cpu, state, signedImage);
+                }
+            }
+        }
+    }
+    return out;
+}
+
+std::vector<Scenario> WholeProcessRows()
+{
+    std::vector<Scenario> rows;
+    for (const Scenario& s : Scenarios()) {
+        if (s.wholeProcess) rows.push_back(s);
+    }
+    return rows;
+}
 class DeviceRun : public ::testing::TestWithParam<Combination> {};
 
 TEST_P(DeviceRun, BehavesAsTheScenarioSays)
@@ -129,9 +156,7 @@ TEST_P(DeviceRun, BehavesAsTheScenarioSays)
     EXPECT_LE(run.deepestMainStack, U32(image, OptionalHeader(image) + 72));
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, DeviceRun,
-                         ::testing::Combine(::testing::ValuesIn(Scenarios()), ::testing::ValuesIn(kCpus),
-                                            ::testing::Values(ServiceState::Arm, ServiceState::Thumb), ::testing::Bool()),
+INSTANTIATE_TEST_SUITE_P(Scenarios, DeviceRun, ::testing::ValuesIn(Crossed(WholeProcessRows(), true)),
                          [](const ::testing::TestParamInfo<Combination>& p) {
                              return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name + "_" +
                                     ::testing::PrintToString(std::get<2>(p.param)) + (std::get<3>(p.param) ? "_Signed" : "_Unsigned");
@@ -199,15 +224,14 @@ std::vector<std::string> LinesWithCallbackAt(const Scenario& s, const Boundary& 
     return lines;
 }
 
-using SweepCombination = std::tuple<Scenario, CpuModel, ServiceState>;
-class CallbackAtEveryBoundary : public ::testing::TestWithParam<SweepCombination> {};
+class CallbackAtEveryBoundary : public ::testing::TestWithParam<Combination> {};
 
 // One callback from the radio layer's thread at every boundary the main thread passes once
 // RIL_Initialize has returned. Boxes, radio calls, exit code and modem setting stay as the
 // scenario says; the debug lines gain only the callback's own, where it came.
 TEST_P(CallbackAtEveryBoundary, KeepsTheScenarioOutcome)
 {
-    const auto& [scenario, cpu, serviceState] = GetParam();
+    const auto& [scenario, cpu, serviceState, signedImage] = GetParam();
     PhoneSetup setup = SetupFor(scenario, cpu.model, serviceState);
     const PhoneRun plain = RunAndExpect(scenario, setup);
     ASSERT_GE(plain.boundaries.size(), 8u);
@@ -257,10 +281,8 @@ std::vector<Scenario> ScenariosWithAConnection()
     return rows;
 }
 
-INSTANTIATE_TEST_SUITE_P(Sweep, CallbackAtEveryBoundary,
-                         ::testing::Combine(::testing::ValuesIn(ScenariosWithAConnection()), ::testing::ValuesIn(kCpus),
-                                            ::testing::Values(ServiceState::Arm, ServiceState::Thumb)),
-                         [](const ::testing::TestParamInfo<SweepCombination>& p) {
+INSTANTIATE_TEST_SUITE_P(Sweep, CallbackAtEveryBoundary, ::testing::ValuesIn(Crossed(ScenariosWithAConnection(), false)),
+                         [](const ::testing::TestParamInfo<Combination>& p) {
                              return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name + "_" +
                                     ::testing::PrintToString(std::get<2>(p.param));
                          });

@@ -56,5 +56,13 @@ std::vector<Scenario> CheckScenarios()
     rows.back().sendsWithHandleZero = true;
     rows.push_back({.name = "CheckLibraryAbsent", .program = Program::Check, .phone = {.library = Library::Absent},
                     .debugLines = {kBindFail}, .boxTexts = {kCheckNoRadioLayer}});
+    // One row for each box the check shows goes through the whole-process rigs; the fake platform
+    // runs the other shapes and timings.
+    for (Scenario& row : rows) {
+        const std::string name = row.name;
+        row.wholeProcess = name == "CheckOn" || name == "CheckOff" || name == "CheckModemError" || name == "CheckLongAnswer" ||
+                           name == "CheckNoAnswer" || name == "CheckRequestRefused" || name == "CheckLibraryAbsent";
+        row.crossed = name == "CheckOff" || name == "CheckRequestRefused" || name == "CheckLibraryAbsent";
+    }
     return rows;
 }

@@ -23,7 +23,7 @@ const std::vector<Scenario>& Scenarios()
     using enum PendingResults;
     static const std::vector<Scenario> table = {
         {.name = "Success", .phone = {.result = AtDeinit}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kOk}, .settingAfter = 0},
-        {.name = "LibraryAbsent", .phone = {.library = Library::Absent}, .debugLines = {kBindFail}, .boxTexts = {kLoadBox}},
+        {.name = "LibraryAbsent", .phone = {.library = Library::Absent}, .debugLines = {kBindFail}, .boxTexts = {kLoadBox}, .crossed = true},
         {.name = "EntryPointMissing", .phone = {.library = Library::WithoutDevSpecific}, .debugLines = {kBindFail}, .boxTexts = {kLoadBox}},
         {.name = "InitializeFailsWithoutHandle", .phone = {.init = InitBehaviour::Fail, .result = AtDeinit}, .radioCalls = kAll,
          .sendsWithHandleZero = true, .block = kBlock, .debugLines = {kUnopenedHandleLine}, .boxTexts = {kSendBox}},
@@ -31,7 +31,7 @@ const std::vector<Scenario>& Scenarios()
         {.name = "InitializeFailsWithHandle", .phone = {.init = InitBehaviour::FailWithHandle, .result = AtDeinit}, .radioCalls = kAll,
          .block = kBlock, .debugLines = {kUnopenedHandleLine}, .boxTexts = {kSendBox}},
         {.name = "CommandRefused", .phone = {.refuse = E_FAIL, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock,
-         .debugLines = {SendErrorLine(E_FAIL)}, .boxTexts = {kSendBox}},
+         .debugLines = {SendErrorLine(E_FAIL)}, .boxTexts = {kSendBox}, .crossed = true},
         {.name = "ModemAnswersError", .phone = {.modem = ModemReply::Error, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kError}},
         // The result overtakes the identifier store: it is compared with the initial zero and not counted.
         {.name = "ResultBeforeSendReturns", .phone = {.result = BeforeReturn}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter}, .settingAfter = 0},
@@ -40,7 +40,7 @@ const std::vector<Scenario>& Scenarios()
         {.name = "CancelledBeforeTheModem", .phone = {.result = AtDeinit, .pending = Cancel}, .radioCalls = kAll, .block = kBlock, .settingAfter = 1},
         // A result due inside the send is due at once: the cancel policy has nothing left to cancel.
         {.name = "ResultBeforeReturnIsNotCancelled", .phone = {.result = BeforeReturn, .pending = Cancel}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter}, .settingAfter = 0},
-        {.name = "Notifications", .phone = {.result = AtDeinit, .notify = 2}, .radioCalls = kAll, .block = kBlock, .debugLines = {kNotify, kNotify, kEnter, kOk}, .settingAfter = 0},
+        {.name = "Notifications", .phone = {.result = AtDeinit, .notify = 2}, .radioCalls = kAll, .block = kBlock, .debugLines = {kNotify, kNotify, kEnter, kOk}, .settingAfter = 0, .crossed = true},
         {.name = "ArgumentsIgnored", .phone = {.result = AtDeinit}, .arguments = {"AT*AETZ=1", "--help", "\"quoted arg\"", "\xc3\xbcnic\xc3\xb6" "de"},
          .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kOk}, .settingAfter = 0},
     };

@@ -42,6 +42,12 @@ struct Scenario {
     // The simulated modem's time-zone update setting before and after the run.
     int settingBefore = 1;
     int settingAfter = 1;
+    // Which rigs run the row. The fake platform runs every row; the whole-process rigs (the host
+    // program, the emulated phone) one row for each box and path of the program. The emulated
+    // phone runs a row on one CPU model with ARM services and the unsigned image, and crossed rows
+    // on every CPU model, service state and image (docs/testing.md says which and why).
+    bool wholeProcess = true;
+    bool crossed = false;
 };
 
 // The radio calls of a run that binds: open, send, close.

@@ -7,6 +7,7 @@
 #include "rigs/common/sim_modem.h"
 #include "rigs/fake_platform/fake_platform.h"
 #include "scenarios/outcome_check.h"
+#include "support/check_runs.h"
 #include "support/named_rows.h"
 #include "support/temp_dir.h"
 
@@ -14,6 +15,7 @@ namespace {
 
 RunRecord RunOnFake(const Scenario& s, const std::string& stateFile)
 {
+    ExpectFirstCheckRun(s.program == Program::Check);
     UsePhone(s.phone, stateFile);
     std::vector<std::u16string> args = {u"program"};
     for (const std::string& a : s.arguments) args.push_back(Utf8ToUtf16(a));
