@@ -14,6 +14,7 @@
 #include "support/command_block.h"
 #include "support/named_rows.h"
 #include "support/temp_dir.h"
+#include "rigs/common/stepped_radio.h"
 #include "rigs/sim_phone/sim_switches.h"
 #include "rigs/sim_phone/sim_trace.h"
 
@@ -46,6 +47,13 @@ void OnNotify(DWORD, const void*, DWORD, DWORD)
 {
     std::lock_guard<std::mutex> hold(g_lock);
     g_seen.push_back({"notify", 0, std::this_thread::get_id()});
+}
+
+// A delivery of the stepped driver, as the callbacks above record it.
+void OnDelivery(const Delivery& d)
+{
+    if (d.isResult) OnResult(d.code, d.cmdId, d.null ? nullptr : d.bytes.data(), d.size, 0);
+    else OnNotify(d.code, d.bytes.data(), d.size, 0);
 }
 
 std::vector<Callback> Seen()
@@ -171,13 +179,16 @@ TEST_F(SimRil, DevSpecificRefusesMalformedBlocks)
     EXPECT_EQ(0, deinit(h));
 }
 
-// What the layer's thread delivers and when, for one command: "<seen once the send has returned
-// and waitMs have passed> | <seen in all, a quarter second after RIL_Deinitialize has returned>".
+// The radio layer's contract, one row a phone: open, send one command, wait, close. What the
+// layer delivers and when: "<seen once the send has returned and waitMs have passed> | <seen in
+// all once RIL_Deinitialize has returned>". Run through the simulated ril.dll (its threads, real
+// time) and through the stepped driver of the emulated phone and the fake platform (the model on
+// a clock that only the wait moves).
 struct DeliveryCase : NamedRow {
     PhoneDescription phone;
     const char* command;
     int waitMs;
-    bool closeInCallback;  // the result callback closes its own connection
+    bool closeInCallback;  // the result callback closes its own connection: the simulated layer's thread only
     const char* seen;
 };
 
@@ -214,6 +225,29 @@ TEST_P(SimRilDelivery, ComesOnTheLayersThreadAsTheSwitchesSay)
 }
 
 INSTANTIATE_NAMED_ROWS(Cases, SimRilDelivery, ::testing::ValuesIn(kDeliveries));
+
+TEST_P(SimRilDelivery, ComesAsTheSteppedDriverDeliversIt)
+{
+    const DeliveryCase& c = GetParam();
+    if (c.closeInCallback) GTEST_SKIP() << "a callback on the main thread's own stack cannot be joined";
+    SteppedRadio radio{RadioModel(), [](const Delivery& d) {
+                           OnDelivery(d);
+                           return true;
+                       }};
+    const Returned open = radio.model.Initialize(c.phone, (dir / "aetz.state").string(), 1, true, true, radio.now);
+    ASSERT_TRUE(open.handle);
+    ASSERT_TRUE(radio.AtBoundary());
+    const std::vector<BYTE> block = CommandBlock(c.command);
+    g_insideDevSpecific = true;
+    const Returned sent = radio.model.DevSpecific(*open.handle, block.data(), static_cast<DWORD>(block.size()), radio.now);
+    ASSERT_TRUE(radio.Returning(sent, *open.handle));
+    g_insideDevSpecific = false;
+    ASSERT_TRUE(radio.AtBoundary() && radio.Sleep(static_cast<uint64_t>(c.waitMs)));
+    const std::string early = Summary(Seen(), sent.hr);
+    const Returned closed = radio.model.Deinitialize(*open.handle, radio.now);
+    ASSERT_TRUE(radio.Returning(closed, *open.handle));
+    EXPECT_EQ(c.seen, early + " | " + Summary(Seen(), sent.hr));
+}
 
 TEST_F(SimRil, InitializeFailureSwitchesAndRefusal)
 {
