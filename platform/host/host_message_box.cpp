@@ -1,10 +1,12 @@
-// MessageBoxW on the host: the box is drawn on standard error and, when someone can see it, waits for Enter.
+// MessageBoxW on the host: the box is drawn on standard error with its line for programs and,
+// when someone can see it, waits for Enter.
 #include "platform/core_services.h"
 
 #include <cerrno>
 
 #include <unistd.h>
 
+#include "box_line.h"
 #include "message_box_text.h"
 #include "stderr_output.h"
 #include "utf_convert.h"
@@ -28,7 +30,9 @@ extern "C" int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uT
 {
     (void)hWnd;  // there are no windows on the host to own the box
     const std::string caption = lpCaption ? Utf16ToUtf8(lpCaption) : std::string("Error");
-    std::string box = RenderMessageBox(Utf16ToUtf8(lpText), caption, uType);
+    const std::string text = Utf16ToUtf8(lpText);
+    // The drawing for people, then the one line for programs.
+    std::string box = RenderMessageBox(text, caption, uType) + WriteBoxLine({caption, uType, text}) + "\n";
     // Modal only when a person both sees the box and can answer it: standard error and standard
     // input are terminals. Drawn into a file or a pipe, or with no one to answer, it returns at once.
     const bool interactive = isatty(STDIN_FILENO) == 1 && isatty(STDERR_FILENO) == 1;

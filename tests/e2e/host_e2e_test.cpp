@@ -135,7 +135,7 @@ TEST_P(PlantedLibrary, NothingReachedThroughTheWorkingDirectoryIsLoaded)
                                          (dir / "cwd").string());
     EXPECT_EQ(0, run.exitCode) << run.stderrText;
     // The planted file has no radio entry points, so the binding fails either way.
-    const std::vector<DrawnBox> boxes = Boxes(run.stderrText);
+    const std::vector<BoxLine> boxes = Boxes(run.stderrText);
     ASSERT_EQ(1u, boxes.size()) << run.stderrText;
     EXPECT_EQ(kLoadBox, boxes[0].text);
     const std::string mark = ReadWholeFile(dir / "cwd" / "planted.mark");

@@ -13,22 +13,6 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-bool IsBorder(const std::string& line)
-{
-    return line.size() >= 2 && line.front() == '+' && line.back() == '+' &&
-           line.find_first_not_of('-', 1) == line.size() - 1;
-}
-
-// The content of "| content |" with the padding taken off.
-std::string Inner(const std::string& row)
-{
-    if (row.size() < 4 || row.compare(0, 2, "| ") != 0 || row.compare(row.size() - 2, 2, " |") != 0) return "?";
-    std::string s = row.substr(2, row.size() - 4);
-    const size_t first = s.find_first_not_of(' ');
-    const size_t last = s.find_last_not_of(' ');
-    return first == std::string::npos ? std::string() : s.substr(first, last - first + 1);
-}
-
 }  // namespace
 
 std::vector<std::string> DebugLines(const std::string& stderrText)
@@ -41,29 +25,11 @@ std::vector<std::string> DebugLines(const std::string& stderrText)
     return out;
 }
 
-std::vector<DrawnBox> Boxes(const std::string& stderrText)
+std::vector<BoxLine> Boxes(const std::string& stderrText)
 {
-    const std::vector<std::string> lines = Lines(stderrText);
-    std::vector<DrawnBox> boxes;
-    for (size_t i = 0; i + 5 < lines.size(); ++i) {
-        if (!IsBorder(lines[i]) || !IsBorder(lines[i + 2])) continue;
-        DrawnBox box;
-        box.caption = Inner(lines[i + 1]);
-        size_t j = i + 3;
-        std::vector<std::string> rows;
-        while (j < lines.size() && !IsBorder(lines[j])) rows.push_back(Inner(lines[j++]));
-        if (rows.size() < 2 || j == lines.size()) continue;
-        box.buttons = rows.back();
-        rows.pop_back();
-        std::string first = rows[0];
-        if (first.size() > 4 && first[0] == '(' && first[2] == ')' && first[3] == ' ') {
-            box.icon = first.substr(0, 3);
-            first = first.substr(4);
-        }
-        box.text = first;
-        for (size_t r = 1; r < rows.size(); ++r) box.text += "\n" + rows[r];
-        boxes.push_back(box);
-        i = j;
+    std::vector<BoxLine> boxes;
+    for (const std::string& line : Lines(stderrText)) {
+        if (std::optional<BoxLine> box = ReadBoxLine(line)) boxes.push_back(*box);
     }
     return boxes;
 }
@@ -99,13 +65,7 @@ RunRecord RecordOfHostRun(int exitCode, const std::string& stderrText, const std
     RunRecord run;
     run.exitCode = exitCode;
     run.debugLines = DebugLines(stderrText);
-    for (const DrawnBox& b : Boxes(stderrText)) {
-        // The host draws MB_ICONEXCLAMATION as "(!)", MB_ICONASTERISK as "(i)" and MB_OK as "[ OK ]";
-        // anything else shows.
-        const uint32_t icon = b.icon == "(!)" ? 0x30u : b.icon == "(i)" ? 0x40u : 0xFF00u;
-        const uint32_t style = icon | (b.buttons == "[ OK ]" ? 0u : 0xFF0000u);
-        run.boxes.push_back({b.text, b.caption, style});
-    }
+    for (const BoxLine& b : Boxes(stderrText)) run.boxes.push_back({b.text, b.caption, b.style});
     const std::map<std::string, std::vector<std::string>> argsOf = {
         {"RIL_Initialize", {"index", "result_cb", "notify_cb", "classes", "param"}},
         {"RIL_DevSpecific", {"handle", "size"}},

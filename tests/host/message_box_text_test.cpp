@@ -4,10 +4,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <tuple>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/host/box_line.h"
 #include "platform/host/message_box_text.h"
 #include "platform/core_services.h"
 #include "support/named_rows.h"
@@ -88,5 +90,18 @@ INSTANTIATE_NAMED_ROWS(
     ::testing::Values(WaitCase{"BothTerminals", true, true, true},
                       WaitCase{"ErrorIntoAFile", true, false, false},
                       WaitCase{"NoInput", false, true, false}));
+
+// The line for programs gives back the box as shown, whatever its text holds; other lines are not boxes.
+TEST(BoxLine, ReadsBackWhatItWrote)
+{
+    for (const BoxLine& box : {BoxLine{"ERROR", 0x30, "Clockward: Send command fail !!"}, BoxLine{"Clockward Check", 0x40, ""},
+                               BoxLine{"c\"q", 0xFFFFFFFF, "a \"quoted\" \\x41\r\nline\x7F \xc3\xbc"}}) {
+        const std::optional<BoxLine> read = ReadBoxLine(WriteBoxLine(box));
+        ASSERT_TRUE(read) << WriteBoxLine(box);
+        EXPECT_EQ(std::tie(box.caption, box.style, box.text), std::tie(read->caption, read->style, read->text));
+    }
+    for (const char* other : {"host: started at 1.0", "host: box style=0x00000030 caption=\"a\"", "host: box style=0x30 caption=\"a\" text=\"b\""})
+        EXPECT_FALSE(ReadBoxLine(other)) << other;
+}
 
 }  // namespace
