@@ -1,7 +1,9 @@
 // Parses the simulated radio layer's switches strictly: a bad value is a reported problem, never a guess.
 #include "sim_switches.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <cstdlib>
 #include <cstring>
 
@@ -56,116 +58,120 @@ struct Choice {
     const char* word;
     int value;
 };
+using Choices = std::vector<Choice>;
 
-template <typename Enum, size_t N>
-bool ParseChoice(const std::string& text, const Choice (&choices)[N], Enum* out)
-{
-    for (const Choice& c : choices) {
-        if (text == c.word) {
-            *out = static_cast<Enum>(c.value);
-            return true;
-        }
-    }
-    return false;
-}
-
-template <typename Enum, size_t N>
-std::string WordFor(Enum value, const Choice (&choices)[N])
-{
-    for (const Choice& c : choices) {
-        if (c.value == static_cast<int>(value)) return c.word;
-    }
-    return std::string();
-}
-
-template <size_t N>
-std::string Words(const Choice (&choices)[N])
+std::string Words(const Choices& choices)
 {
     std::string words;
-    for (size_t i = 0; i < N; ++i) words += std::string(i ? (i + 1 == N ? " or " : ", ") : "") + choices[i].word;
+    for (size_t i = 0; i < choices.size(); ++i) words += std::string(i ? (i + 1 == choices.size() ? " or " : ", ") : "") + choices[i].word;
     return words;
 }
 
-// One word per behaviour, read and written from the same rows.
-const Choice kInitChoices[] = {{"ok", static_cast<int>(InitBehaviour::Ok)},
-                               {"fail", static_cast<int>(InitBehaviour::Fail)},
-                               {"fail-with-handle", static_cast<int>(InitBehaviour::FailWithHandle)}};
-const Choice kModemChoices[] = {{"ok", static_cast<int>(ModemReply::Ok)},
-                                {"error", static_cast<int>(ModemReply::Error)},
-                                {"cme-error", static_cast<int>(ModemReply::CmeError)}};
-const Choice kResultChoices[] = {{"delayed", static_cast<int>(ResultTiming::Delayed)},
-                                 {"before-return", static_cast<int>(ResultTiming::BeforeReturn)},
-                                 {"at-deinit", static_cast<int>(ResultTiming::AtDeinit)},
-                                 {"never", static_cast<int>(ResultTiming::Never)}};
-const Choice kAnswerChoices[] = {{"verbatim", static_cast<int>(AnswerShape::Verbatim)},
-                                 {"verbatim-with-nul", static_cast<int>(AnswerShape::VerbatimWithNul)},
-                                 {"data-line", static_cast<int>(AnswerShape::DataLine)},
-                                 {"nothing", static_cast<int>(AnswerShape::Nothing)},
-                                 {"after-unrelated-line", static_cast<int>(AnswerShape::AfterUnrelatedLine)},
-                                 {"long", static_cast<int>(AnswerShape::Long)},
-                                 {"null-data", static_cast<int>(AnswerShape::NullData)},
-                                 {"error-as-text", static_cast<int>(AnswerShape::ErrorAsText)}};
-const Choice kPendingChoices[] = {{"deliver", static_cast<int>(PendingResults::Deliver)},
-                                  {"drop", static_cast<int>(PendingResults::Drop)},
-                                  {"cancel", static_cast<int>(PendingResults::Cancel)}};
+// One switch: its name after the prefix, what a bad value is told, how it is read into the
+// switches, and how it is written for a phone (empty: nothing to write).
+struct Switch {
+    const char* name;
+    std::string expected;
+    std::function<bool(const std::string& value, SimSwitches* s)> read;
+    std::function<std::string(const PhoneDescription& phone)> write;
+};
+
+template <typename Enum>
+Switch ChoiceSwitch(const char* name, Enum PhoneDescription::*field, Choices choices)
+{
+    return {name, Words(choices),
+            [=](const std::string& value, SimSwitches* s) {
+                const auto c = std::find_if(choices.begin(), choices.end(), [&](const Choice& one) { return value == one.word; });
+                if (c != choices.end()) s->phone.*field = static_cast<Enum>(c->value);
+                return c != choices.end();
+            },
+            [=](const PhoneDescription& phone) {
+                for (const Choice& c : choices) {
+                    if (c.value == static_cast<int>(phone.*field)) return std::string(c.word);
+                }
+                return std::string();
+            }};
+}
+
+Switch NumberSwitch(const char* name, unsigned PhoneDescription::*field, unsigned max, const std::string& expected)
+{
+    return {name, expected, [=](const std::string& value, SimSwitches* s) { return ParseUnsigned(value, max, &(s->phone.*field)); },
+            [=](const PhoneDescription& phone) { return std::to_string(phone.*field); }};
+}
+
+Switch PathSwitch(const char* name, std::string SimSwitches::*field)
+{
+    return {name, "a file path",
+            [=](const std::string& value, SimSwitches* s) {
+                s->*field = value;
+                return !value.empty();
+            },
+            nullptr};
+}
+
+// Every switch, once: the reader, the writer and the documented table come from these rows.
+const std::vector<Switch>& AllSwitches()
+{
+    static const std::vector<Switch> all = {
+        PathSwitch("STATE_FILE", &SimSwitches::stateFile),
+        PathSwitch("TRACE", &SimSwitches::traceFile),
+        ChoiceSwitch("INIT", &PhoneDescription::init,
+                     {{"ok", int(InitBehaviour::Ok)}, {"fail", int(InitBehaviour::Fail)}, {"fail-with-handle", int(InitBehaviour::FailWithHandle)}}),
+        {"REFUSE", "a negative HRESULT, in signed decimal or as 0x and eight hex digits",
+         [](const std::string& value, SimSwitches* s) { return ParseFailureHresult(value, &s->phone.refuse); },
+         [](const PhoneDescription& phone) { return phone.refuse < 0 ? std::to_string(phone.refuse) : std::string(); }},
+        ChoiceSwitch("MODEM", &PhoneDescription::modem,
+                     {{"ok", int(ModemReply::Ok)}, {"error", int(ModemReply::Error)}, {"cme-error", int(ModemReply::CmeError)}}),
+        ChoiceSwitch("RESULT", &PhoneDescription::result,
+                     {{"delayed", int(ResultTiming::Delayed)}, {"before-return", int(ResultTiming::BeforeReturn)},
+                      {"at-deinit", int(ResultTiming::AtDeinit)}, {"never", int(ResultTiming::Never)}}),
+        ChoiceSwitch("ANSWER", &PhoneDescription::answer,
+                     {{"verbatim", int(AnswerShape::Verbatim)}, {"verbatim-with-nul", int(AnswerShape::VerbatimWithNul)},
+                      {"data-line", int(AnswerShape::DataLine)}, {"nothing", int(AnswerShape::Nothing)},
+                      {"after-unrelated-line", int(AnswerShape::AfterUnrelatedLine)}, {"long", int(AnswerShape::Long)},
+                      {"null-data", int(AnswerShape::NullData)}, {"error-as-text", int(AnswerShape::ErrorAsText)}}),
+        NumberSwitch("DELAY_MS", &PhoneDescription::delayMs, 60000, "milliseconds from 0 to 60000"),
+        NumberSwitch("NOTIFY", &PhoneDescription::notify, 1000, "a count from 0 to 1000"),
+        ChoiceSwitch("PENDING", &PhoneDescription::pending,
+                     {{"deliver", int(PendingResults::Deliver)}, {"drop", int(PendingResults::Drop)}, {"cancel", int(PendingResults::Cancel)}}),
+    };
+    return all;
+}
 
 }  // namespace
 
 SwitchReading ReadSimSwitches(const std::vector<std::string>& environment, const std::string& defaultStateFile)
 {
     SwitchReading reading;
-    SimSwitches& s = reading.switches;
-    PhoneDescription& phone = s.phone;
-    s.stateFile = defaultStateFile;
+    reading.switches.stateFile = defaultStateFile;
     for (const std::string& entry : environment) {
         if (entry.compare(0, sizeof kPrefix - 1, kPrefix) != 0) continue;
         const size_t eq = entry.find('=');
         const std::string name = entry.substr(0, eq);
         const std::string value = eq == std::string::npos ? std::string() : entry.substr(eq + 1);
-        auto bad = [&](const std::string& expected) {
-            reading.problems.push_back(name + "=" + value + ": expected " + expected);
-        };
-        if (name == "CLOCKWARD_SIM_INIT") {
-            if (!ParseChoice(value, kInitChoices, &phone.init)) bad(Words(kInitChoices));
-        } else if (name == "CLOCKWARD_SIM_REFUSE") {
-            if (!ParseFailureHresult(value, &phone.refuse))
-                bad("a negative HRESULT, in signed decimal or as 0x and eight hex digits");
-        } else if (name == "CLOCKWARD_SIM_MODEM") {
-            if (!ParseChoice(value, kModemChoices, &phone.modem)) bad(Words(kModemChoices));
-        } else if (name == "CLOCKWARD_SIM_RESULT") {
-            if (!ParseChoice(value, kResultChoices, &phone.result)) bad(Words(kResultChoices));
-        } else if (name == "CLOCKWARD_SIM_ANSWER") {
-            if (!ParseChoice(value, kAnswerChoices, &phone.answer)) bad(Words(kAnswerChoices));
-        } else if (name == "CLOCKWARD_SIM_DELAY_MS") {
-            if (!ParseUnsigned(value, 60000, &phone.delayMs)) bad("milliseconds from 0 to 60000");
-        } else if (name == "CLOCKWARD_SIM_NOTIFY") {
-            if (!ParseUnsigned(value, 1000, &phone.notify)) bad("a count from 0 to 1000");
-        } else if (name == "CLOCKWARD_SIM_PENDING") {
-            if (!ParseChoice(value, kPendingChoices, &phone.pending)) bad(Words(kPendingChoices));
-        } else if (name == "CLOCKWARD_SIM_STATE_FILE") {
-            if (value.empty()) bad("a file path");
-            else s.stateFile = value;
-        } else if (name == "CLOCKWARD_SIM_TRACE") {
-            if (value.empty()) bad("a file path");
-            else s.traceFile = value;
-        } else {
-            reading.problems.push_back(name + ": unknown switch");
-        }
+        const auto& all = AllSwitches();
+        const auto known = std::find_if(all.begin(), all.end(), [&](const Switch& s) { return name == kPrefix + std::string(s.name); });
+        if (known == all.end()) reading.problems.push_back(name + ": unknown switch");
+        else if (!known->read(value, &reading.switches)) reading.problems.push_back(name + "=" + value + ": expected " + known->expected);
     }
     return reading;
 }
 
 std::vector<std::string> SwitchesFor(const PhoneDescription& phone)
 {
-    std::vector<std::string> env = {std::string(kPrefix) + "INIT=" + WordFor(phone.init, kInitChoices),
-                                    std::string(kPrefix) + "MODEM=" + WordFor(phone.modem, kModemChoices),
-                                    std::string(kPrefix) + "RESULT=" + WordFor(phone.result, kResultChoices),
-                                    std::string(kPrefix) + "ANSWER=" + WordFor(phone.answer, kAnswerChoices),
-                                    std::string(kPrefix) + "DELAY_MS=" + std::to_string(phone.delayMs),
-                                    std::string(kPrefix) + "NOTIFY=" + std::to_string(phone.notify),
-                                    std::string(kPrefix) + "PENDING=" + WordFor(phone.pending, kPendingChoices)};
-    if (phone.refuse < 0) env.push_back(std::string(kPrefix) + "REFUSE=" + std::to_string(phone.refuse));
+    std::vector<std::string> env;
+    for (const Switch& s : AllSwitches()) {
+        const std::string value = s.write ? s.write(phone) : std::string();
+        if (!value.empty()) env.push_back(kPrefix + std::string(s.name) + "=" + value);
+    }
     return env;
+}
+
+std::vector<std::string> SwitchNames()
+{
+    std::vector<std::string> names;
+    for (const Switch& s : AllSwitches()) names.push_back(kPrefix + std::string(s.name));
+    return names;
 }
 
 std::vector<std::string> ProcessEnvironment()

@@ -24,5 +24,8 @@ SwitchReading ReadSimSwitches(const std::vector<std::string>& environment, const
 // The switches that make the layer behave as phone says (all but the library), as "NAME=VALUE".
 std::vector<std::string> SwitchesFor(const PhoneDescription& phone);
 
+// Every switch's full name, in the order of docs/host_flavour.md's table.
+std::vector<std::string> SwitchNames();
+
 // The process's environment as "NAME=VALUE" entries.
 std::vector<std::string> ProcessEnvironment();

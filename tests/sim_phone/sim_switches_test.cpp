@@ -1,8 +1,11 @@
 // The simulated phone's switches: every accepted spelling, and malformed or unknown ones reported.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "platform/hresult_codes.h"
 #include "rigs/sim_phone/sim_switches.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -56,10 +59,9 @@ TEST(SimSwitches, WrittenSwitchesReadBackAsThePhone)
     const SwitchReading r = Read(SwitchesFor(phone));
     EXPECT_TRUE(r.problems.empty());
     EXPECT_EQ(SwitchesFor(phone), SwitchesFor(r.switches.phone));
-    EXPECT_EQ((std::vector<std::string>{"CLOCKWARD_SIM_INIT=fail", "CLOCKWARD_SIM_MODEM=error", "CLOCKWARD_SIM_RESULT=at-deinit",
-                                        "CLOCKWARD_SIM_ANSWER=data-line",
-                                        "CLOCKWARD_SIM_DELAY_MS=7", "CLOCKWARD_SIM_NOTIFY=2", "CLOCKWARD_SIM_PENDING=cancel",
-                                        "CLOCKWARD_SIM_REFUSE=-5"}),
+    EXPECT_EQ((std::vector<std::string>{"CLOCKWARD_SIM_INIT=fail", "CLOCKWARD_SIM_REFUSE=-5", "CLOCKWARD_SIM_MODEM=error",
+                                        "CLOCKWARD_SIM_RESULT=at-deinit", "CLOCKWARD_SIM_ANSWER=data-line",
+                                        "CLOCKWARD_SIM_DELAY_MS=7", "CLOCKWARD_SIM_NOTIFY=2", "CLOCKWARD_SIM_PENDING=cancel"}),
               SwitchesFor(phone));
 }
 
@@ -81,5 +83,16 @@ INSTANTIATE_TEST_SUITE_P(
                       "CLOCKWARD_SIM_RESULT=early", "CLOCKWARD_SIM_DELAY_MS=-1", "CLOCKWARD_SIM_DELAY_MS=60001",
                       "CLOCKWARD_SIM_DELAY_MS=1.5", "CLOCKWARD_SIM_NOTIFY=1001", "CLOCKWARD_SIM_PENDING=keep",
                       "CLOCKWARD_SIM_STATE_FILE=", "CLOCKWARD_SIM_TRACE=", "CLOCKWARD_SIM_TRACEFILE=/t"));
+
+// docs/host_flavour.md's table names every switch the layer reads, in the same order, and no other.
+TEST(SimSwitches, AreTheDocumentedOnes)
+{
+    std::vector<std::string> documented;
+    std::istringstream doc(ReadWholeFile(std::string(CLOCKWARD_SOURCE_DIR) + "/docs/host_flavour.md"));
+    for (std::string line; std::getline(doc, line);) {
+        if (line.rfind("| `CLOCKWARD_SIM_", 0) == 0) documented.push_back(line.substr(3, line.find('`', 3) - 3));
+    }
+    EXPECT_EQ(SwitchNames(), documented);
+}
 
 }  // namespace
