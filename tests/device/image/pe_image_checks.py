@@ -23,6 +23,10 @@ FILE_ALIGNMENT = 0x200
 EXPECTED_SECTIONS = [b".text", b".bss"]
 EXPECTED_IMPORTS = {"coredll.dll": IMAGE_IMPORTS}
 IMAGE_FILE_DLL = 0x2000
+# The main thread's stack: the loader gives it SizeOfStackReserve, and the platform's own code (the
+# message box, the debug output) runs on it below the program's frames, unseen by the emulator.
+# The SDK's linker reserves 64 KiB by default, what the platform's code is built to fit in.
+STACK_RESERVE_FLOOR = 0x10000
 REQUIRED_CHARACTERISTICS = 0x0001 | 0x0002 | 0x0100  # RELOCS_STRIPPED | EXECUTABLE_IMAGE | 32BIT_MACHINE
 SCN_CODE, SCN_EXECUTE, SCN_READ, SCN_WRITE = 0x20, 0x20000000, 0x40000000, 0x80000000
 DIRECTORY_IMPORT, DIRECTORY_SECURITY, DIRECTORY_BASERELOC, DIRECTORY_IAT = 1, 4, 5, 12
@@ -53,6 +57,8 @@ def header_problems(pe, signed=False):
     if (oh.MajorSubsystemVersion, oh.MinorSubsystemVersion) < CE_VERSION:
         problems.append(f"subsystem version {oh.MajorSubsystemVersion}.{oh.MinorSubsystemVersion:02d} is older than "
                         f"{CE_VERSION[0]}.{CE_VERSION[1]:02d}")
+    if oh.SizeOfStackReserve < STACK_RESERVE_FLOOR:
+        problems.append(f"SizeOfStackReserve {oh.SizeOfStackReserve:#x} is below the SDK's default {STACK_RESERVE_FLOOR:#x}")
     if fh.Characteristics & REQUIRED_CHARACTERISTICS != REQUIRED_CHARACTERISTICS:
         problems.append(f"Characteristics {fh.Characteristics:#x} lack EXECUTABLE_IMAGE, 32BIT_MACHINE or RELOCS_STRIPPED")
     if fh.Characteristics & IMAGE_FILE_DLL:

@@ -46,6 +46,7 @@ class BrokenImages(unittest.TestCase):
             "image base not on 64 KiB": (headers, self.opt + 28, "<I", 0x11000, "ImageBase 0x11000 is not"),
             "entry point in .data": (headers, self.opt + 16, "<I", self.pe.sections[1].VirtualAddress, "not inside an executable section"),
             "entry point in Thumb": (headers, self.opt + 16, "<I", self.pe.OPTIONAL_HEADER.AddressOfEntryPoint + 1, "not ARM code"),
+            "stack reserve of 4 KiB": (headers, self.opt + 72, "<I", 0x1000, "SizeOfStackReserve 0x1000 is below"),
             "relocation directory": (headers, self.opt + 96 + 5 * 8, "<I", 0x2000, "data directory 5"),
             "raw data past the file": (sections, first + 16, "<I", 0x10000, "past the file"),
             "unaligned raw pointer": (sections, first + 20, "<I", 0x201, "raw data not file-aligned"),
