@@ -51,3 +51,11 @@ struct PhoneDescription {
     unsigned notify = 0;         // notifications delivered once the connection is open, before any result
     PendingResults pending = PendingResults::Deliver;
 };
+
+// Under the cancel policy a command waits, unsent, until its result is due; a result due inside
+// RIL_DevSpecific is due at once, and a command whose result never comes has nothing to wait for.
+inline bool ModemRunsAtSend(const PhoneDescription& phone)
+{
+    return phone.pending != PendingResults::Cancel || phone.result == ResultTiming::BeforeReturn ||
+           phone.result == ResultTiming::Never;
+}

@@ -9,14 +9,6 @@
 
 namespace {
 
-// Under the cancel policy a command waits, unsent, until its result is due; a result due inside
-// RIL_DevSpecific is due at once, and a command whose result never comes has nothing to wait for.
-bool ModemRunsAtSend(const PhoneDescription& phone)
-{
-    return phone.pending != PendingResults::Cancel || phone.result == ResultTiming::BeforeReturn ||
-           phone.result == ResultTiming::Never;
-}
-
 Delivery Shaped(uint32_t handle, HRESULT id, const ModemAnswer& answer, AnswerShape shape)
 {
     const ResultData r = ShapeResult(answer, shape);
@@ -68,7 +60,7 @@ Returned RadioModel::DevSpecific(uint32_t handle, const BYTE* block, DWORD size,
 
     const HRESULT id = nextId_;
     nextId_ = nextId_ == 0x7FFFFFFF ? 1 : nextId_ + 1;
-    last_ = LastCommand{id, handle, false, {false, std::string(), std::string()}, c.phone.answer, held, line, c.stateFile, c.phone.modem};
+    last_ = LastCommand{id, handle, false, {false, std::string(), std::string()}, c.phone.answer, held};
     const bool later = !ModemRunsAtSend(c.phone);
     if (!later) {
         last_.answer = Ask(line, c.stateFile, c.phone.modem);

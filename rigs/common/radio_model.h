@@ -16,6 +16,15 @@
 #include "rigs/common/phone_description.h"
 #include "rigs/common/sim_modem.h"
 
+// The model's handles as the platform's HRIL and back; a pointer the model cannot have made reads
+// as 0, a handle it never opens.
+inline HRIL HrilOf(uint32_t handle) { return reinterpret_cast<HRIL>(static_cast<uintptr_t>(handle)); }
+inline uint32_t HandleOf(HRIL h)
+{
+    const uintptr_t value = reinterpret_cast<uintptr_t>(h);
+    return value > UINT32_MAX ? 0 : static_cast<uint32_t>(value);
+}
+
 // A due time no clock reaches: held until RIL_Deinitialize.
 const uint64_t kAtClose = UINT64_MAX;
 
@@ -96,9 +105,6 @@ private:
         ModemAnswer answer{false, std::string(), std::string()};
         AnswerShape shape = AnswerShape::Verbatim;
         bool held = false;
-        std::string line;
-        std::string stateFile;
-        ModemReply reply = ModemReply::Ok;
     };
     ModemAnswer Ask(const std::string& line, const std::string& stateFile, ModemReply reply);
     void Enqueue(Connection& c, Pending p);

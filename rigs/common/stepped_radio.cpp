@@ -1,6 +1,8 @@
 // Delivering the model's callbacks at the moments of one main thread.
 #include "rigs/common/stepped_radio.h"
 
+#include <algorithm>
+
 bool SteppedRadio::AtBoundary()
 {
     for (uint32_t handle : model.Connections()) {

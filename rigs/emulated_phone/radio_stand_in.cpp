@@ -30,7 +30,7 @@ bool RadioStandIn::Service(Trap trap)
                    r3 = cpu_.Reg(UC_ARM_REG_R3);
     if (setup_.modemStateFile.empty()) return cpu_.Fail("the emulated phone was given no modem state file");
     Returned r{0, std::nullopt};
-    uint32_t handle = r0;
+    const uint32_t handle = r0;  // of the send and the close; RIL_Initialize's return drains nothing
     switch (trap) {
     case Trap::RIL_Initialize: {
         const uint32_t param = cpu_.StackArg(0), handlePtr = cpu_.StackArg(1);
@@ -60,14 +60,20 @@ bool RadioStandIn::Service(Trap trap)
         break;
     default: return cpu_.Fail(std::string("no radio stand-in for ") + TrapName(trap));
     }
-    if (!radio_.Returning(r, handle)) return false;
-    if (!modemProblem_.empty()) return cpu_.Fail("modem: " + modemProblem_);
+    if (!radio_.Returning(r, handle) || !ModemFine()) return false;
     cpu_.SetReg(UC_ARM_REG_R0, static_cast<uint32_t>(r.hr));
     return true;
 }
 
+bool RadioStandIn::ModemFine()
+{
+    return modemProblem_.empty() || cpu_.Fail("modem: " + modemProblem_);
+}
+
 bool RadioStandIn::Call(const Delivery& d, ImageCallOptions options)
 {
+    // A command held back under the cancel policy meets the modem only now.
+    if (!ModemFine()) return false;
     const uint32_t dataAt = d.isResult ? kResultDataAt : kNotifyDataAt;
     cpu_.memory().Write(dataAt, d.bytes.c_str(), d.bytes.size() + 1);
     if (!d.isResult) return cpu_.CallImage(notifyCb_, {d.code, d.null ? 0 : dataAt, d.size, param_}, options);

@@ -36,6 +36,8 @@ public:
 
 private:
     bool Call(const Delivery& d, ImageCallOptions options = {});
+    // The modem could use its state file; else the run stops, saying why.
+    bool ModemFine();
 
     CpuHarness& cpu_;
     const PhoneSetup& setup_;

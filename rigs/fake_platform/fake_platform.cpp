@@ -34,16 +34,13 @@ void Boundary()
     if (g_radio && !g_inCallback) g_radio->AtBoundary();
 }
 
-uint32_t AsHandle(HRIL h)
+// A radio call through the model: a moment before it, its deliveries before it returns, a moment after.
+HRESULT ThroughModel(HRIL handle, const std::function<Returned()>& call)
 {
-    const uintptr_t value = reinterpret_cast<uintptr_t>(h);
-    return value > UINT32_MAX ? 0 : static_cast<uint32_t>(value);
-}
-
-// The model's answer to a radio call, once what it delivers before returning has come.
-HRESULT Returning(const Returned& r, HRIL handle)
-{
-    g_radio->Returning(r, AsHandle(handle));
+    Boundary();
+    const Returned r = call();
+    g_radio->Returning(r, HandleOf(handle));
+    Boundary();
     return r.hr;
 }
 }  // namespace
@@ -141,11 +138,11 @@ extern "C" HRESULT Fake_RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResul
     g_fake.initParam = dwParam;
     g_fake.initHandlePtr = lphRil;
     if (g_radio) {
-        Boundary();
-        const Returned r = g_radio->model.Initialize(*g_fake.phone, g_fake.stateFile, dwIndex, pfnResult, pfnNotify, g_radio->now);
-        if (r.handle) g_fake.handleWritten = *lphRil = reinterpret_cast<HRIL>(static_cast<uintptr_t>(*r.handle));
-        Boundary();
-        return r.hr;
+        return ThroughModel(nullptr, [&] {
+            const Returned r = g_radio->model.Initialize(*g_fake.phone, g_fake.stateFile, dwIndex, pfnResult, pfnNotify, g_radio->now);
+            if (r.handle) g_fake.handleWritten = *lphRil = HrilOf(*r.handle);
+            return r;
+        });
     }
     if (g_fake.initWritesHandle) *lphRil = g_fake.handleToWrite;
     return g_fake.initResult;
@@ -157,12 +154,7 @@ extern "C" HRESULT Fake_RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD 
     g_fake.devSpecificHandle = hRil;
     g_fake.block.assign(lpbParams, lpbParams + dwSize);
     g_fake.blockSize = dwSize;
-    if (g_radio) {
-        Boundary();
-        const HRESULT hr = Returning(g_radio->model.DevSpecific(AsHandle(hRil), lpbParams, dwSize, g_radio->now), hRil);
-        Boundary();
-        return hr;
-    }
+    if (g_radio) return ThroughModel(hRil, [&] { return g_radio->model.DevSpecific(HandleOf(hRil), lpbParams, dwSize, g_radio->now); });
     if (g_fake.insideDevSpecific) g_fake.insideDevSpecific(g_fake.devSpecificResult);
     return g_fake.devSpecificResult;
 }
@@ -171,11 +163,6 @@ extern "C" HRESULT Fake_RIL_Deinitialize(HRIL hRil)
 {
     g_fake.calls.push_back("RIL_Deinitialize");
     g_fake.deinitHandle = hRil;
-    if (g_radio) {
-        Boundary();
-        const HRESULT hr = Returning(g_radio->model.Deinitialize(AsHandle(hRil), g_radio->now), hRil);
-        Boundary();
-        return hr;
-    }
+    if (g_radio) return ThroughModel(hRil, [&] { return g_radio->model.Deinitialize(HandleOf(hRil), g_radio->now); });
     return 0;
 }

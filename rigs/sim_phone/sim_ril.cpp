@@ -57,23 +57,16 @@ std::map<uint32_t, std::unique_ptr<Connection>> g_connections;
 
 std::string Pointer(const void* p) { return HexWord(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p))); }
 std::string Result(HRESULT hr) { return HexWord(static_cast<uint32_t>(hr)); }
-HRIL AsHril(uint32_t handle) { return reinterpret_cast<HRIL>(static_cast<uintptr_t>(handle)); }
-// A handle the model cannot have made reads as 0, which it never opens.
-uint32_t AsHandle(HRIL h)
-{
-    const uintptr_t value = reinterpret_cast<uintptr_t>(h);
-    return value > UINT32_MAX ? 0 : static_cast<uint32_t>(value);
-}
 
 void Deliver(const Connection& c, const Delivery& d)
 {
     if (d.isResult) {
-        TraceLine("callback result handle=" + Pointer(AsHril(d.handle)) + " code=" + std::to_string(d.code) + " id=" +
+        TraceLine("callback result handle=" + Pointer(HrilOf(d.handle)) + " code=" + std::to_string(d.code) + " id=" +
                   HexWord(static_cast<uint32_t>(d.cmdId)) + " size=" + std::to_string(d.size) + " data=" +
                   (d.null ? std::string("null") : Quoted(d.bytes.data(), d.size)));
         c.onResult(d.code, d.cmdId, d.null ? nullptr : d.bytes.data(), d.size, c.param);
     } else {
-        TraceLine("callback notify handle=" + Pointer(AsHril(d.handle)) + " code=" + HexWord(d.code) + " data=" + HexBytes(d.bytes.data(), d.size));
+        TraceLine("callback notify handle=" + Pointer(HrilOf(d.handle)) + " code=" + HexWord(d.code) + " data=" + HexBytes(d.bytes.data(), d.size));
         c.onNotify(d.code, d.bytes.data(), d.size, c.param);
     }
     TraceLine(std::string("callback-return ") + (d.isResult ? "result" : "notify"));
@@ -120,7 +113,7 @@ extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RI
               Pointer(reinterpret_cast<void*>(pfnResult)) + " notify_cb=" + Pointer(reinterpret_cast<void*>(pfnNotify)) +
               " classes=" + HexWord(dwNotificationClasses) + " param=" + HexWord(dwParam) + " handle_ptr=" + Pointer(lphRil));
     auto finish = [](HRESULT hr, std::optional<uint32_t> written) {
-        TraceLine("return RIL_Initialize hr=" + Result(hr) + " handle=" + (written ? Pointer(AsHril(*written)) : std::string("unwritten")));
+        TraceLine("return RIL_Initialize hr=" + Result(hr) + " handle=" + (written ? Pointer(HrilOf(*written)) : std::string("unwritten")));
         return hr;
     };
     SwitchReading reading = ReadSimSwitches(ProcessEnvironment(), kDefaultStateFile);
@@ -130,7 +123,7 @@ extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RI
     std::lock_guard<std::mutex> hold(g_lock);
     const Returned r = g_model.Initialize(reading.switches.phone, reading.switches.stateFile, dwIndex, pfnResult != nullptr,
                                           pfnNotify != nullptr, NowMs());
-    if (r.handle) *lphRil = AsHril(*r.handle);
+    if (r.handle) *lphRil = HrilOf(*r.handle);
     if (r.hr == S_OK) {
         auto c = std::make_unique<Connection>(Connection{pfnResult, pfnNotify, dwParam, std::thread(), 0});
         c->worker = std::thread(WorkerLoop, *r.handle, c.get());
@@ -144,7 +137,7 @@ extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSiz
 {
     TraceLine("call RIL_DevSpecific handle=" + Pointer(hRil) + " size=" + std::to_string(dwSize) + " bytes=" +
               (lpbParams && dwSize <= kMaxCommandBlockSize ? HexBytes(lpbParams, dwSize) : std::string("unreadable")));
-    const uint32_t handle = AsHandle(hRil);
+    const uint32_t handle = HandleOf(hRil);
     std::unique_lock<std::mutex> lock(g_lock);
     const Returned r = g_model.DevSpecific(handle, lpbParams, dwSize, NowMs());
     g_changed.notify_all();
@@ -165,7 +158,7 @@ extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSiz
 extern "C" HRESULT RIL_Deinitialize(HRIL hRil)
 {
     TraceLine("call RIL_Deinitialize handle=" + Pointer(hRil));
-    const uint32_t handle = AsHandle(hRil);
+    const uint32_t handle = HandleOf(hRil);
     std::unique_ptr<Connection> c;
     HRESULT hr = E_HANDLE;
     {

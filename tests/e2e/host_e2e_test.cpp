@@ -93,16 +93,8 @@ TEST_P(HostRun, BehavesAsTheScenarioSays)
     }
 }
 
-std::vector<Scenario> WholeProcessRows()
-{
-    std::vector<Scenario> rows;
-    for (const Scenario& s : Scenarios()) {
-        if (s.wholeProcess) rows.push_back(s);
-    }
-    return rows;
-}
 
-INSTANTIATE_NAMED_ROWS(Scenarios, HostRun, ::testing::ValuesIn(WholeProcessRows()));
+INSTANTIATE_NAMED_ROWS(Scenarios, HostRun, ::testing::ValuesIn(WholeProcessScenarios()));
 
 struct PlantedCase : NamedRow {
     std::string libraryPath;  // "@cwd" and "@elsewhere" stand for those absolute directories

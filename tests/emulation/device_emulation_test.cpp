@@ -137,14 +137,6 @@ std::vector<Combination> Crossed(const std::vector<Scenario>& rows, bool withSig
     return out;
 }
 
-std::vector<Scenario> WholeProcessRows()
-{
-    std::vector<Scenario> rows;
-    for (const Scenario& s : Scenarios()) {
-        if (s.wholeProcess) rows.push_back(s);
-    }
-    return rows;
-}
 class DeviceRun : public ::testing::TestWithParam<Combination> {};
 
 TEST_P(DeviceRun, BehavesAsTheScenarioSays)
@@ -156,7 +148,7 @@ TEST_P(DeviceRun, BehavesAsTheScenarioSays)
     EXPECT_LE(run.deepestMainStack, U32(image, OptionalHeader(image) + 72));
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, DeviceRun, ::testing::ValuesIn(Crossed(WholeProcessRows(), true)),
+INSTANTIATE_TEST_SUITE_P(Scenarios, DeviceRun, ::testing::ValuesIn(Crossed(WholeProcessScenarios(), true)),
                          [](const ::testing::TestParamInfo<Combination>& p) {
                              return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name + "_" +
                                     ::testing::PrintToString(std::get<2>(p.param)) + (std::get<3>(p.param) ? "_Signed" : "_Unsigned");
@@ -240,7 +232,7 @@ TEST_P(CallbackAtEveryBoundary, KeepsTheScenarioOutcome)
     // An accepted command that the close does not cancel has its answer from the send's return on:
     // the send's return, the close's entry and return, the process's end.
     const PhoneDescription& phone = scenario.phone;
-    const bool answered = phone.refuse == 0 && (phone.pending != PendingResults::Cancel || phone.result == ResultTiming::BeforeReturn);
+    const bool answered = phone.refuse == 0 && ModemRunsAtSend(phone);
     size_t answeredAt = 0;
     for (const Boundary& at : plain.boundaries) answeredAt += at.commandAnswered;
     if (scenario.program == Program::Clockward) {

@@ -9,11 +9,20 @@ namespace {
 
 const uint32_t kInformation = 0x40, kExclamation = 0x30;  // MB_OK with MB_ICONASTERISK, with MB_ICONEXCLAMATION
 
-Scenario Query(const char* name, PhoneDescription phone, std::vector<std::string> lines, std::string box, uint32_t style,
+// Which rigs run a row: the fake platform alone, or one row for each box the check shows on the
+// whole-process rigs too, crossed on the emulated phone's every CPU model, service state and image.
+struct Rigs {
+    bool wholeProcess;
+    bool crossed;
+};
+const Rigs kFake = {false, false}, kEveryRig = {true, false}, kCrossed = {true, true};
+
+Scenario Query(const char* name, Rigs rigs, PhoneDescription phone, std::vector<std::string> lines, std::string box, uint32_t style,
                int setting = 1)
 {
     return {.name = name, .program = Program::Check, .phone = phone, .radioCalls = kAllRadioCalls, .block = kQueryTimeZoneUpdate, .debugLines = lines,
-            .boxTexts = {box}, .boxStyle = style, .settingBefore = setting, .settingAfter = setting};
+            .boxTexts = {box}, .boxStyle = style, .settingBefore = setting, .settingAfter = setting, .wholeProcess = rigs.wholeProcess,
+            .crossed = rigs.crossed};
 }
 
 }  // namespace
@@ -24,45 +33,37 @@ std::vector<Scenario> CheckScenarios()
     using enum ResultTiming;
     // "\r\n*AETZ: n\r\n\r\nOK\r\n" is 18 bytes.
     std::vector<Scenario> rows = {
-        Query("CheckOn", {}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOn, kInformation),
-        Query("CheckOff", {}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOff, kInformation, 0),
-        Query("CheckOffWithNul", {.answer = VerbatimWithNul}, {kCheckEnter, CheckAnswerLine(1, 19)}, kCheckOff, kInformation, 0),
-        Query("CheckOffDataLineAlone", {.answer = DataLine}, {kCheckEnter, CheckAnswerLine(1, 8)}, kCheckOff, kInformation, 0),
-        Query("CheckOnDataLineAlone", {.answer = DataLine}, {kCheckEnter, CheckAnswerLine(1, 8)}, kCheckOn, kInformation),
-        Query("CheckOffAfterUnrelatedLine", {.answer = AfterUnrelatedLine}, {kCheckEnter, CheckAnswerLine(1, 32)}, kCheckOff, kInformation, 0),
-        Query("CheckOkWithoutData", {.answer = Nothing}, {kCheckEnter, CheckAnswerLine(1, 0)}, CheckUnreadable(""), kExclamation),
-        Query("CheckNullDataWithSize", {.answer = NullData}, {kCheckEnter, CheckAnswerLine(1, 18)}, CheckUnreadable("..."), kExclamation),
+        Query("CheckOn", kEveryRig, {}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOn, kInformation),
+        Query("CheckOff", kCrossed, {}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOff, kInformation, 0),
+        Query("CheckOffWithNul", kFake, {.answer = VerbatimWithNul}, {kCheckEnter, CheckAnswerLine(1, 19)}, kCheckOff, kInformation, 0),
+        Query("CheckOffDataLineAlone", kFake, {.answer = DataLine}, {kCheckEnter, CheckAnswerLine(1, 8)}, kCheckOff, kInformation, 0),
+        Query("CheckOnDataLineAlone", kFake, {.answer = DataLine}, {kCheckEnter, CheckAnswerLine(1, 8)}, kCheckOn, kInformation),
+        Query("CheckOffAfterUnrelatedLine", kFake, {.answer = AfterUnrelatedLine}, {kCheckEnter, CheckAnswerLine(1, 32)}, kCheckOff, kInformation, 0),
+        Query("CheckOkWithoutData", kFake, {.answer = Nothing}, {kCheckEnter, CheckAnswerLine(1, 0)}, CheckUnreadable(""), kExclamation),
+        Query("CheckNullDataWithSize", kFake, {.answer = NullData}, {kCheckEnter, CheckAnswerLine(1, 18)}, CheckUnreadable("..."), kExclamation),
         // 321 bytes, far more than the check keeps: the first 32 are shown, escaped.
-        Query("CheckLongAnswer", {.answer = Long}, {kCheckEnter, CheckAnswerLine(1, 321)},
+        Query("CheckLongAnswer", kEveryRig, {.answer = Long}, {kCheckEnter, CheckAnswerLine(1, 321)},
               CheckUnreadable("\\x0D\\x0A+CIEV: 77777777777777777777777..."), kExclamation),
-        Query("CheckModemError", {.modem = ModemReply::Error}, {kCheckEnter, CheckAnswerLine(3, 4)}, CheckModemRefused("ERROR"), kExclamation),
-        Query("CheckModemCmeError", {.modem = ModemReply::CmeError}, {kCheckEnter, CheckAnswerLine(3, 4)}, CheckModemRefused("ERROR"), kExclamation),
-        Query("CheckCmeErrorAsText", {.modem = ModemReply::CmeError, .answer = ErrorAsText}, {kCheckEnter, CheckAnswerLine(3, 17)},
+        Query("CheckModemError", kEveryRig, {.modem = ModemReply::Error}, {kCheckEnter, CheckAnswerLine(3, 4)}, CheckModemRefused("ERROR"), kExclamation),
+        Query("CheckModemCmeError", kFake, {.modem = ModemReply::CmeError}, {kCheckEnter, CheckAnswerLine(3, 4)}, CheckModemRefused("ERROR"), kExclamation),
+        Query("CheckCmeErrorAsText", kFake, {.modem = ModemReply::CmeError, .answer = ErrorAsText}, {kCheckEnter, CheckAnswerLine(3, 17)},
               CheckModemRefused("+CME ERROR: 4"), kExclamation),
-        Query("CheckAnswerBeforeSendReturns", {.result = BeforeReturn}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOff, kInformation, 0),
+        Query("CheckAnswerBeforeSendReturns", kFake, {.result = BeforeReturn}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOff, kInformation, 0),
         // Closing after the wait: nothing is left for the close to drop, or to cancel before the modem.
-        Query("CheckUnderDropPolicy", {.pending = PendingResults::Drop}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOff, kInformation, 0),
-        Query("CheckUnderCancelPolicy", {.pending = PendingResults::Cancel}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOff, kInformation, 0),
-        Query("CheckNotifications", {.notify = 2}, {kNotify, kNotify, kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOn, kInformation),
+        Query("CheckUnderDropPolicy", kFake, {.pending = PendingResults::Drop}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOff, kInformation, 0),
+        Query("CheckUnderCancelPolicy", kFake, {.pending = PendingResults::Cancel}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOff, kInformation, 0),
+        Query("CheckNotifications", kFake, {.notify = 2}, {kNotify, kNotify, kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOn, kInformation),
         // After 10 seconds the check gives up; an answer the close still delivers changes nothing.
-        Query("CheckNoAnswer", {.result = Never}, {kCheckNoAnswerLine}, kCheckNoAnswer, kExclamation),
-        Query("CheckAnswerOnlyAtClose", {.result = AtDeinit}, {kCheckEnter, kCheckNoAnswerLine}, kCheckNoAnswer, kExclamation),
-        Query("CheckRequestRefused", {.refuse = E_FAIL}, {CheckErrorLine(E_FAIL)},
+        Query("CheckNoAnswer", kEveryRig, {.result = Never}, {kCheckNoAnswerLine}, kCheckNoAnswer, kExclamation),
+        Query("CheckAnswerOnlyAtClose", kFake, {.result = AtDeinit}, {kCheckEnter, kCheckNoAnswerLine}, kCheckNoAnswer, kExclamation),
+        Query("CheckRequestRefused", kCrossed, {.refuse = E_FAIL}, {CheckErrorLine(E_FAIL)},
               CheckRequestRefused("0x80004005"), kExclamation),
     };
     // A connection that never opened: the query goes to handle 0 and is refused.
-    rows.push_back(Query("CheckInitializeFails", {.init = InitBehaviour::Fail}, {CheckErrorLine(E_HANDLE)},
+    rows.push_back(Query("CheckInitializeFails", kFake, {.init = InitBehaviour::Fail}, {CheckErrorLine(E_HANDLE)},
                          CheckRequestRefused("0x80070006"), kExclamation));
     rows.back().sendsWithHandleZero = true;
     rows.push_back({.name = "CheckLibraryAbsent", .program = Program::Check, .phone = {.library = Library::Absent},
-                    .debugLines = {kBindFail}, .boxTexts = {kCheckNoRadioLayer}});
-    // One row for each box the check shows goes through the whole-process rigs; the fake platform
-    // runs the other shapes and timings.
-    for (Scenario& row : rows) {
-        const std::string name = row.name;
-        row.wholeProcess = name == "CheckOn" || name == "CheckOff" || name == "CheckModemError" || name == "CheckLongAnswer" ||
-                           name == "CheckNoAnswer" || name == "CheckRequestRefused" || name == "CheckLibraryAbsent";
-        row.crossed = name == "CheckOff" || name == "CheckRequestRefused" || name == "CheckLibraryAbsent";
-    }
+                    .debugLines = {kBindFail}, .boxTexts = {kCheckNoRadioLayer}, .crossed = true});
     return rows;
 }

@@ -57,6 +57,15 @@ bool PrepareModem(const Scenario& s, const std::string& stateFile, std::string* 
     return s.settingBefore == 1 || WriteTimeZoneUpdate(stateFile, s.settingBefore, why);
 }
 
+std::vector<Scenario> WholeProcessScenarios()
+{
+    std::vector<Scenario> rows;
+    for (const Scenario& s : Scenarios()) {
+        if (s.wholeProcess) rows.push_back(s);
+    }
+    return rows;
+}
+
 const Scenario& NamedScenario(const std::string& name)
 {
     for (const Scenario& s : Scenarios()) {

@@ -60,6 +60,8 @@ const std::vector<Scenario>& Scenarios();
 // Clockward Check's rows, which Scenarios() ends with.
 std::vector<Scenario> CheckScenarios();
 const Scenario& NamedScenario(const std::string& name);
+// The rows the whole-process rigs run.
+std::vector<Scenario> WholeProcessScenarios();
 
 // Test names and failure messages show the scenario's name rather than its bytes.
 inline void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
