@@ -2,12 +2,12 @@
 # one line each: the variable naming the file (also the name the checks receive it under), the device
 # build's target that writes it, and its place in the device build.
 set(DEVICE_BUILD_FILES
-    "CLOCKWARD_DEVICE_IMAGE device_image clockward.exe"
-    "CLOCKWARD_SIGNED_DEVICE_IMAGE signed_device_image clockward-signed.exe"
-    "CLOCKWARD_DEVICE_ELF clockward_image platform/device/clockward_image.elf"
-    "CHECK_DEVICE_IMAGE check_image clockward-check.exe"
-    "CHECK_SIGNED_DEVICE_IMAGE signed_device_image clockward-check-signed.exe"
-    "CHECK_DEVICE_ELF check_image_elf platform/device/check_image_elf.elf")
+    "CLOCKWARD_DEVICE_IMAGE clockward_exe clockward.exe"
+    "CLOCKWARD_SIGNED_DEVICE_IMAGE signed_exes clockward-signed.exe"
+    "CLOCKWARD_DEVICE_ELF clockward_elf platform/device/clockward.elf"
+    "CHECK_DEVICE_IMAGE check_exe clockward-check.exe"
+    "CHECK_SIGNED_DEVICE_IMAGE signed_exes clockward-check-signed.exe"
+    "CHECK_DEVICE_ELF check_elf platform/device/clockward-check.elf")
 
 # Sets each variable above to its file in the device build at dir; DEVICE_BUILD_VARIABLES and
 # DEVICE_BUILD_TARGETS list the variables and the targets.

@@ -122,7 +122,7 @@ function(add_signing unsigned signed)
 endfunction()
 add_signing(${CLOCKWARD_DEVICE_IMAGE} ${CLOCKWARD_SIGNED_DEVICE_IMAGE})
 add_signing(${CHECK_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE})
-add_custom_target(signed_device_image ALL DEPENDS ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE})
+add_custom_target(signed_exes ALL DEPENDS ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE})
 
 # The images in the order the installer table lists the files.
 add_custom_command(OUTPUT ${CLOCKWARD_CAB}

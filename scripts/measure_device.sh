@@ -11,8 +11,8 @@ cmake --build --preset device >/dev/null
 dir=build/device
 budget=3072
 
-for program in clockward:clockward_image clockward-check:check_image_elf; do
-    name=${program%%:*} elf=$dir/platform/device/${program#*:}.elf
+for name in clockward clockward-check; do
+    elf=$dir/platform/device/$name.elf
     echo "== $name.exe"
     printf 'unsigned: %d bytes (budget %d), signed: %d bytes\n' "$(stat -c %s $dir/$name.exe)" "$budget" \
         "$(stat -c %s $dir/$name-signed.exe)"
@@ -27,7 +27,7 @@ sym = {l.split()[2]: int(l.split()[0], 16) for l in out.splitlines() if len(l.sp
 print(f"  .text used: {sym['__pe_text_end'] - sym['__pe_text_start']} bytes")
 PY
     echo "  stack use per function (arm-none-eabi-gcc -fstack-usage at link time):"
-    sed 's/^/    /' $dir/platform/device/stack-usage/${program#*:}/*.su
+    sed 's/^/    /' $dir/platform/device/stack-usage/$name/*.su
 done
 
 echo "== the images in the CPU emulator, from entry to exit (stand-in services excluded)"

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/build_quietly.sh device emulated signed_device_image
+bash scripts/build_quietly.sh device emulated signed_exes
 bash scripts/build_quietly.sh host emulated emulated_phone_command sim_phone
 
 bin=build/host/bin

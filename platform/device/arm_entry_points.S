@@ -31,9 +31,9 @@
     arm_entry_point __wrap_\callback, __real_\callback
     .ltorg
     .endm
-    arm_callback_entry_point RILFunc
-    arm_callback_entry_point RILNotify
-    arm_callback_entry_point RILQueryFunc
+#define RADIO_CALLBACK(callback) arm_callback_entry_point callback
+#include "platform/device/radio_callback_list.h"
+#undef RADIO_CALLBACK
 
     .section .text.entry, "ax", %progbits
     @ r0-r3 are the arguments, ip the Thumb target. The first stack argument (RILFunc's dwParam)

@@ -8,7 +8,7 @@
 #include "platform/host/utf_convert.h"
 #include "platform/host/wide_format.h"
 #include "platform/core_services.h"
-#include "radio/query_answers.h"
+#include "radio/check/query_answers.h"
 #include "radio/radio_state.h"
 #include "rigs/common/stepped_radio.h"
 

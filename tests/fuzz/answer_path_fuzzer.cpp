@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "radio/aetz_reading.h"
-#include "radio/query_answers.h"
-#include "tool/box_text.h"
+#include "radio/check/aetz_reading.h"
+#include "radio/check/query_answers.h"
+#include "tool/check/box_text.h"
 
 // The callback's one platform call.
 extern "C" void NKDbgPrintfW(LPCWSTR, ...) {}

@@ -217,7 +217,7 @@ class SigningStep(Scratch):
             self.assertNotEqual(0, refused.returncode)
             self.assertIn("not a CMake variable", refused.stderr)
             check_ran(self, configure(build, pfx))
-            check_ran(self, cmake_build(build, "signed_device_image",
+            check_ran(self, cmake_build(build, "signed_exes",
                                         extra_env={"CLOCKWARD_SIGN_PASSWORD_FILE": self.password_file}))
             check_signed(self, os.path.join(build, "clockward-signed.exe"))
             for name in ("CMakeCache.txt", "build.ninja"):

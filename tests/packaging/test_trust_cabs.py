@@ -84,7 +84,7 @@ class Identity(Scratch):
         roots, trust = [], []
         for folder in (self.path("clone-a", "build"), self.path("elsewhere", "build")):
             check_ran(self, configure(folder, IDENTITY=identity))
-            check_ran(self, cmake_build(folder, "signed_device_image", "trust_cabs"))
+            check_ran(self, cmake_build(folder, "signed_exes", "trust_cabs"))
             roots.append(der(signer_and_root(os.path.join(folder, "clockward-signed.exe"))[1]))
             trust.append([read(os.path.join(folder, name)) for name in ("clockward-trust.cab", "clockward-untrust.cab")])
         # Made by the first configure, for its owner alone; the second signs with the same.

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "radio/at_command_sender.h"
+#include "radio/clockward/at_command_sender.h"
 #include "radio/radio_state.h"
 #include "radio/ril_binding.h"
 #include "radio/ril_callbacks.h"

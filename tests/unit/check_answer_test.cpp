@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "platform/program_entry.h"
-#include "radio/aetz_reading.h"
-#include "radio/query_answers.h"
+#include "radio/check/aetz_reading.h"
+#include "radio/check/query_answers.h"
 #include "rigs/fake_platform/fake_platform.h"
 #include "support/check_runs.h"
 #include "support/named_rows.h"
 #include "support/program_texts.h"
-#include "tool/box_text.h"
+#include "tool/check/box_text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include "platform/hresult_codes.h"
 #include "rigs/fake_platform/fake_platform.h"
-#include "radio/at_command_sender.h"
+#include "radio/clockward/at_command_sender.h"
 #include "radio/radio_state.h"
 #include "radio/ril_binding.h"
 #include "support/command_block.h"

@@ -11,6 +11,7 @@ import tempfile
 import pefile
 
 from coredll_exports import IMAGE_IMPORTS, ORDINALS
+from image_tools import env
 
 # The CE 5 loader's numbers, named once for the image checks: where it places an EXE without
 # relocations, Windows Mobile 6's version (CE 5.02: the newest subsystem version it takes; 4.20 and
@@ -303,15 +304,18 @@ def code_problems(code, code_va, arm, thumb, objdump):
     return problems
 
 
-# The ARM entry points the platform calls, and the Thumb functions behind them, of each program.
-CALLBACKS = {"__wrap_RILFunc": "RILFunc", "__wrap_RILNotify": "RILNotify"}
-CHECK_CALLBACKS = {"__wrap_RILQueryFunc": "RILQueryFunc", "__wrap_RILNotify": "RILNotify"}
+def radio_callbacks():
+    """The callbacks the image may hand the radio layer, from the list the build wraps them by."""
+    path = os.path.join(env("SOURCE_DIR"), "platform/device/radio_callback_list.h")
+    with open(path) as f:
+        return re.findall(r"^RADIO_CALLBACK\((\w+)\)", f.read(), re.M)
 
 
-def text_code_problems(pe, data, elf, nm, objdump, callbacks=CALLBACKS):
+def text_code_problems(pe, data, elf, nm, objdump):
     """ARMv4T check of the image's .text in both instruction sets, with ARM code, Thumb code and
-    literal pools told apart by the ELF's mapping symbols; the entry point and the callbacks the
-    platform calls must be ARM code, and the Thumb callbacks reachable only through them."""
+    literal pools told apart by the ELF's mapping symbols; the entry point and the ARM entry points
+    of the callbacks the program links in must be ARM code, and those callbacks reachable only
+    through them."""
     text = next(s for s in pe.sections if s.Name.rstrip(b"\0") == b".text")
     start = pe.OPTIONAL_HEADER.ImageBase + text.VirtualAddress
     arm, thumb = code_ranges(mapping_symbols(elf, nm), start, start + text.Misc_VirtualSize)
@@ -324,9 +328,13 @@ def text_code_problems(pe, data, elf, nm, objdump, callbacks=CALLBACKS):
         problems.append(f"the entry point {entry:#x} is not ARM code")
     symbols = elf_symbols(elf, nm)
     words = [int.from_bytes(code[i:i + 4], "little") for i in range(0, len(code) - 3, 4)]
-    for arm_entry, thumb_function in callbacks.items():
-        if arm_entry not in symbols or thumb_function not in symbols:
-            problems.append(f"{arm_entry} or {thumb_function} is missing from the linked program")
+    callbacks = [c for c in radio_callbacks() if c in symbols]
+    if not callbacks:
+        problems.append("the linked program has none of the radio callbacks")
+    for thumb_function in callbacks:
+        arm_entry = "__wrap_" + thumb_function
+        if arm_entry not in symbols:
+            problems.append(f"{thumb_function} is linked without its ARM entry point {arm_entry}")
             continue
         if not any(a <= symbols[arm_entry][0] < b for a, b in arm):
             problems.append(f"the callback entry {arm_entry} is not ARM code")

@@ -10,8 +10,7 @@ SIZE_BUDGET = 3072
 
 
 class UnsignedImage:
-    """The checks every program's image passes; IMAGE and LINKED name its files, CALLBACKS what the
-    platform calls in it."""
+    """The checks every program's image passes; IMAGE and LINKED name its files."""
 
     @classmethod
     def setUpClass(cls):
@@ -27,18 +26,18 @@ class UnsignedImage:
         self.assertEqual([], checks.elf_match_problems(self.pe, self.data, self.LINKED(), READELF(), OBJCOPY()))
 
     def test_code_is_armv4t_arm_and_thumb_only(self):
-        self.assertEqual([], checks.text_code_problems(self.pe, self.data, self.LINKED(), NM(), OBJDUMP(), self.CALLBACKS))
+        self.assertEqual([], checks.text_code_problems(self.pe, self.data, self.LINKED(), NM(), OBJDUMP()))
 
     def test_within_size_budget(self):
         self.assertLessEqual(len(self.data), SIZE_BUDGET)
 
 
 class ClockwardImage(UnsignedImage, unittest.TestCase):
-    IMAGE, LINKED, CALLBACKS = staticmethod(UNSIGNED), staticmethod(ELF), checks.CALLBACKS
+    IMAGE, LINKED = staticmethod(UNSIGNED), staticmethod(ELF)
 
 
 class CheckImage(UnsignedImage, unittest.TestCase):
-    IMAGE, LINKED, CALLBACKS = staticmethod(CHECK_UNSIGNED), staticmethod(CHECK_ELF), checks.CHECK_CALLBACKS
+    IMAGE, LINKED = staticmethod(CHECK_UNSIGNED), staticmethod(CHECK_ELF)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,5 @@
 // Hands one AT command to RIL_DevSpecific and reports a refusal.
-#include "radio/at_command_sender.h"
+#include "radio/clockward/at_command_sender.h"
 
 #include <string.h>
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/platform_types.h"
-#include "radio/query_answers.h"
+#include "radio/check/query_answers.h"
 
 enum AETZ_STATE {
     AETZ_UNREADABLE,  // an answer, but none of the below

@@ -1,7 +1,7 @@
 // The answer is searched, not parsed line by line: the setting may follow CR LF framing, an
 // unrelated line or nothing at all, and the final OK may be there or not. Nothing past the copied
 // bytes is read, and a zero ends the text.
-#include "radio/aetz_reading.h"
+#include "radio/check/aetz_reading.h"
 
 #include "platform/ril_api.h"
 

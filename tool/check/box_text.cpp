@@ -1,5 +1,5 @@
 // Builds box texts without a formatter: the platform's own is not among the services the program takes.
-#include "tool/box_text.h"
+#include "tool/check/box_text.h"
 
 static void Put(BOX_TEXT* text, char c)
 {

@@ -1,18 +1,16 @@
 // Clockward Check's whole run: ask the modem for its time-zone update setting and show the answer.
 #include "platform/core_services.h"
 #include "platform/program_entry.h"
-#include "radio/aetz_reading.h"
 #include "radio/at_command_block.h"
-#include "radio/query_answers.h"
+#include "radio/check/aetz_reading.h"
+#include "radio/check/query_answers.h"
 #include "radio/radio_state.h"
 #include "radio/ril_binding.h"
 #include "radio/ril_callbacks.h"
-#include "tool/box_text.h"
+#include "radio/ril_connection.h"
+#include "tool/check/box_text.h"
 
 static const char kQueryNitzCmd[] = "AT*AETZ?";
-static const DWORD kFirstRadio = 1;
-static const DWORD kNoNotificationClasses = 0;
-static const DWORD kNoCallbackParam = 0;
 // The main thread looks for the answer every 100 ms, for at most 10 seconds (kNoAnswer says so).
 static const DWORD kLookIntervalMs = 100;
 static const DWORD kAnswerWaitMs = 10000;

@@ -5,7 +5,7 @@
 // count it loaded, and keeps only the one answer it found, so a result that comes late (after the
 // wait, or while the close delivers it) is written into a slot nobody reads. ARMv4 has no
 // compare-and-swap; none is needed.
-#include "radio/query_answers.h"
+#include "radio/check/query_answers.h"
 
 #include <string.h>
 

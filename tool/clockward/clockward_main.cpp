@@ -1,18 +1,16 @@
 // The program's whole run: wait, bind the radio layer, send the one AT command, close, exit 0.
 #include "platform/core_services.h"
 #include "platform/program_entry.h"
-#include "radio/at_command_sender.h"
+#include "radio/clockward/at_command_sender.h"
 #include "radio/radio_state.h"
 #include "radio/ril_binding.h"
 #include "radio/ril_callbacks.h"
+#include "radio/ril_connection.h"
 
 // Gives the radio stack time to come up when the program is started at boot.
 static const DWORD kStartupDelayMs = 5000;
 // Switches the modem's automatic network time-zone update off.
 static const char kDisableNitzCmd[] = "AT*AETZ=0";
-static const DWORD kFirstRadio = 1;
-static const DWORD kNoNotificationClasses = 0;
-static const DWORD kNoCallbackParam = 0;
 
 int wmain(int argc, WCHAR* argv[])
 {
