@@ -1,6 +1,7 @@
 // emulated-phone IMAGE [--state FILE] [--cpu armv4t|armv5te|armv6|all]: runs a device image on the
 // emulated phone over the simulated modem and prints, per CPU model, what the image did. Without a
 // state file (--state or CLOCKWARD_SIM_STATE_FILE) it runs on a fresh modem and says where it is.
+// emulated-phone IMAGE --loader-report: prints how the phone's loader reads the image, as JSON.
 //
 // Exit code 0 when every run ended the process; 1 with one line naming the reason when a run
 // faulted; 2 for a wrong command line or an unreadable image.
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "rigs/emulated_phone/emulated_phone.h"
+#include "rigs/emulated_phone/loader_report.h"
 
 namespace {
 
@@ -27,7 +29,7 @@ const CpuChoice kCpus[] = {{"armv4t", "ARMv4T (TI925T)", UC_CPU_ARM_TI925T},
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: emulated-phone IMAGE [--state FILE] [--cpu armv4t|armv5te|armv6|all]\n");
+    std::fprintf(stderr, "usage: emulated-phone IMAGE [--state FILE] [--cpu armv4t|armv5te|armv6|all] | IMAGE --loader-report\n");
     return 2;
 }
 
@@ -69,12 +71,13 @@ int main(int argc, char** argv)
     const char* env = std::getenv("CLOCKWARD_SIM_STATE_FILE");
     std::string stateFile = env ? env : "";
     std::string cpu = "all";
-    for (int i = 2; i < argc; ++i) {
+    const bool report = argc == 3 && std::strcmp(argv[2], "--loader-report") == 0;
+    for (int i = report ? argc : 2; i < argc; ++i) {
         if (i + 1 < argc && std::strcmp(argv[i], "--state") == 0) stateFile = argv[++i];
         else if (i + 1 < argc && std::strcmp(argv[i], "--cpu") == 0) cpu = argv[++i];
         else return Usage();
     }
-    if (stateFile.empty()) {
+    if (stateFile.empty() && !report) {
         // A fresh simulated modem: no state file yet, so its setting starts on.
         char dir[] = "/tmp/emulated-phone-XXXXXX";
         if (!mkdtemp(dir)) {
@@ -90,6 +93,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (report) return PrintLoaderReport(image);
     bool any = false;
     for (const CpuChoice& c : kCpus) {
         if (cpu != "all" && cpu != c.option) continue;

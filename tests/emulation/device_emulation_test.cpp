@@ -8,7 +8,6 @@
 #include <functional>
 #include <tuple>
 
-#include "platform/device/pe_constants.h"
 #include "platform/device/startup_storage.h"
 #include "platform/host/utf_convert.h"
 #include "rigs/common/hex_text.h"
@@ -43,13 +42,23 @@ const std::vector<uint8_t>& Image(bool signedImage, Program program = Program::C
 }
 
 using Bytes = std::vector<uint8_t>;
-uint32_t U32(const Bytes& b, size_t at) { return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24); }
 void Put(Bytes& b, size_t at, uint32_t v, int bytes = 4)
 {
     for (int i = 0; i < bytes; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
 }
-size_t OptionalHeader(const Bytes& b) { return U32(b, 0x3C) + 24; }
-size_t SectionEntry(const Bytes& b, int index) { return U32(b, 0x3C) + PE_SECTION_TABLE_OFFSET + 40 * static_cast<size_t>(index); }
+// An image's headers as the emulated phone's loader reads them.
+FileReading ReadingOf(const Bytes& image)
+{
+    FileReading reading;
+    std::string why;
+    EXPECT_TRUE(ReadPeFile(image, &reading, &why)) << why;
+    return reading;
+}
+const FileReading& Unpatched()
+{
+    static const FileReading reading = ReadingOf(Image(false));
+    return reading;
+}
 
 // The setup a scenario makes, its arguments as the command line (quoted where they hold blanks).
 PhoneSetup SetupFor(const Scenario& s, uc_cpu_arm cpu = UC_CPU_ARM_TI925T, ServiceState serviceState = ServiceState::Arm)
@@ -145,7 +154,7 @@ TEST_P(DeviceRun, BehavesAsTheScenarioSays)
     const std::vector<uint8_t>& image = Image(signedImage, scenario.program);
     const PhoneRun run = RunAndExpect(scenario, SetupFor(scenario, cpu.model, serviceState), &image);
     // The loader gives the main thread the stack its SizeOfStackReserve asks for.
-    EXPECT_LE(run.deepestMainStack, U32(image, OptionalHeader(image) + 72));
+    EXPECT_LE(run.deepestMainStack, ReadingOf(image).stackReserve);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, DeviceRun, ::testing::ValuesIn(Crossed(WholeProcessScenarios(), true)),
@@ -375,8 +384,8 @@ using Patch = std::function<void(Bytes&)>;
 Patch Code(const char* symbol, std::vector<uint32_t> units, int unitBytes = 4)
 {
     return [=](Bytes& b) {
-        const size_t text = SectionEntry(b, 0);
-        size_t at = ImageSymbol(symbol).first - U32(b, OptionalHeader(b) + 28) - U32(b, text + 12) + U32(b, text + 20);
+        const FileSection& text = Unpatched().sections[0];
+        size_t at = ImageSymbol(symbol).first - Unpatched().imageBase - text.rva + text.rawOffset;
         for (uint32_t unit : units) {
             Put(b, at, unit, unitBytes);
             at += static_cast<size_t>(unitBytes);
@@ -384,10 +393,15 @@ Patch Code(const char* symbol, std::vector<uint32_t> units, int unitBytes = 4)
     };
 }
 Patch Thumb(const char* symbol, std::vector<uint32_t> halfwords) { return Code(symbol, halfwords, 2); }
-Patch Field(size_t optionalHeaderOffset, uint32_t value) { return [=](Bytes& b) { Put(b, OptionalHeader(b) + optionalHeaderOffset, value); }; }
-Patch EntryPointAtSection(int index) { return [=](Bytes& b) { Put(b, OptionalHeader(b) + 16, U32(b, SectionEntry(b, index) + 12)); }; }
-Patch VirtualSizeLess(int index, uint32_t by) { return [=](Bytes& b) { Put(b, SectionEntry(b, index) + 8, U32(b, SectionEntry(b, index) + 8) - by); }; }
-Patch SizeOfOptionalHeader(uint16_t value) { return [=](Bytes& b) { Put(b, OptionalHeader(b) - 4, value, 2); }; }
+Patch Field(OptionalHeaderField field, uint32_t value) { return [=](Bytes& b) { Put(b, Unpatched().optionalHeaderOffset + field, value); }; }
+Patch EntryPointAtSection(int index) { return Field(kEntryPointField, Unpatched().sections[static_cast<size_t>(index)].rva); }
+Patch VirtualSizeLess(int index, uint32_t by)
+{
+    const FileSection& s = Unpatched().sections[static_cast<size_t>(index)];
+    return [=](Bytes& b) { Put(b, s.entryOffset + kVirtualSizeField, s.virtualSize - by); };
+}
+// SizeOfOptionalHeader closes the COFF header, just before the optional header.
+Patch SizeOfOptionalHeader(uint16_t value) { return [=](Bytes& b) { Put(b, Unpatched().optionalHeaderOffset - 4, value, 2); }; }
 // Every even-aligned run of from becomes to.
 Patch Replace(std::vector<uint8_t> from, std::vector<uint8_t> to)
 {
@@ -401,8 +415,8 @@ Patch Replace(std::vector<uint8_t> from, std::vector<uint8_t> to)
 Patch TerminateProcessOrdinal(uint32_t ordinal) { return Replace({0x20, 0x02, 0x00, 0x80}, {uint8_t(ordinal), uint8_t(ordinal >> 8), uint8_t(ordinal >> 16), 0x80}); }
 
 // Where the unpatched image has things, from its own header, section table and symbols.
-uint32_t ImageBase() { return U32(Image(false), OptionalHeader(Image(false)) + 28); }
-std::string SectionStart(int index) { return HexWord(ImageBase() + U32(Image(false), SectionEntry(Image(false), index) + 12)); }
+uint32_t ImageBase() { return Unpatched().imageBase; }
+std::string SectionStart(int index) { return HexWord(ImageBase() + Unpatched().sections[static_cast<size_t>(index)].rva); }
 std::string At(const char* symbol, int offset = 0) { return HexWord(ImageSymbol(symbol).first + static_cast<uint32_t>(offset)); }
 // An address the run chose (a stack pointer, where a stray write landed): any word matches it.
 const std::string kAnyWord = "0x????????";
@@ -433,7 +447,7 @@ const PatchedCase kPatchedCases[] = {
     {"ThunkMovesToPc", Replace({0x9C, 0x46, 0x0C, 0xBC, 0x60, 0x47}, {0x9C, 0x46, 0x0C, 0xBC, 0xE7, 0x46}), [] { return "reached GetModuleFileNameW at " + HexWord(TrapAddress(Trap::GetModuleFileNameW, ServiceState::Arm)) + " in Thumb state: the call did not switch instruction sets"; }},
     {"EntryPointSkipsStackRealignment", Replace({0x07, 0xD0, 0xCD, 0xE3}, {0x00, 0x00, 0xA0, 0xE1}) /* bic sp, sp, #7 -> nop */, Said("called GetModuleFileNameW with sp " + kAnyWord + ", not 8-byte aligned")},
     {"EntryPointInData", EntryPointAtSection(1), [] { return FetchFromData(SectionStart(1)); }},
-    {"EntryPointInHeaders", Field(16, 0x40) /* the PE signature */, [] { return FetchFromData(HexWord(ImageBase() + 0x40)); }},
+    {"EntryPointInHeaders", Field(kEntryPointField, 0x40) /* the PE signature */, [] { return FetchFromData(HexWord(ImageBase() + 0x40)); }},
     {"BssVirtualSizeTooSmall", VirtualSizeLess(1, 0x200), Said("the program wrote past .bss's VirtualSize, at " + kAnyWord)},
     {"WritesIntoItsCode", Code(kEntry, {0xE58F0000}) /* str r0, [pc] */, [] { return "write to the code section at " + At(kEntry, 8) + " (4 bytes) from pc " + At(kEntry); }},
     {"LoopsForever", Code(kEntry, {0xEAFFFFFE}) /* b . */, [] { return "instruction budget of 20000 exceeded at " + At(kEntry); }},
@@ -452,8 +466,8 @@ const PatchedCase kPatchedCases[] = {
     {"OrdinalAbove16Bits", TerminateProcessOrdinal(0x10220), Said("loader: unknown import coredll.dll!#66080")},
     // Loaded at 0x400000, the image runs until its first absolute address: the entry point's jump
     // to the start-up where it was linked.
-    {"ImageBaseAtTheBound", Field(28, 0x400000), [] { return "fetch from unmapped memory at " + At("DeviceStartup") + " (2 bytes) from pc " + At("DeviceStartup"); }},
-    {"ImageBaseAboveTheBound", Field(28, 0x401000), Said("loader: ImageBase outside 0x10000..0x400000 without relocations")},
+    {"ImageBaseAtTheBound", Field(kImageBaseField, 0x400000), [] { return "fetch from unmapped memory at " + At("DeviceStartup") + " (2 bytes) from pc " + At("DeviceStartup"); }},
+    {"ImageBaseAboveTheBound", Field(kImageBaseField, 0x401000), Said("loader: ImageBase outside 0x10000..0x400000 without relocations")},
     {"SizeOfOptionalHeaderIsNotRead", SizeOfOptionalHeader(0xF0), nullptr},
 };
 

@@ -11,14 +11,14 @@ import unittest
 from cryptography import x509
 from cryptography.x509.oid import ExtendedKeyUsageOID
 
-import pe_image_checks as checks
+import pe_image_audit as audit
 from fixtures import (CA, CAB, CHECK_SIGNED, CHECK_UNSIGNED, CUSTOM_CERTIFICATE, KEY, SIGNED, SIGNER, TEST_SIGNING,
                       UNSIGNED, UNSIGNED_CAB, Scratch, authenticode_digest, check_ran, check_said, check_signed,
                       cmake_build, configure, der, flipped, make_pfx, openssl, openssl_verify, packaging, read,
                       self_signed, signature_certificates, signed_digest, signer_and_root, signer_info, stub, verify,
                       write)
 
-SECURITY = checks.DIRECTORY_SECURITY
+SECURITY = audit.DIRECTORY_SECURITY
 
 
 def headers_without_signing_fields(pe, data):
@@ -71,7 +71,7 @@ class SignedFiles(unittest.TestCase):
         for unsigned_path, signed_path in ((UNSIGNED, SIGNED), (CHECK_UNSIGNED, CHECK_SIGNED)):
             with self.subTest(os.path.basename(signed_path())):
                 unsigned, signed = read(unsigned_path()), read(signed_path())
-                plain, pe = checks.parse(unsigned), checks.parse(signed)
+                plain, pe = audit.parse(unsigned), audit.parse(signed)
                 # One certificate table, as a file offset after the sections.
                 self.assertGreaterEqual(pe.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY].VirtualAddress, len(unsigned))
                 self.assertEqual(1, verify(signed_path()).stdout.count("Signature Index:"))
@@ -80,8 +80,8 @@ class SignedFiles(unittest.TestCase):
                 for s in pe.sections:
                     start, end = s.PointerToRawData, s.PointerToRawData + s.SizeOfRawData
                     self.assertEqual(bytes(unsigned[start:end]), bytes(signed[start:end]), s.Name)
-                self.assertEqual([], checks.header_problems(pe, signed=True))
-                self.assertEqual([], checks.section_problems(pe, len(signed)))
+                self.assertEqual([], audit.header_problems(pe, signed=True))
+                self.assertEqual([], audit.section_problems(pe, len(signed)))
 
 
 @unittest.skipIf(CUSTOM_CERTIFICATE, "signed with the user's own certificate")

@@ -1,5 +1,5 @@
 """coredll.dll exports the image imports, with the fixed ordinal of each (CE 5 export list): test data,
-typed here independently of the image's own import list, which the checks hold against it."""
+typed here independently of the image's own import list, which the audits hold against it."""
 
 # (name, ordinal), in the image's import table order.
 IMAGE_IMPORTS_BY_ORDINAL = [

@@ -1,32 +1,39 @@
 """The built device image, checked field by field with pefile and disassembled with binutils."""
+import re
+import subprocess
 import unittest
 
-import loader_checks
-import pe_image_checks as checks
-from image_tools import CHECK_ELF, CHECK_UNSIGNED, ELF, NM, OBJCOPY, OBJDUMP, READELF, UNSIGNED, read
+import pe_image_audit as audit
+from coredll_exports import IMAGE_IMPORTS_BY_ORDINAL
+from image_tools import CHECK_ELF, CHECK_UNSIGNED, ELF, NM, OBJCOPY, OBJDUMP, READELF, READOBJ, UNSIGNED, read
 
 # Each program: 512 bytes of headers and at most five 512-byte blocks of code, strings and import tables.
 SIZE_BUDGET = 3072
 
 
 class UnsignedImage:
-    """The checks every program's image passes; IMAGE and LINKED name its files."""
+    """The audits every program's image passes; IMAGE and LINKED name its files."""
 
     @classmethod
     def setUpClass(cls):
         cls.data = read(cls.IMAGE())
-        cls.pe = checks.parse(cls.data)
-
-    # pefile's header, section and import checks, and the loader view's.
-    def test_as_the_phone_loader_reads_it(self):
-        problems = loader_checks.structural_problems(self.data, checks.elf_symbols(self.LINKED(), NM()))
-        self.assertEqual({name: [] for name in problems}, problems)
+        cls.pe = audit.parse(cls.data)
 
     def test_file_bytes_are_the_linked_program(self):
-        self.assertEqual([], checks.elf_match_problems(self.pe, self.data, self.LINKED(), READELF(), OBJCOPY()))
+        self.assertEqual([], audit.elf_match_problems(self.pe, self.data, self.LINKED(), READELF(), OBJCOPY()))
 
     def test_code_is_armv4t_arm_and_thumb_only(self):
-        self.assertEqual([], checks.text_code_problems(self.pe, self.data, self.LINKED(), NM(), OBJDUMP()))
+        self.assertEqual([], audit.text_code_problems(self.pe, self.data, self.LINKED(), NM(), OBJDUMP()))
+
+    # A second reader of the standard fields, independent of pefile: LLVM's.
+    def test_as_llvm_readobj_reads_it(self):
+        out = subprocess.run([READOBJ(), "--file-headers", "--sections", "--coff-imports", self.IMAGE()],
+                             capture_output=True, text=True, check=True).stdout
+        self.assertIn("Machine: IMAGE_FILE_MACHINE_THUMB (0x1C2)", out)
+        self.assertEqual([".text", ".bss"], re.findall(r"^\s+Name: (\.\w+) \(", out, re.M))
+        self.assertEqual(["coredll.dll"], re.findall(r"^  Name: (\S+)$", out, re.M))
+        self.assertEqual([ordinal for _, ordinal in IMAGE_IMPORTS_BY_ORDINAL],
+                         [int(o) for o in re.findall(r"^  Symbol:\s+\((\d+)\)$", out, re.M)])
 
     def test_within_size_budget(self):
         self.assertLessEqual(len(self.data), SIZE_BUDGET)

@@ -1,6 +1,6 @@
-"""Checks of the device image with an independent PE parser (pefile) and binutils' disassembler.
+"""Audits of the device image with an independent PE parser (pefile) and binutils' disassembler.
 
-Each check returns a list of problems; an empty list means the image passed it. The tests run these
+Each audit returns a list of problems; an empty list means the image passed it. The tests run these
 on the built images and on images broken on purpose.
 """
 import os
@@ -13,7 +13,7 @@ import pefile
 from coredll_exports import IMAGE_IMPORTS, ORDINALS
 from image_tools import env
 
-# The CE 5 loader's numbers, named once for the image checks: where it places an EXE without
+# The CE 5 loader's numbers, named once for the image audits: where it places an EXE without
 # relocations, Windows Mobile 6's version (CE 5.02: the newest subsystem version it takes; 4.20 and
 # older mark a legacy program), the flag of an import by ordinal and the ordinal's 31 bits below it.
 LOWEST_IMAGE_BASE, HIGHEST_IMAGE_BASE, IMAGE_BASE_ALIGNMENT = 0x10000, 0x400000, 0x10000

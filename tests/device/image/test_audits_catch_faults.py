@@ -1,16 +1,13 @@
-"""The image checks fail on images broken on purpose: a wrong field, a stray section, foreign code, and
-what only a reader that follows the phone's loader notices."""
+"""The image audits fail on images broken on purpose: a wrong field, a stray section, foreign code."""
 import struct
 import unittest
 
-import loader_checks
-import loader_view
-import pe_image_checks as checks
+import pe_image_audit as audit
 from image_tools import ELF, NM, OBJCOPY, OBJDUMP, READELF, UNSIGNED, read
 
 
 def pe_offsets(data):
-    pe = checks.parse(data)
+    pe = audit.parse(data)
     return pe, pe.OPTIONAL_HEADER.get_file_offset(), pe.FILE_HEADER.get_file_offset()
 
 
@@ -32,10 +29,10 @@ class BrokenImages(unittest.TestCase):
 
     def test_wrong_bytes_are_caught(self):
         first, text_raw = self.pe.sections[0].get_file_offset(), self.pe.sections[0].PointerToRawData
-        headers = lambda pe, data: checks.header_problems(pe)
-        sections = lambda pe, data: checks.section_problems(pe, len(data))
-        imports = lambda pe, data: checks.import_problems(pe)
-        linked = lambda pe, data: checks.elf_match_problems(pe, data, ELF(), READELF(), OBJCOPY())
+        headers = lambda pe, data: audit.header_problems(pe)
+        sections = lambda pe, data: audit.section_problems(pe, len(data))
+        imports = lambda pe, data: audit.import_problems(pe)
+        linked = lambda pe, data: audit.elf_match_problems(pe, data, ELF(), READELF(), OBJCOPY())
         # name: (the check, offset, format, value, the reason it must give)
         cases = {
             "Machine x86": (headers, self.coff + 0, "<H", 0x014C, "Machine is 0x14c"),
@@ -58,17 +55,17 @@ class BrokenImages(unittest.TestCase):
         for name, (check, offset, fmt, value, reason) in cases.items():
             with self.subTest(name):
                 data = patched(self.good, (offset, fmt, value))
-                self.assertReason(check(checks.parse(data), data), reason)
+                self.assertReason(check(audit.parse(data), data), reason)
 
     def test_stray_section_is_caught(self):
         # A third entry, a copy of .bss's at 0x3000, with the section count and SizeOfImage to match.
         table = self.pe.sections[0].get_file_offset()
         stray = b".stray\0\0" + self.good[table + 48: table + 52] + struct.pack("<I", 0x3000) + self.good[table + 56: table + 80]
         data = patched(self.good, (table + 80, "40s", stray), (self.coff + 2, "<H", 3), (self.opt + 56, "<I", 0x4000))
-        self.assertReason(checks.section_problems(checks.parse(data), len(data)), "b'.stray'")
+        self.assertReason(audit.section_problems(audit.parse(data), len(data)), "b'.stray'")
 
     def test_foreign_code_is_caught(self):
-        symbols = checks.elf_symbols(ELF(), NM())
+        symbols = audit.elf_symbols(ELF(), NM())
         text = self.pe.sections[0]
 
         def offset(address):
@@ -104,65 +101,20 @@ class BrokenImages(unittest.TestCase):
             with self.subTest(name):
                 data = bytearray(self.good)
                 data[offset(address): offset(address) + len(patch)] = patch
-                problems = checks.text_code_problems(checks.parse(data), data, ELF(), NM(), OBJDUMP())
+                problems = audit.text_code_problems(audit.parse(data), data, ELF(), NM(), OBJDUMP())
                 self.assertTrue(any(p.startswith(f"{address:x}: ") and reason in p for p in problems),
                                 f"expected {reason!r} at {address:x} among {problems}")
         with self.subTest("entry point in Thumb code"):
             data = patched(self.good, (self.opt + 16, "<I", rilfunc - self.pe.OPTIONAL_HEADER.ImageBase))
-            self.assertReason(checks.text_code_problems(checks.parse(data), data, ELF(), NM(), OBJDUMP()), "the entry point")
+            self.assertReason(audit.text_code_problems(audit.parse(data), data, ELF(), NM(), OBJDUMP()), "the entry point")
         with self.subTest("callback handed over in Thumb state"):
             data = bytearray(self.good)
             literals = [i for i in range(text.PointerToRawData, text.PointerToRawData + text.SizeOfRawData, 4)
                         if struct.unpack_from("<I", data, i)[0] == wrapped]
             self.assertEqual(1, len(literals))
             struct.pack_into("<I", data, literals[0], rilfunc | 1)
-            problems = checks.text_code_problems(checks.parse(data), data, ELF(), NM(), OBJDUMP())
+            problems = audit.text_code_problems(audit.parse(data), data, ELF(), NM(), OBJDUMP())
             self.assertTrue(any("Thumb address" in p for p in problems), problems)
-
-
-class LoaderViewFaults(unittest.TestCase):
-    """Each broken image is caught by one loader-view check and passes pefile's header, section and
-    import checks and every other loader-view check. (The file-against-ELF comparison flags any
-    changed byte, so it is left out here.)"""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.good = read(UNSIGNED())
-        cls.pe = checks.parse(cls.good)
-        cls.view = loader_view.View(cls.good)
-        cls.symbols = checks.elf_symbols(ELF(), NM())
-
-    def descriptor(self):
-        return self.pe.get_offset_from_rva(self.view.import_rva)
-
-    def test_each_fault_is_caught_by_its_own_check_only(self):
-        d = self.descriptor()
-        (_, lookup, iat, entries), = self.view.descriptors()
-        opt = self.pe.OPTIONAL_HEADER.get_file_offset()
-        iat_directory = opt + 96 + 12 * 8
-        bss_table_entry = self.view.lfanew + loader_view.SECTION_TABLE_OFFSET + 40
-        coff = self.pe.FILE_HEADER.get_file_offset()
-        # A second table past the real one, where a SizeOfOptionalHeader of 304 points: it differs in
-        # .bss's VirtualSize only, so pefile's checks pass while the loader uses the real table.
-        table = self.view.lfanew + loader_view.SECTION_TABLE_OFFSET
-        decoy = bytearray(self.good[table: table + 80])
-        struct.pack_into("<I", decoy, 48, self.view.sections[1][1] + 0x100)
-        cases = {
-            # pefile falls back to FirstThunk, so it still sees every import; the loader binds none.
-            "import walk": [(d, "<I", 0), (d + 16, "<I", lookup)],
-            # The loader's writes would land on the program's own variables.
-            "address table": [(d + 16, "<I", iat + 4), (iat_directory, "<I", iat + 4)],
-            # The classic layout with the address table in a copy of the lookup table, read-only.
-            "address table writable": [(d + 16, "<I", lookup), (iat_directory, "<I", lookup)],
-            "virtual size": [(bss_table_entry + 8, "<I", self.view.sections[1][1] - 16)],
-            "section table": [(coff + 16, "<H", 304)] + [(table + 80 + i, "B", b) for i, b in enumerate(decoy)],
-            "subsystem version": [(opt + 50, "<H", 3)],
-        }
-        for check, patches in cases.items():
-            with self.subTest(check):
-                problems = loader_checks.structural_problems(patched(self.good, *patches), self.symbols)
-                self.assertNotEqual([], problems.pop(check))
-                self.assertEqual({name: [] for name in problems}, problems)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,62 @@
+"""Both images as the phone's loader reads them, judged on the emulated phone's loader's report; and
+images broken on purpose, each caught by one loader check only, that pass pefile's checks."""
+import struct
+import unittest
+
+import loader_audit
+import pe_image_audit as audit
+from image_tools import CHECK_ELF, CHECK_UNSIGNED, ELF, NM, UNSIGNED, env, read
+
+
+def clean(problems):
+    return {name: [] for name in problems}
+
+
+class ImagesAsLoaded(unittest.TestCase):
+    def test_both_programs(self):
+        for image, elf in ((UNSIGNED, ELF), (CHECK_UNSIGNED, CHECK_ELF)):
+            with self.subTest(image()):
+                problems = loader_audit.structural_problems(read(image()), audit.elf_symbols(elf(), NM()))
+                self.assertEqual(clean(problems), problems)
+
+
+class LoaderFaults(unittest.TestCase):
+    def test_each_fault_is_caught_by_its_own_check_only(self):
+        good = read(UNSIGNED())
+        pe, report = audit.parse(good), loader_audit.loader_report(good)
+        symbols = audit.elf_symbols(ELF(), NM())
+        (imports,) = report["imports"]
+        d = pe.get_offset_from_rva(report["import_rva"])
+        opt = pe.OPTIONAL_HEADER.get_file_offset()
+        iat_directory = opt + 96 + 12 * 8
+        text, bss = report["sections"]
+        # A second table past the real one, where a SizeOfOptionalHeader of 304 points: it differs in
+        # .bss's VirtualSize only, so pefile's checks pass while the loader uses the real table.
+        decoy = bytearray(good[text["entry_offset"]: text["entry_offset"] + 80])
+        struct.pack_into("<I", decoy, 48, bss["virtual_size"] + 0x100)
+        cases = {
+            # pefile falls back to FirstThunk, so it still sees every import; the loader binds none.
+            "import walk": [(d, "<I", 0), (d + 16, "<I", imports["lookup_rva"])],
+            # The loader's writes would land on the program's own variables.
+            "address table": [(d + 16, "<I", imports["address_table_rva"] + 4), (iat_directory, "<I", imports["address_table_rva"] + 4)],
+            # The classic layout with the address table in a copy of the lookup table, read-only.
+            "address table writable": [(d + 16, "<I", imports["lookup_rva"]), (iat_directory, "<I", imports["lookup_rva"])],
+            "virtual size": [(bss["entry_offset"] + 8, "<I", bss["virtual_size"] - 16)],
+            "section table": [(pe.FILE_HEADER.get_file_offset() + 16, "<H", 304)]
+                             + [(text["entry_offset"] + 80 + i, "B", b) for i, b in enumerate(decoy)],
+            # Newer than CE 5.02: the loader refuses it.
+            "loader verdict": [(opt + 50, "<H", 3)],
+        }
+        for check, patches in cases.items():
+            with self.subTest(check):
+                data = bytearray(good)
+                for offset, fmt, value in patches:
+                    struct.pack_into(fmt, data, offset, value)
+                problems = loader_audit.structural_problems(data, symbols)
+                self.assertNotEqual([], problems.pop(check))
+                self.assertEqual(clean(problems), problems)
+
+
+if __name__ == "__main__":
+    env("EMULATED_PHONE")
+    unittest.main()
