@@ -56,7 +56,6 @@ RadioModel g_model([](const std::string& line, const ModemAnswer& answer) {
 std::map<uint32_t, std::unique_ptr<Connection>> g_connections;
 
 std::string Pointer(const void* p) { return HexWord(static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p))); }
-std::string Result(HRESULT hr) { return HexWord(static_cast<uint32_t>(hr)); }
 
 void Deliver(const Connection& c, const Delivery& d)
 {
@@ -109,11 +108,11 @@ __attribute__((constructor)) void OnLoad()
 extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RILNOTIFYCALLBACK pfnNotify,
                                   DWORD dwNotificationClasses, DWORD dwParam, HRIL* lphRil)
 {
-    TraceLine("call RIL_Initialize index=" + std::to_string(dwIndex) + " result_cb=" +
-              Pointer(reinterpret_cast<void*>(pfnResult)) + " notify_cb=" + Pointer(reinterpret_cast<void*>(pfnNotify)) +
-              " classes=" + HexWord(dwNotificationClasses) + " param=" + HexWord(dwParam) + " handle_ptr=" + Pointer(lphRil));
+    TraceCall("RIL_Initialize", {std::to_string(dwIndex), Pointer(reinterpret_cast<void*>(pfnResult)),
+                                 Pointer(reinterpret_cast<void*>(pfnNotify)), HexWord(dwNotificationClasses), HexWord(dwParam),
+                                 Pointer(lphRil)});
     auto finish = [](HRESULT hr, std::optional<uint32_t> written) {
-        TraceLine("return RIL_Initialize hr=" + Result(hr) + " handle=" + (written ? Pointer(HrilOf(*written)) : std::string("unwritten")));
+        TraceReturn("RIL_Initialize", static_cast<uint32_t>(hr), written ? Pointer(HrilOf(*written)) : kHandleUnwritten);
         return hr;
     };
     SwitchReading reading = ReadSimSwitches(ProcessEnvironment(), kDefaultStateFile);
@@ -135,8 +134,8 @@ extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RI
 #ifndef SIM_PHONE_WITHOUT_DEVSPECIFIC
 extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSize)
 {
-    TraceLine("call RIL_DevSpecific handle=" + Pointer(hRil) + " size=" + std::to_string(dwSize) + " bytes=" +
-              (lpbParams && dwSize <= kMaxCommandBlockSize ? HexBytes(lpbParams, dwSize) : std::string("unreadable")));
+    TraceCall("RIL_DevSpecific", {Pointer(hRil), std::to_string(dwSize),
+                                  lpbParams && dwSize <= kMaxCommandBlockSize ? HexBytes(lpbParams, dwSize) : "unreadable"});
     const uint32_t handle = HandleOf(hRil);
     std::unique_lock<std::mutex> lock(g_lock);
     const Returned r = g_model.DevSpecific(handle, lpbParams, dwSize, NowMs());
@@ -150,14 +149,14 @@ extern "C" HRESULT RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSiz
         });
     }
     lock.unlock();
-    TraceLine("return RIL_DevSpecific hr=" + Result(r.hr));
+    TraceReturn("RIL_DevSpecific", static_cast<uint32_t>(r.hr));
     return r.hr;
 }
 #endif
 
 extern "C" HRESULT RIL_Deinitialize(HRIL hRil)
 {
-    TraceLine("call RIL_Deinitialize handle=" + Pointer(hRil));
+    TraceCall("RIL_Deinitialize", {Pointer(hRil)});
     const uint32_t handle = HandleOf(hRil);
     std::unique_ptr<Connection> c;
     HRESULT hr = E_HANDLE;
@@ -176,6 +175,6 @@ extern "C" HRESULT RIL_Deinitialize(HRIL hRil)
         }
     }
     if (c) c->worker.join();
-    TraceLine("return RIL_Deinitialize hr=" + Result(hr));
+    TraceReturn("RIL_Deinitialize", static_cast<uint32_t>(hr));
     return hr;
 }

@@ -15,7 +15,24 @@
 namespace {
 std::mutex g_traceLock;
 int g_traceFd = -1;
+
+struct CallFields {
+    const char* entryPoint;
+    std::vector<std::string> compared, rest;
+};
+const CallFields kCalls[] = {{"RIL_Initialize", {"index", "result_cb", "notify_cb", "classes", "param"}, {"handle_ptr"}},
+                             {"RIL_DevSpecific", {"handle", "size"}, {"bytes"}},
+                             {"RIL_Deinitialize", {"handle"}, {}}};
+const CallFields* FieldsOf(const std::string& entryPoint)
+{
+    for (const CallFields& c : kCalls) {
+        if (entryPoint == c.entryPoint) return &c;
+    }
+    return nullptr;
+}
 }  // namespace
+
+const char kHandleUnwritten[] = "unwritten";
 
 bool OpenTrace(const std::string& path)
 {
@@ -79,4 +96,48 @@ std::vector<TraceEvent> Select(const std::vector<TraceEvent>& trace, const std::
         if (e.kind == kind && e.what == what) out.push_back(e);
     }
     return out;
+}
+
+void TraceCall(const std::string& entryPoint, const std::vector<std::string>& values)
+{
+    const CallFields& fields = *FieldsOf(entryPoint);
+    std::string line = "call " + entryPoint;
+    for (size_t i = 0; i < values.size(); ++i)
+        line += " " + (i < fields.compared.size() ? fields.compared[i] : fields.rest.at(i - fields.compared.size())) + "=" + values[i];
+    TraceLine(line);
+}
+
+void TraceReturn(const std::string& entryPoint, unsigned long hr, const std::string& handle)
+{
+    TraceLine("return " + entryPoint + " hr=" + HexWord(hr) + (handle.empty() ? "" : " handle=" + handle));
+}
+
+std::vector<TracedCall> TracedCalls(const std::vector<TraceEvent>& trace)
+{
+    std::vector<TracedCall> calls;
+    for (const TraceEvent& e : trace) {
+        if (e.kind != "call") continue;
+        TracedCall call{e.what, {}, {}};
+        if (const CallFields* fields = FieldsOf(e.what)) {
+            for (const std::string& field : fields->compared) {
+                const auto it = e.fields.find(field);
+                call.arguments.push_back(it == e.fields.end() ? ~0ull : std::stoull(it->second, nullptr, 0));
+            }
+        }
+        const auto bytes = e.fields.find("bytes");
+        for (size_t i = 0; bytes != e.fields.end() && i + 1 < bytes->second.size(); i += 2)
+            call.block.push_back(static_cast<uint8_t>(std::stoul(bytes->second.substr(i, 2), nullptr, 16)));
+        calls.push_back(call);
+    }
+    return calls;
+}
+
+std::optional<uint64_t> HandleWritten(const std::vector<TraceEvent>& trace)
+{
+    std::optional<uint64_t> handle;
+    for (const TraceEvent& e : Select(trace, "return", "RIL_Initialize")) {
+        const auto it = e.fields.find("handle");
+        if (it != e.fields.end() && it->second != kHandleUnwritten) handle = std::stoull(it->second, nullptr, 0);
+    }
+    return handle;
 }

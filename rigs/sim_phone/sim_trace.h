@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,23 @@ struct TraceEvent {
     std::string what;  // entry point or callback name: "RIL_Initialize", "result", "notify", ...
     std::map<std::string, std::string> fields;
 };
+
+// The schema of the entry points' lines, written and read only here. A call line names the entry
+// point's arguments, those a run record compares first, then the rest (a pointer, the block's bytes).
+void TraceCall(const std::string& entryPoint, const std::vector<std::string>& values);
+// "return <entry point> hr=<hr>", then handle=<written handle or "unwritten"> when one is given.
+void TraceReturn(const std::string& entryPoint, unsigned long hr, const std::string& handle = "");
+extern const char kHandleUnwritten[];
+
+// A call line read back: the compared arguments in order (~0 where missing), the block if any.
+struct TracedCall {
+    std::string entryPoint;
+    std::vector<uint64_t> arguments;
+    std::vector<uint8_t> block;
+};
+std::vector<TracedCall> TracedCalls(const std::vector<TraceEvent>& trace);
+// The handle the last RIL_Initialize wrote, if it wrote one.
+std::optional<uint64_t> HandleWritten(const std::vector<TraceEvent>& trace);
 
 // The whole trace, and the events of one kind and name in it, in order.
 std::vector<TraceEvent> ReadTrace(const std::string& path);

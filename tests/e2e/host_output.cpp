@@ -43,43 +43,13 @@ double HostStamp(const std::string& stderrText, const std::string& event)
     return -1;
 }
 
-namespace {
-
-uint64_t Number(const TraceEvent& e, const std::string& field)
-{
-    const auto it = e.fields.find(field);
-    return it == e.fields.end() ? ~0ull : std::stoull(it->second, nullptr, 0);
-}
-
-std::vector<uint8_t> Bytes(const std::string& hex)
-{
-    std::vector<uint8_t> bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
-
-}  // namespace
-
 RunRecord RecordOfHostRun(int exitCode, const std::string& stderrText, const std::vector<TraceEvent>& trace)
 {
     RunRecord run;
     run.exitCode = exitCode;
     run.debugLines = DebugLines(stderrText);
     for (const BoxLine& b : Boxes(stderrText)) run.boxes.push_back({b.text, b.caption, b.style});
-    const std::map<std::string, std::vector<std::string>> argsOf = {
-        {"RIL_Initialize", {"index", "result_cb", "notify_cb", "classes", "param"}},
-        {"RIL_DevSpecific", {"handle", "size"}},
-        {"RIL_Deinitialize", {"handle"}}};
-    for (const TraceEvent& e : trace) {
-        if (e.kind == "return" && e.what == "RIL_Initialize" && e.fields.at("handle") != "unwritten")
-            run.handleWritten = Number(e, "handle");
-        if (e.kind != "call") continue;
-        RecordedCall call{e.what, {}, {}};
-        if (argsOf.count(e.what)) {
-            for (const std::string& field : argsOf.at(e.what)) call.args.push_back(Number(e, field));
-        }
-        if (e.fields.count("bytes")) call.block = Bytes(e.fields.at("bytes"));
-        run.radioCalls.push_back(call);
-    }
+    run.handleWritten = HandleWritten(trace);
+    for (const TracedCall& c : TracedCalls(trace)) run.radioCalls.push_back({c.entryPoint, c.arguments, c.block});
     return run;
 }
