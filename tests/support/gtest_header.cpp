@@ -1,0 +1,1 @@
+// Only the precompiled GoogleTest header is made from this target.
