@@ -6,7 +6,7 @@ from coredll_exports import IMAGE_IMPORTS, ORDINALS
 from loader_view import SECTION_TABLE_OFFSET, View
 
 
-def import_walk_problems(view):
+def import_walk_problems(view, expected=IMAGE_IMPORTS):
     """Walks the descriptors as the loader does and checks that it binds exactly coredll's ordinals."""
     walked = view.descriptors()
     if not walked:
@@ -23,8 +23,8 @@ def import_walk_problems(view):
                 problems.append(f"{dll}: ordinal {entry & checks.ORDINAL_MASK} is not one of coredll's exports we know")
             else:
                 names.append(ORDINALS[entry & checks.ORDINAL_MASK])
-        if dll == "coredll.dll" and names != IMAGE_IMPORTS and len(names) == len(entries):
-            problems.append(f"coredll imports are {names}, expected {IMAGE_IMPORTS}")
+        if dll == "coredll.dll" and names != expected and len(names) == len(entries):
+            problems.append(f"coredll imports are {names}, expected {expected}")
     return problems
 
 
@@ -91,15 +91,15 @@ def subsystem_version_problems(view):
     return []
 
 
-def structural_problems(data, symbols):
+def structural_problems(data, symbols, imports=IMAGE_IMPORTS):
     """Every structural check by name, pefile's and the loader view's (not the file-against-ELF
     comparison, which flags any changed byte)."""
     pe, view = checks.parse(data), View(data)
     return {
         "pefile headers": checks.header_problems(pe),
         "pefile sections": checks.section_problems(pe, len(data)),
-        "pefile imports": checks.import_problems(pe),
-        "import walk": import_walk_problems(view),
+        "pefile imports": checks.import_problems(pe, imports),
+        "import walk": import_walk_problems(view, imports),
         "address table": address_table_problems(view, symbols),
         "address table writable": address_table_writable_problems(view),
         "virtual size": virtual_size_problems(view, symbols),
