@@ -23,8 +23,8 @@ Scenario Query(const char* name, Rigs rigs, PhoneDescription phone, std::vector<
 {
     const bool sends = calls.size() == kAllRadioCalls.size();
     box += phone.trust == TrustLevel::Privileged ? kCheckRunsPrivileged : kCheckRunsNormal;
-    return {.name = name, .program = Program::Check, .phone = phone, .radioCalls = calls, .block = sends ? kQueryTimeZoneUpdate : std::vector<uint8_t>(),
-            .debugLines = lines, .boxTexts = {box}, .boxStyle = style, .settingBefore = setting, .settingAfter = setting,
+    return {.name = name, .program = Program::Check, .phone = phone, .radioCalls = calls, .sendsWithHandleZero = phone.init == InitBehaviour::Fail,
+            .block = sends ? kQueryTimeZoneUpdate : std::vector<uint8_t>(), .debugLines = lines, .boxTexts = {box}, .boxStyle = style, .settingBefore = setting, .settingAfter = setting,
             .wholeProcess = rigs.wholeProcess, .crossed = rigs.crossed};
 }
 
@@ -51,8 +51,6 @@ std::vector<Scenario> CheckScenarios()
         Query("CheckModemError", kEveryRig, {.modem = ModemReply::Error}, {kCheckEnter, CheckAnswerLine(3, 4)}, CheckLayerError("0x81000501"), kExclamation),
         Query("CheckModemCmeError", kEveryRig, {.modem = ModemReply::CmeError}, {kCheckEnter, CheckAnswerLine(3, 4)}, CheckNotSupported("0x81000705"), kExclamation),
         Query("CheckRadioOff", kEveryRig, {.modem = ModemReply::RadioOff}, {kCheckEnter, CheckAnswerLine(3, 4)}, CheckRadioUnavailable("0x81000D60"), kExclamation),
-        Query("CheckErrorAsText", kFake, {.modem = ModemReply::Error, .answer = ErrorAsText}, {kCheckEnter, CheckAnswerLine(3, 9)},
-              CheckModemRefused("ERROR"), kExclamation),
         Query("CheckCmeErrorAsText", kEveryRig, {.modem = ModemReply::CmeError, .answer = ErrorAsText}, {kCheckEnter, CheckAnswerLine(3, 17)},
               CheckModemRefused("+CME ERROR: 4"), kExclamation),
         Query("CheckAnswerBeforeSendReturns", kFake, {.result = BeforeReturn}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOff, kInformation, 0),
@@ -67,18 +65,13 @@ std::vector<Scenario> CheckScenarios()
         Query("CheckRequestRefused", kCrossed, {.refuse = E_FAIL}, {CheckErrorLine(E_FAIL)}, CheckRequestRefused("0x80004005"), kExclamation),
         Query("CheckRefusedNotReady", kEveryRig, {.refuse = static_cast<HRESULT>(RIL_E_NOTREADY)}, {CheckErrorLine(static_cast<HRESULT>(RIL_E_NOTREADY))},
               CheckNotReady("0x81000056"), kExclamation),
-        Query("CheckRefusedRadioOff", kFake, {.refuse = static_cast<HRESULT>(RIL_E_RADIOOFF)}, {CheckErrorLine(static_cast<HRESULT>(RIL_E_RADIOOFF))},
-              CheckRadioUnavailable("0x81000D60"), kExclamation),
         // The connection's own state: opened before the radio is up, or not opened at all.
         Query("CheckRadioNotReady", kEveryRig, {.init = InitBehaviour::RadioNotReady}, {CheckInitializeLine(S_FALSE)}, kCheckRadioNotUp, kExclamation, 1,
               {"RIL_Initialize", "RIL_Deinitialize"}),
-        Query("CheckInitializeFailsWithHandle", kFake, {.init = InitBehaviour::FailWithHandle}, {CheckInitializeLine(E_FAIL)},
-              CheckNoConnection("0x80004005"), kExclamation, 1, {"RIL_Initialize"}),
+        Query("CheckInitializeFails", kEveryRig, {.init = InitBehaviour::Fail}, {CheckInitializeLine(E_FAIL)}, CheckNoConnection("0x80004005"), kExclamation, 1,
+              {"RIL_Initialize"}),
         Query("CheckRunsNormal", kEveryRig, {.trust = TrustLevel::Normal}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOn, kInformation),
     };
-    rows.push_back(Query("CheckInitializeFails", kEveryRig, {.init = InitBehaviour::Fail}, {CheckInitializeLine(E_FAIL)}, CheckNoConnection("0x80004005"),
-                         kExclamation, 1, {"RIL_Initialize"}));
-    rows.back().sendsWithHandleZero = true;
     rows.push_back({.name = "CheckLibraryAbsent", .program = Program::Check, .phone = {.library = Library::Absent},
                     .debugLines = {kBindFail}, .boxTexts = {kCheckNoRadioLayer + kCheckRunsPrivileged}, .crossed = true});
     return rows;

@@ -32,10 +32,8 @@ void ExpectOutcome(const Scenario& s, const RunRecord& run, const std::vector<st
     // The send and the close go to the handle RIL_Initialize wrote, or to 0.
     const uint64_t handle = s.sendsWithHandleZero ? 0 : run.handleWritten.value_or(0);
     for (size_t i = 1; i < run.radioCalls.size(); ++i) {
-        const RecordedCall& c = run.radioCalls[i];
-        const bool send = c.name == "RIL_DevSpecific";
-        const std::vector<uint64_t> args = send ? std::vector<uint64_t>{handle, s.block.size()} : std::vector<uint64_t>{handle};
-        EXPECT_EQ(args, c.args) << c.name;
-        EXPECT_EQ(send ? s.block : std::vector<uint8_t>(), c.block);
+        const bool send = run.radioCalls[i].name == "RIL_DevSpecific";
+        EXPECT_EQ((send ? std::vector<uint64_t>{handle, s.block.size()} : std::vector<uint64_t>{handle}), run.radioCalls[i].args);
+        EXPECT_EQ(send ? s.block : std::vector<uint8_t>(), run.radioCalls[i].block);
     }
 }

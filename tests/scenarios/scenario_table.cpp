@@ -45,8 +45,7 @@ const std::vector<Scenario>& Scenarios()
         // The radio off (flight mode): the layer answers ERROR with RIL_E_RADIOOFF, the setting stays.
         {.name = "RadioOff", .phone = {.modem = ModemReply::RadioOff, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kError}},
         // Opened before the radio is up (S_FALSE), Clockward sends all the same; each fate of the request.
-        {.name = "RadioNotReadyThenCarriedOut", .phone = {.init = InitBehaviour::RadioNotReady, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock,
-         .debugLines = {kEnter, kOk}, .settingAfter = 0},
+        {.name = "RadioNotReadyThenCarriedOut", .phone = {.init = InitBehaviour::RadioNotReady, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kOk}, .settingAfter = 0},
         {.name = "RadioNotReadyRefused", .phone = {.init = InitBehaviour::RadioNotReady, .refuse = static_cast<HRESULT>(RIL_E_RADIONOTPRESENT), .result = AtDeinit},
          .radioCalls = kAll, .block = kBlock, .debugLines = {SendErrorLine(static_cast<HRESULT>(RIL_E_RADIONOTPRESENT))}, .boxTexts = {kSendBox}, .wholeProcess = false},
         {.name = "RadioNotReadyAnsweredRadioOff", .phone = {.init = InitBehaviour::RadioNotReady, .modem = ModemReply::RadioOff, .result = AtDeinit},
@@ -67,20 +66,11 @@ bool PrepareModem(const Scenario& s, const std::string& stateFile, std::string* 
     return s.settingBefore == 1 || WriteTimeZoneUpdate(stateFile, s.settingBefore, why);
 }
 
-std::vector<Scenario> WholeProcessScenarios()
+std::vector<Scenario> WholeProcessScenarios(bool onTheHost)
 {
     std::vector<Scenario> rows;
     for (const Scenario& s : Scenarios()) {
-        if (s.wholeProcess) rows.push_back(s);
-    }
-    return rows;
-}
-
-std::vector<Scenario> HostScenarios()
-{
-    std::vector<Scenario> rows;
-    for (const Scenario& s : WholeProcessScenarios()) {
-        if (s.phone.trust == TrustLevel::Privileged) rows.push_back(s);
+        if (s.wholeProcess && (!onTheHost || s.phone.trust == TrustLevel::Privileged)) rows.push_back(s);
     }
     return rows;
 }

@@ -62,8 +62,7 @@ std::vector<Scenario> CheckScenarios();
 const Scenario& NamedScenario(const std::string& name);
 // The rows the whole-process rigs run: all on the emulated phone; on the host those its services
 // can lay out (they answer privileged).
-std::vector<Scenario> WholeProcessScenarios();
-std::vector<Scenario> HostScenarios();
+std::vector<Scenario> WholeProcessScenarios(bool onTheHost = false);
 
 // Test names and failure messages show the scenario's name rather than its bytes.
 inline void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }

@@ -123,8 +123,6 @@ struct BoxCase : NamedRow {
     DWORD trust = OEM_CERTIFY_TRUST;
     std::string trustLine = kCheckRunsPrivileged;
 };
-// A RIL error code as the layer hands it, little-endian.
-std::string Code(DWORD code) { return std::string(reinterpret_cast<const char*>(&code), sizeof code); }
 const UINT kInfo = 0x40, kWarn = 0x30;
 const BoxCase kBoxes[] = {
     {"OffAfterAStaleResult", {{1, 7, "\r\n*AETZ: 1\r\n"}, {1, 0x42, kOffAnswer}}, kCheckOff, kInfo},
@@ -133,10 +131,10 @@ const BoxCase kBoxes[] = {
     {"UnreadableShowsThe32FirstBytes", {{1, 0x42, kFiller}}, CheckUnreadable(std::string(32, 'x') + "..."), kWarn},
     {"RefusedShowsTheModemsLine", {{3, 0x42, "\r\n+CME ERROR: 4\r\n"}}, CheckModemRefused("+CME ERROR: 4"), kWarn},
     // A code by its class, or by the two that say wait; any other code as it is.
-    {"RadioNotPresentIsUnavailable", {{3, 0x42, Code(0x81000D5F)}}, CheckRadioUnavailable("0x81000D5F"), kWarn},
-    {"TimedOutSaysWait", {{3, 0x42, Code(0x81000057)}}, CheckNotReady("0x81000057"), kWarn},
-    {"NotAllowedIsNotSupported", {{3, 0x42, Code(0x81000704)}}, CheckNotSupported("0x81000704"), kWarn},
-    {"OtherFacilityIsUnexplained", {{3, 0x42, Code(0x80070D60)}}, CheckLayerError("0x80070D60"), kWarn},
+    {"RadioNotPresentIsUnavailable", {{3, 0x42, std::string("\x5F\x0D\x00\x81", 4)}}, CheckRadioUnavailable("0x81000D5F"), kWarn},
+    {"TimedOutSaysWait", {{3, 0x42, std::string("\x57\x00\x00\x81", 4)}}, CheckNotReady("0x81000057"), kWarn},
+    {"NotAllowedIsNotSupported", {{3, 0x42, std::string("\x04\x07\x00\x81", 4)}}, CheckNotSupported("0x81000704"), kWarn},
+    {"OtherFacilityIsUnexplained", {{3, 0x42, std::string("\x60\x0D\x07\x80", 4)}}, CheckLayerError("0x80070D60"), kWarn},
     {"ErrorWithoutCodeOrLineIsUnreadable", {{3, 0x42, ""}}, CheckUnreadable(""), kWarn},
     {"UnknownTrustLevelByNumber", {{1, 0x42, kOffAnswer}}, kCheckOff, kInfo, 0, "\nThe check's trust level: 0x00000000."},
 };

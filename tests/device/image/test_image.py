@@ -12,8 +12,7 @@ CLOCKWARD_BUDGET, CHECK_BUDGET = 3072, 4096
 
 
 class UnsignedImage:
-    """The checks every program's image passes; IMAGE and LINKED name its files, IMPORTS its coredll
-    imports, BUDGET its largest size."""
+    """The checks every program's image passes; IMAGE and LINKED name its files, IMPORTS and BUDGET its own."""
 
     @classmethod
     def setUpClass(cls):
