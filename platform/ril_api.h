@@ -28,7 +28,7 @@ const DWORD RIL_RESULT_ERROR = 0x00000003u;
 
 // With RIL_RESULT_ERROR, lpData holds one of these (a DWORD); a refusal may return one too. Severity
 // error, facility 0x100, then an 8-bit error class and an 8-bit value.
-const DWORD RIL_ERROR_BASE = 0x81000000u;
+inline bool IsRilError(DWORD code) { return (code & 0xFFFF0000u) == 0x81000000u; }
 inline DWORD RilErrorClass(DWORD code) { return (code >> 8) & 0xFFu; }
 const DWORD RIL_ERRORCLASS_MOBILEUNSUPPORTED = 0x07u;  // the phone does not support or allow the operation
 const DWORD RIL_ERRORCLASS_RADIOUNAVAILABLE = 0x0Du;   // the radio module is off or may not be present

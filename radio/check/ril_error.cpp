@@ -6,7 +6,7 @@
 
 RIL_ERROR_MEANING ExplainRilError(DWORD code)
 {
-    if ((code & 0xFFFF0000u) != RIL_ERROR_BASE) return RIL_ERROR_UNEXPLAINED;
+    if (!IsRilError(code)) return RIL_ERROR_UNEXPLAINED;
     if (code == RIL_E_NOTREADY || code == RIL_E_TIMEDOUT) return RIL_ERROR_NOT_READY;
     if (RilErrorClass(code) == RIL_ERRORCLASS_RADIOUNAVAILABLE) return RIL_ERROR_RADIO_UNAVAILABLE;
     if (RilErrorClass(code) == RIL_ERRORCLASS_MOBILEUNSUPPORTED) return RIL_ERROR_NOT_SUPPORTED;
