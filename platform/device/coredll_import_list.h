@@ -1,6 +1,7 @@
-// The coredll.dll functions the image imports, by the ordinal coredll exports each one under, in
-// the import table's order. Read through the preprocessor by coredll_imports.S and by the emulator.
-// Each line is COREDLL_IMPORT(name, ordinal); the includer defines COREDLL_IMPORT.
+// The coredll.dll functions both images import, by the ordinal coredll exports each one under, in
+// the import table's order; a program's own imports follow them (PROGRAM_COREDLL_IMPORTS). Read
+// through the preprocessor by coredll_imports.S and by the emulator. Each line is
+// COREDLL_IMPORT(name, ordinal); the includer defines COREDLL_IMPORT.
 COREDLL_IMPORT(Sleep, 496)
 COREDLL_IMPORT(LoadLibraryW, 528)
 COREDLL_IMPORT(GetProcAddressW, 530)

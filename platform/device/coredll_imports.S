@@ -68,6 +68,9 @@ coredll_call:
 coredll_thunk_0:
 #define COREDLL_IMPORT(name, ordinal) coredll_import name, ordinal
 #include "platform/device/coredll_import_list.h"
+#ifdef PROGRAM_COREDLL_IMPORTS
+#include PROGRAM_COREDLL_IMPORTS
+#endif
 #undef COREDLL_IMPORT
 
     .section .rodata.coredll_lookup_table

@@ -32,16 +32,20 @@ AETZ_READING ReadAETZAnswer(const QUERY_ANSWER* answer)
     r.state = AETZ_UNREADABLE;
     r.pbRefusal = 0;
     r.cbRefusal = 0;
+    r.dwError = 0;
     const BYTE* data = answer->abData;
     const DWORD cb = answer->cbCopied;
-    if (answer->dwCode == RIL_RESULT_ERROR) {
-        r.state = AETZ_REFUSED;
-    } else if (answer->dwCode != RIL_RESULT_OK) {
+    const bool error = answer->dwCode == RIL_RESULT_ERROR;
+    if (!error && answer->dwCode != RIL_RESULT_OK) return r;
+    // Byte by byte: the platform faults on an unaligned load, and the copy promises no alignment.
+    if (error && cb == sizeof(DWORD) && answer->cbData == sizeof(DWORD)) {
+        r.state = AETZ_LAYER_ERROR;
+        r.dwError = data[0] | data[1] << 8 | data[2] << 16 | static_cast<DWORD>(data[3]) << 24;
         return r;
     }
 
     DWORD at = Find(data, cb, kSettingPrefix);
-    if (at < cb && r.state != AETZ_REFUSED) {
+    if (at < cb && !error) {
         at += sizeof kSettingPrefix - 1;
         while (at < cb && data[at] == ' ') ++at;
         // The digit must end its line, or the data; a copy cut right after it does not count.

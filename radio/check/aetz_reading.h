@@ -8,16 +8,18 @@ enum AETZ_STATE {
     AETZ_UNREADABLE,  // an answer, but none of the below
     AETZ_OFF,         // "*AETZ: 0"
     AETZ_ON,          // "*AETZ: 1"
-    AETZ_REFUSED,     // the modem answered ERROR or +CME ERROR: the command is unknown to it
+    AETZ_REFUSED,     // the modem's own ERROR or +CME ERROR line: the command is likely unknown to it
+    AETZ_LAYER_ERROR, // ERROR with the radio layer's error code, a DWORD, as its data
 };
 
 struct AETZ_READING {
     AETZ_STATE state;
     // AETZ_REFUSED: the line that refused as the modem wrote it ("ERROR", "+CME ERROR: 4"), inside
-    // the answer's copied bytes; cbRefusal 0 when the result said ERROR without the modem's text
-    // (the radio layer then hands its own error code, which is not shown).
+    // the answer's copied bytes.
     const BYTE* pbRefusal;
     DWORD cbRefusal;
+    DWORD dwError;  // AETZ_LAYER_ERROR: the code
 };
 
+// An ERROR result with neither a code nor the modem's line is unreadable: nothing says why.
 AETZ_READING ReadAETZAnswer(const QUERY_ANSWER* answer);

@@ -6,10 +6,13 @@
 ResultData ShapeResult(const ModemAnswer& answer, AnswerShape shape)
 {
     std::string text = answer.response;
-    if (!answer.ok && shape == AnswerShape::ErrorAsText)
+    if (!answer.ok && shape == AnswerShape::ErrorAsText && !answer.radioOff)
         return {RIL_RESULT_ERROR, text + kPastTheData, false, static_cast<DWORD>(text.size())};
     if (!answer.ok) {
-        const DWORD code = kSimRilModemError;
+        // The layer's code for the modem's final result, as a driver reads it: +CME ERROR: 4 is
+        // "operation not supported"; which code a bare ERROR gets is the driver's choice.
+        const bool unsupported = text.find("+CME ERROR: 4\r\n") != std::string::npos;
+        const DWORD code = answer.radioOff ? RIL_E_RADIOOFF : unsupported ? RIL_E_OPNOTSUPPORTED : RIL_E_PHONEFAILURE;
         return {RIL_RESULT_ERROR, std::string(reinterpret_cast<const char*>(&code), sizeof code) + kPastTheData, false, sizeof code};
     }
     switch (shape) {

@@ -7,9 +7,6 @@
 #include "rigs/common/phone_description.h"
 #include "rigs/common/sim_modem.h"
 
-// A RIL error HRESULT (severity error, facility 0x100), the layer's code for a modem's ERROR.
-const DWORD kSimRilModemError = 0x81000001u;
-
 struct ResultData {
     DWORD code;  // RIL_RESULT_OK or RIL_RESULT_ERROR
     // What lpData points at: cbData bytes, then kPastTheData, so that a reader that goes past

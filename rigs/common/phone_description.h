@@ -5,15 +5,21 @@
 #include <cstdint>
 
 #include "platform/ril_api.h"
+#include "platform/trust_level.h"
 
 // ril.dll beside the program: there with all three entry points, missing, or without RIL_DevSpecific.
 enum class Library { Present, Absent, WithoutDevSpecific };
-// RIL_Initialize: opens the connection, fails without writing the handle, or fails after writing
-// one that was never opened.
-enum class InitBehaviour { Ok, Fail, FailWithHandle };
+// RIL_Initialize: opens the connection, fails without writing the handle, fails after writing
+// one that was never opened, or opens it before the radio is up (S_FALSE, "still waiting for radio
+// presence"). What a request on that connection meets is not documented: each fate is a phone of
+// its own, made with the other fields. By default the radio is up by the time the modem answers,
+// and the request is carried out; with refuse set to a RADIOUNAVAILABLE code it is refused at
+// once; with the radio-off modem it is answered RIL_E_RADIOOFF.
+enum class InitBehaviour { Ok, Fail, FailWithHandle, RadioNotReady };
 // The modem: carries out what it knows, or answers ERROR to everything, or +CME ERROR: 4
-// (operation not supported) to everything.
-enum class ModemReply { Ok, Error, CmeError };
+// (operation not supported) to everything; or the radio is off (flight mode), and the layer
+// answers every request with RIL_E_RADIOOFF without asking the modem.
+enum class ModemReply { Ok, Error, CmeError, RadioOff };
 // When a command's result comes: after the modem's delay, from inside RIL_DevSpecific before it
 // returns (the caller has not stored the identifier yet), only once RIL_Deinitialize is called, or
 // never (the modem carried the command out but its answer is lost).
@@ -30,6 +36,10 @@ enum class ResultTiming { Delayed, BeforeReturn, AtDeinit, Never };
 //   NullData            lpData NULL with cbData the text's length
 //   ErrorAsText         as Verbatim, and ERROR too comes as the modem's text instead of a code
 enum class AnswerShape { Verbatim, VerbatimWithNul, DataLine, Nothing, AfterUnrelatedLine, Long, NullData, ErrorAsText };
+// How the phone trusts the program when it starts: privileged, or normal (restricted from certain
+// calls on a two-tier phone). The host's services answer privileged: a process there has no trust
+// level, so normal is a phone only the emulated phone and the fake platform lay out.
+enum class TrustLevel { Privileged, Normal };
 // What RIL_Deinitialize does with results not yet delivered: waits for and delivers them, drops
 // them, or cancels the commands themselves, which reach the modem only when their result is due.
 enum class PendingResults { Deliver, Drop, Cancel };
@@ -39,7 +49,8 @@ enum class PendingResults { Deliver, Drop, Cancel };
 const DWORD kRadioPresentNotification = RIL_NCLASS_RADIOSTATE | 0x00000001u;
 const DWORD kRadioPresentState = 1;
 
-// The defaults are a phone on which everything works. Field names are the switches' names.
+// The defaults are a phone on which everything works. Field names are the switches' names; the
+// library and the trust level are how the phone is laid out, not switches.
 struct PhoneDescription {
     Library library = Library::Present;
     InitBehaviour init = InitBehaviour::Ok;
@@ -50,7 +61,14 @@ struct PhoneDescription {
     unsigned delayMs = 20;       // how long the modem takes with a delayed result
     unsigned notify = 0;         // notifications delivered once the connection is open, before any result
     PendingResults pending = PendingResults::Deliver;
+    TrustLevel trust = TrustLevel::Privileged;  // how the phone runs the program, not a switch
 };
+
+// What CeGetCurrentTrust answers on that phone.
+inline DWORD TrustLevelOf(const PhoneDescription& phone)
+{
+    return phone.trust == TrustLevel::Privileged ? OEM_CERTIFY_TRUST : OEM_CERTIFY_RUN;
+}
 
 // Under the cancel policy a command waits, unsent, until its result is due; a result due inside
 // RIL_DevSpecific is due at once, and a command whose result never comes has nothing to wait for.

@@ -19,6 +19,7 @@ Delivery Shaped(uint32_t handle, HRESULT id, const ModemAnswer& answer, AnswerSh
 
 ModemAnswer RadioModel::Ask(const std::string& line, const std::string& stateFile, ModemReply reply)
 {
+    if (reply == ModemReply::RadioOff) return ModemAnswer{false, std::string(), std::string(), true};
     const ModemAnswer answer = RunModemCommand(line, stateFile, reply);
     if (watch_) watch_(line, answer);
     return answer;
@@ -40,13 +41,15 @@ Returned RadioModel::Initialize(const PhoneDescription& phone, const std::string
     const uint32_t handle = nextHandle_++;
     // A handle that was never opened: any use of it is refused.
     if (phone.init == InitBehaviour::FailWithHandle) return {E_FAIL, handle};
+    // Opened all the same before the radio is up; the request's fate is the rest of the description.
+    const HRESULT opened = phone.init == InitBehaviour::RadioNotReady ? S_FALSE : S_OK;
     Connection& c = connections_[handle];
     c.phone = phone;
     c.stateFile = stateFile;
     order_.push_back(handle);
     // The layer tells what the radio does from the moment the connection is open.
     for (unsigned i = 0; hasNotifyCallback && i < phone.notify; ++i) Enqueue(c, {now, Notification(handle), false, std::string()});
-    return {S_OK, handle};
+    return {opened, handle};
 }
 
 Returned RadioModel::DevSpecific(uint32_t handle, const BYTE* block, DWORD size, uint64_t now, bool held)

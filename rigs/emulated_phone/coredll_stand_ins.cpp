@@ -1,5 +1,6 @@
 // coredll on the emulated phone: Sleep, the loader's two calls, debug output through the host's
-// formatter, the message box, the start-up's module name and process end, strlen and memcpy.
+// formatter, the message box, the start-up's module name and process end, strlen and memcpy, and
+// the trust level the phone gives the program.
 #include "rigs/emulated_phone/coredll_stand_ins.h"
 
 #include "platform/core_services.h"
@@ -66,6 +67,10 @@ bool CoredllStandIns::Service(Trap trap)
     case Trap::GetModuleFileNameW:
         run_.coredllCalls.push_back("GetModuleFileNameW");
         if (!GetModuleFileName(r1, r2, &result)) return false;
+        break;
+    case Trap::CeGetCurrentTrust:
+        run_.coredllCalls.push_back("CeGetCurrentTrust");
+        result = TrustLevelOf(setup_.phone);
         break;
     case Trap::TerminateProcess:
         return Terminate(r0, r1);

@@ -41,7 +41,7 @@ bool RadioStandIn::Service(Trap trap)
             if (!refused.empty()) return cpu_.Fail(refused);
             run_.handleWritten = *r.handle;
         }
-        if (r.hr == 0) std::tie(resultCb_, notifyCb_, param_, handle_) = std::tuple(r1, r2, param, *r.handle);
+        if (r.hr >= 0) std::tie(resultCb_, notifyCb_, param_, handle_) = std::tuple(r1, r2, param, *r.handle);
         break;
     }
     case Trap::RIL_DevSpecific: {

@@ -1,4 +1,4 @@
-// The trap table: names and coredll ordinals come from the same import list the image is built from.
+// The trap table: names and coredll ordinals come from the same import lists the images are built from.
 #include "rigs/emulated_phone/trap_table.h"
 
 #include <string>
@@ -14,6 +14,7 @@ struct CoredllExport {
 const CoredllExport kCoredll[] = {
 #define COREDLL_IMPORT(name, ordinal) {#name, ordinal, Trap::name},
 #include "platform/device/coredll_import_list.h"
+#include "platform/device/check_coredll_imports.h"
 #undef COREDLL_IMPORT
 };
 

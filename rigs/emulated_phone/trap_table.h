@@ -6,11 +6,12 @@
 
 #include "rigs/emulated_phone/emulated_phone.h"
 
-// One stand-in each: coredll's imports (from the image's own import list), the radio layer's
+// One stand-in each: coredll's imports (from the images' own import lists), the radio layer's
 // entry points, and the two places platform code returns to.
 enum class Trap : int {
 #define COREDLL_IMPORT(name, ordinal) name,
 #include "platform/device/coredll_import_list.h"
+#include "platform/device/check_coredll_imports.h"
 #undef COREDLL_IMPORT
     RIL_Initialize,
     RIL_DevSpecific,

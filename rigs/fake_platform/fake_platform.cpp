@@ -75,6 +75,7 @@ void UsePhone(const PhoneDescription& phone, const std::string& stateFile)
     g_fake.stateFile = stateFile;
     g_fake.libraryPresent = phone.library != Library::Absent;
     if (phone.library == Library::WithoutDevSpecific) g_fake.missingEntries.insert("RIL_DevSpecific");
+    g_fake.trustLevel = TrustLevelOf(phone);
     g_radio = std::make_unique<SteppedRadio>(SteppedRadio{RadioModel(), DeliverToProgram});
 }
 
@@ -125,6 +126,13 @@ extern "C" int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uT
     g_fake.boxes.push_back(FakeBox{hWnd, Utf16ToUtf8(lpText), Utf16ToUtf8(lpCaption), uType});
     g_fake.calls.push_back("MessageBoxW");
     return IDOK;
+}
+
+extern "C" DWORD CeGetCurrentTrust(void)
+{
+    Boundary();
+    g_fake.calls.push_back("CeGetCurrentTrust");
+    return g_fake.trustLevel;
 }
 
 extern "C" HRESULT Fake_RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RILNOTIFYCALLBACK pfnNotify,

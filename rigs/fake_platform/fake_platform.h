@@ -9,6 +9,7 @@
 
 #include "platform/platform_types.h"
 #include "platform/ril_api.h"
+#include "platform/trust_level.h"
 #include "rigs/common/phone_description.h"
 
 struct FakeBox {
@@ -27,6 +28,7 @@ struct FakePlatform {
     HRIL handleToWrite = reinterpret_cast<HRIL>(0x5A5A0001);
     HRESULT devSpecificResult = 0x42;
     std::function<void(HRESULT aboutToReturn)> insideDevSpecific;  // runs before RIL_DevSpecific returns
+    DWORD trustLevel = OEM_CERTIFY_TRUST;  // what CeGetCurrentTrust answers
     // A phone of the scenario table instead of the fixed answers above: the radio entry points
     // drive the radio model, its simulated modem on stateFile, and whatever the layer's thread
     // would have delivered by then comes at each call the program makes; Sleep moves its clock.

@@ -123,7 +123,7 @@ extern "C" HRESULT RIL_Initialize(DWORD dwIndex, RILRESULTCALLBACK pfnResult, RI
     const Returned r = g_model.Initialize(reading.switches.phone, reading.switches.stateFile, dwIndex, pfnResult != nullptr,
                                           pfnNotify != nullptr, NowMs());
     if (r.handle) *lphRil = HrilOf(*r.handle);
-    if (r.hr == S_OK) {
+    if (r.hr >= 0) {
         auto c = std::make_unique<Connection>(Connection{pfnResult, pfnNotify, dwParam, std::thread(), 0});
         c->worker = std::thread(WorkerLoop, *r.handle, c.get());
         g_connections[*r.handle] = std::move(c);

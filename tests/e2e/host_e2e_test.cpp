@@ -94,7 +94,7 @@ TEST_P(HostRun, BehavesAsTheScenarioSays)
 }
 
 
-INSTANTIATE_NAMED_ROWS(Scenarios, HostRun, ::testing::ValuesIn(WholeProcessScenarios()));
+INSTANTIATE_NAMED_ROWS(Scenarios, HostRun, ::testing::ValuesIn(WholeProcessScenarios(true)));
 
 struct PlantedCase : NamedRow {
     std::string libraryPath;  // "@cwd" and "@elsewhere" stand for those absolute directories

@@ -294,7 +294,7 @@ TEST(CheckAnswerAtEveryMoment, IsReadUntilTheLastLookAndIgnoredAfter)
 {
     Scenario found = NamedScenario("CheckOff"), lost = found;
     lost.debugLines = {kCheckNoAnswerLine};
-    lost.boxTexts = {kCheckNoAnswer};
+    lost.boxTexts = NamedScenario("CheckNoAnswer").boxTexts;
     lost.boxStyle = NamedScenario("CheckNoAnswer").boxStyle;
     PhoneSetup setup = SetupFor(found);
     setup.sweep.callback = SweptCallback::MatchingResult;  // held back from where it would come

@@ -2,6 +2,7 @@
 #include "scenarios/scenario_table.h"
 
 #include "platform/hresult_codes.h"
+#include "platform/ril_api.h"
 #include "support/command_block.h"
 #include "support/program_texts.h"
 
@@ -18,11 +19,13 @@ struct Rigs {
 const Rigs kFake = {false, false}, kEveryRig = {true, false}, kCrossed = {true, true};
 
 Scenario Query(const char* name, Rigs rigs, PhoneDescription phone, std::vector<std::string> lines, std::string box, uint32_t style,
-               int setting = 1)
+               int setting = 1, std::vector<std::string> calls = kAllRadioCalls)
 {
-    return {.name = name, .program = Program::Check, .phone = phone, .radioCalls = kAllRadioCalls, .block = kQueryTimeZoneUpdate, .debugLines = lines,
-            .boxTexts = {box}, .boxStyle = style, .settingBefore = setting, .settingAfter = setting, .wholeProcess = rigs.wholeProcess,
-            .crossed = rigs.crossed};
+    const bool sends = calls.size() == kAllRadioCalls.size();
+    box += phone.trust == TrustLevel::Privileged ? kCheckRunsPrivileged : kCheckRunsNormal;
+    return {.name = name, .program = Program::Check, .phone = phone, .radioCalls = calls, .sendsWithHandleZero = phone.init == InitBehaviour::Fail,
+            .block = sends ? kQueryTimeZoneUpdate : std::vector<uint8_t>(), .debugLines = lines, .boxTexts = {box}, .boxStyle = style, .settingBefore = setting, .settingAfter = setting,
+            .wholeProcess = rigs.wholeProcess, .crossed = rigs.crossed};
 }
 
 }  // namespace
@@ -44,9 +47,11 @@ std::vector<Scenario> CheckScenarios()
         // 321 bytes, far more than the check keeps: the first 32 are shown, escaped.
         Query("CheckLongAnswer", kEveryRig, {.answer = Long}, {kCheckEnter, CheckAnswerLine(1, 321)},
               CheckUnreadable("\\x0D\\x0A+CIEV: 77777777777777777777777..."), kExclamation),
-        Query("CheckModemError", kEveryRig, {.modem = ModemReply::Error}, {kCheckEnter, CheckAnswerLine(3, 4)}, CheckModemRefused("ERROR"), kExclamation),
-        Query("CheckModemCmeError", kFake, {.modem = ModemReply::CmeError}, {kCheckEnter, CheckAnswerLine(3, 4)}, CheckModemRefused("ERROR"), kExclamation),
-        Query("CheckCmeErrorAsText", kFake, {.modem = ModemReply::CmeError, .answer = ErrorAsText}, {kCheckEnter, CheckAnswerLine(3, 17)},
+        // ERROR with the radio layer's code: what its class means; with the modem's own line: that line.
+        Query("CheckModemError", kEveryRig, {.modem = ModemReply::Error}, {kCheckEnter, CheckAnswerLine(3, 4)}, CheckLayerError("0x81000501"), kExclamation),
+        Query("CheckModemCmeError", kEveryRig, {.modem = ModemReply::CmeError}, {kCheckEnter, CheckAnswerLine(3, 4)}, CheckNotSupported("0x81000705"), kExclamation),
+        Query("CheckRadioOff", kEveryRig, {.modem = ModemReply::RadioOff}, {kCheckEnter, CheckAnswerLine(3, 4)}, CheckRadioUnavailable("0x81000D60"), kExclamation),
+        Query("CheckCmeErrorAsText", kEveryRig, {.modem = ModemReply::CmeError, .answer = ErrorAsText}, {kCheckEnter, CheckAnswerLine(3, 17)},
               CheckModemRefused("+CME ERROR: 4"), kExclamation),
         Query("CheckAnswerBeforeSendReturns", kFake, {.result = BeforeReturn}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOff, kInformation, 0),
         // Closing after the wait: nothing is left for the close to drop, or to cancel before the modem.
@@ -56,14 +61,18 @@ std::vector<Scenario> CheckScenarios()
         // After 10 seconds the check gives up; an answer the close still delivers changes nothing.
         Query("CheckNoAnswer", kEveryRig, {.result = Never}, {kCheckNoAnswerLine}, kCheckNoAnswer, kExclamation),
         Query("CheckAnswerOnlyAtClose", kFake, {.result = AtDeinit}, {kCheckEnter, kCheckNoAnswerLine}, kCheckNoAnswer, kExclamation),
-        Query("CheckRequestRefused", kCrossed, {.refuse = E_FAIL}, {CheckErrorLine(E_FAIL)},
-              CheckRequestRefused("0x80004005"), kExclamation),
+        // A refusal by a code the check cannot explain, and by codes whose class it can.
+        Query("CheckRequestRefused", kCrossed, {.refuse = E_FAIL}, {CheckErrorLine(E_FAIL)}, CheckRequestRefused("0x80004005"), kExclamation),
+        Query("CheckRefusedNotReady", kEveryRig, {.refuse = static_cast<HRESULT>(RIL_E_NOTREADY)}, {CheckErrorLine(static_cast<HRESULT>(RIL_E_NOTREADY))},
+              CheckNotReady("0x81000056"), kExclamation),
+        // The connection's own state: opened before the radio is up, or not opened at all.
+        Query("CheckRadioNotReady", kEveryRig, {.init = InitBehaviour::RadioNotReady}, {CheckInitializeLine(S_FALSE)}, kCheckRadioNotUp, kExclamation, 1,
+              {"RIL_Initialize", "RIL_Deinitialize"}),
+        Query("CheckInitializeFails", kEveryRig, {.init = InitBehaviour::Fail}, {CheckInitializeLine(E_FAIL)}, CheckNoConnection("0x80004005"), kExclamation, 1,
+              {"RIL_Initialize"}),
+        Query("CheckRunsNormal", kEveryRig, {.trust = TrustLevel::Normal}, {kCheckEnter, CheckAnswerLine(1, 18)}, kCheckOn, kInformation),
     };
-    // A connection that never opened: the query goes to handle 0 and is refused.
-    rows.push_back(Query("CheckInitializeFails", kFake, {.init = InitBehaviour::Fail}, {CheckErrorLine(E_HANDLE)},
-                         CheckRequestRefused("0x80070006"), kExclamation));
-    rows.back().sendsWithHandleZero = true;
     rows.push_back({.name = "CheckLibraryAbsent", .program = Program::Check, .phone = {.library = Library::Absent},
-                    .debugLines = {kBindFail}, .boxTexts = {kCheckNoRadioLayer}, .crossed = true});
+                    .debugLines = {kBindFail}, .boxTexts = {kCheckNoRadioLayer + kCheckRunsPrivileged}, .crossed = true});
     return rows;
 }

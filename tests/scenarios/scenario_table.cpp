@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "platform/hresult_codes.h"
+#include "platform/ril_api.h"
 #include "rigs/common/sim_modem.h"
 #include "support/command_block.h"
 #include "support/program_texts.h"
@@ -41,6 +42,14 @@ const std::vector<Scenario>& Scenarios()
         // A result due inside the send is due at once: the cancel policy has nothing left to cancel.
         {.name = "ResultBeforeReturnIsNotCancelled", .phone = {.result = BeforeReturn, .pending = Cancel}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter}, .settingAfter = 0},
         {.name = "Notifications", .phone = {.result = AtDeinit, .notify = 2}, .radioCalls = kAll, .block = kBlock, .debugLines = {kNotify, kNotify, kEnter, kOk}, .settingAfter = 0, .crossed = true},
+        // The radio off (flight mode): the layer answers ERROR with RIL_E_RADIOOFF, the setting stays.
+        {.name = "RadioOff", .phone = {.modem = ModemReply::RadioOff, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kError}},
+        // Opened before the radio is up (S_FALSE), Clockward sends all the same; each fate of the request.
+        {.name = "RadioNotReadyThenCarriedOut", .phone = {.init = InitBehaviour::RadioNotReady, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kOk}, .settingAfter = 0},
+        {.name = "RadioNotReadyRefused", .phone = {.init = InitBehaviour::RadioNotReady, .refuse = static_cast<HRESULT>(RIL_E_RADIONOTPRESENT), .result = AtDeinit},
+         .radioCalls = kAll, .block = kBlock, .debugLines = {SendErrorLine(static_cast<HRESULT>(RIL_E_RADIONOTPRESENT))}, .boxTexts = {kSendBox}, .wholeProcess = false},
+        {.name = "RadioNotReadyAnsweredRadioOff", .phone = {.init = InitBehaviour::RadioNotReady, .modem = ModemReply::RadioOff, .result = AtDeinit},
+         .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kError}, .wholeProcess = false},
         {.name = "ArgumentsIgnored", .phone = {.result = AtDeinit}, .arguments = {"AT*AETZ=1", "--help", "\"quoted arg\"", "\xc3\xbcnic\xc3\xb6" "de"},
          .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kOk}, .settingAfter = 0},
     };
@@ -57,11 +66,11 @@ bool PrepareModem(const Scenario& s, const std::string& stateFile, std::string* 
     return s.settingBefore == 1 || WriteTimeZoneUpdate(stateFile, s.settingBefore, why);
 }
 
-std::vector<Scenario> WholeProcessScenarios()
+std::vector<Scenario> WholeProcessScenarios(bool onTheHost)
 {
     std::vector<Scenario> rows;
     for (const Scenario& s : Scenarios()) {
-        if (s.wholeProcess) rows.push_back(s);
+        if (s.wholeProcess && (!onTheHost || s.phone.trust == TrustLevel::Privileged)) rows.push_back(s);
     }
     return rows;
 }

@@ -32,7 +32,7 @@ struct Scenario {
     std::vector<std::string> arguments = {};  // after the program name
     // What the program must do.
     std::vector<std::string> radioCalls = {};  // entry points called, in order
-    bool sendsWithHandleZero = false;
+    bool sendsWithHandleZero = false;  // RIL_Initialize writes no handle: what follows goes to 0
     std::vector<uint8_t> block = {};           // what RIL_DevSpecific is handed, when it is called
     std::vector<std::string> debugLines = {};  // UTF-8, each ending in "\r\n", in order
     // Every box has no owner; Clockward's have caption "ERROR" and style 0x30 (OK, exclamation
@@ -60,8 +60,9 @@ const std::vector<Scenario>& Scenarios();
 // Clockward Check's rows, which Scenarios() ends with.
 std::vector<Scenario> CheckScenarios();
 const Scenario& NamedScenario(const std::string& name);
-// The rows the whole-process rigs run.
-std::vector<Scenario> WholeProcessScenarios();
+// The rows the whole-process rigs run: all on the emulated phone; on the host those its services
+// can lay out (they answer privileged).
+std::vector<Scenario> WholeProcessScenarios(bool onTheHost = false);
 
 // Test names and failure messages show the scenario's name rather than its bytes.
 inline void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }

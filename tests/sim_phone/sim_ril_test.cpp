@@ -197,10 +197,10 @@ const DeliveryCase kDeliveries[] = {
     {"DropPolicyNeverCallsBack", {.delayMs = 100, .pending = PendingResults::Drop}, "AT", 0, false, " | "},
     {"BeforeReturnComesInsideTheSend", {.result = ResultTiming::BeforeReturn}, "AT", 0, false, "result 1 inside \"\\r\\nOK\\r\\n\" | result 1 inside \"\\r\\nOK\\r\\n\""},
     {"NotificationsThenModemError", {.modem = ModemReply::Error, .result = ResultTiming::AtDeinit, .notify = 3}, "AT", 200, false,
-     "notify notify notify | notify notify notify result 3 \"\\x01\\x00\\x00\\x81\""},
+     "notify notify notify | notify notify notify result 3 \"\\x01\\x05\\x00\\x81\""},
     // Under the cancel policy the modem answers when the result is due, and the result says what it answered.
     {"CancelledCommandDueBeforeTheClose", {.modem = ModemReply::Error, .delayMs = 50, .pending = PendingResults::Cancel}, "AT", 300, false,
-     "result 3 \"\\x01\\x00\\x00\\x81\" | result 3 \"\\x01\\x00\\x00\\x81\""},
+     "result 3 \"\\x01\\x05\\x00\\x81\" | result 3 \"\\x01\\x05\\x00\\x81\""},
     // Closing from the layer's own thread would join that thread: refused, the connection stays open.
     {"CallbackClosingItsOwnConnection", {.result = ResultTiming::BeforeReturn}, "AT", 0, true,
      "result 1 inside \"\\r\\nOK\\r\\n\" closed 0x80004005 | result 1 inside \"\\r\\nOK\\r\\n\" closed 0x80004005"},

@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SimSwitches, AreTheDocumentedOnes)
 {
     std::vector<std::string> documented;
-    std::istringstream doc(ReadWholeFile(std::string(CLOCKWARD_SOURCE_DIR) + "/docs/host_flavour.md"));
+    std::istringstream doc(ReadWholeFile(CLOCKWARD_SOURCE_DIR "/docs/host_flavour.md"));
     for (std::string line; std::getline(doc, line);) {
         if (line.rfind("| `CLOCKWARD_SIM_", 0) == 0) documented.push_back(line.substr(3, line.find('`', 3) - 3));
     }

@@ -76,6 +76,7 @@ struct ReadingCase : NamedRow {
     DWORD cbData;  // 0: the copy's length
     AETZ_STATE state;
     std::string refusal;
+    DWORD error = 0;
 };
 const std::string kCutAtTheDigit = std::string(kAnswerCopySize - 8, 'x') + "*AETZ: 0";
 const ReadingCase kReadings[] = {
@@ -87,7 +88,10 @@ const ReadingCase kReadings[] = {
     {"OtherSetting", 1, "\r\n*AETZ: 2\r\n\r\nOK\r\n", "", 0, AETZ_UNREADABLE, ""},
     {"TwoDigits", 1, "*AETZ: 01\r\n", "", 0, AETZ_UNREADABLE, ""},
     {"NoCarrierIsNoAnswer", 2, kOffAnswer, "", 0, AETZ_UNREADABLE, ""},
-    {"ErrorCodeAlone", 3, std::string("\x01\x00\x00\x81", 4), "", 0, AETZ_REFUSED, ""},
+    {"ErrorCodeAlone", 3, std::string("\x60\x0D\x00\x81", 4), "", 0, AETZ_LAYER_ERROR, "", 0x81000D60},
+    {"CodeCutFromLongerDataIsNoCode", 3, std::string("\x60\x0D\x00\x81", 4), "", 8, AETZ_UNREADABLE, ""},
+    {"CodeSizedOkIsNoCode", 1, std::string("\x60\x0D\x00\x81", 4), "", 0, AETZ_UNREADABLE, ""},
+    {"ErrorWithoutCodeOrLine", 3, "", "", 0, AETZ_UNREADABLE, ""},
     {"CmeErrorAsText", 3, "\r\n+CME ERROR: 4\r\n", "", 0, AETZ_REFUSED, "+CME ERROR: 4"},
     {"ErrorTextUnderOk", 1, "\r\nERROR\r\n", "", 0, AETZ_REFUSED, "ERROR"},
 };
@@ -107,6 +111,7 @@ TEST_P(Reading, TellsTheStateFromTheCopiedBytesOnly)
     const AETZ_READING r = ReadAETZAnswer(&slot.answer);
     EXPECT_EQ(c.state, r.state);
     EXPECT_EQ(c.refusal, std::string(reinterpret_cast<const char*>(r.pbRefusal), r.cbRefusal));
+    EXPECT_EQ(c.error, r.dwError);
 }
 INSTANTIATE_NAMED_ROWS(Rows, Reading, ::testing::ValuesIn(kReadings));
 
@@ -115,6 +120,8 @@ struct BoxCase : NamedRow {
     std::vector<Arrival> arrivals;
     std::string text;
     UINT icon;
+    DWORD trust = OEM_CERTIFY_TRUST;
+    std::string trustLine = kCheckRunsPrivileged;
 };
 const UINT kInfo = 0x40, kWarn = 0x30;
 const BoxCase kBoxes[] = {
@@ -122,8 +129,14 @@ const BoxCase kBoxes[] = {
     {"OwnAsTheFifthIsLost", {{1, 1, ""}, {1, 2, ""}, {1, 3, ""}, {1, 4, ""}, {1, 0x42, kOffAnswer}}, kCheckNoAnswer, kWarn},
     {"UnreadableEscapesControlDelAndBackslash", {{1, 0x42, "\t\x7F\\x41"}}, CheckUnreadable("\\x09\\x7F\\x5Cx41"), kWarn},
     {"UnreadableShowsThe32FirstBytes", {{1, 0x42, kFiller}}, CheckUnreadable(std::string(32, 'x') + "..."), kWarn},
-    {"RefusedWithoutTextSaysError", {{3, 0x42, std::string("\x01\x00\x00\x81", 4)}}, CheckModemRefused("ERROR"), kWarn},
     {"RefusedShowsTheModemsLine", {{3, 0x42, "\r\n+CME ERROR: 4\r\n"}}, CheckModemRefused("+CME ERROR: 4"), kWarn},
+    // A code by its class, or by the two that say wait; any other code as it is.
+    {"RadioNotPresentIsUnavailable", {{3, 0x42, std::string("\x5F\x0D\x00\x81", 4)}}, CheckRadioUnavailable("0x81000D5F"), kWarn},
+    {"TimedOutSaysWait", {{3, 0x42, std::string("\x57\x00\x00\x81", 4)}}, CheckNotReady("0x81000057"), kWarn},
+    {"NotAllowedIsNotSupported", {{3, 0x42, std::string("\x04\x07\x00\x81", 4)}}, CheckNotSupported("0x81000704"), kWarn},
+    {"OtherFacilityIsUnexplained", {{3, 0x42, std::string("\x60\x0D\x07\x80", 4)}}, CheckLayerError("0x80070D60"), kWarn},
+    {"ErrorWithoutCodeOrLineIsUnreadable", {{3, 0x42, ""}}, CheckUnreadable(""), kWarn},
+    {"UnknownTrustLevelByNumber", {{1, 0x42, kOffAnswer}}, kCheckOff, kInfo, 0, "\nThe check's trust level: 0x00000000."},
 };
 
 class AnswerBox : public ::testing::TestWithParam<BoxCase> {};
@@ -132,6 +145,7 @@ TEST_P(AnswerBox, ShowsWhatTheResultSays)
 {
     ExpectFirstCheckRun(true);
     ResetFakeAndRadioState();
+    Fake().trustLevel = GetParam().trust;
     Fake().insideDevSpecific = [](HRESULT) {
         for (const Arrival& a : GetParam().arrivals) Arrive(a);
     };
@@ -139,7 +153,7 @@ TEST_P(AnswerBox, ShowsWhatTheResultSays)
     WCHAR* argv[] = {name.data(), nullptr};
     EXPECT_EQ(0, wmain(1, argv));
     ASSERT_EQ(1u, Fake().boxes.size());
-    EXPECT_EQ(GetParam().text, Fake().boxes[0].text);
+    EXPECT_EQ(GetParam().text + GetParam().trustLine, Fake().boxes[0].text);
     EXPECT_EQ(GetParam().icon, Fake().boxes[0].type);
 }
 INSTANTIATE_NAMED_ROWS(Rows, AnswerBox, ::testing::ValuesIn(kBoxes));

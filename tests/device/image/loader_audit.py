@@ -31,7 +31,7 @@ def verdict_problems(report):
     return []
 
 
-def import_walk_problems(report):
+def import_walk_problems(report, expected=IMAGE_IMPORTS):
     """The descriptors the loader walks bind exactly coredll's ordinals."""
     walked = report["imports"]
     if not walked:
@@ -48,8 +48,8 @@ def import_walk_problems(report):
                 problems.append(f"{d['dll']}: ordinal {entry & audit.ORDINAL_MASK} is not one of coredll's exports we know")
             else:
                 names.append(ORDINALS[entry & audit.ORDINAL_MASK])
-        if d["dll"] == "coredll.dll" and names != IMAGE_IMPORTS and len(names) == len(d["entries"]):
-            problems.append(f"coredll imports are {names}, expected {IMAGE_IMPORTS}")
+        if d["dll"] == "coredll.dll" and names != expected and len(names) == len(d["entries"]):
+            problems.append(f"coredll imports are {names}, expected {expected}")
     return problems
 
 
@@ -112,16 +112,16 @@ def section_table_problems(report, pe):
     return []
 
 
-def structural_problems(data, symbols):
+def structural_problems(data, symbols, imports=IMAGE_IMPORTS):
     """Every structural check by name, pefile's and the loader's (not the file-against-ELF
     comparison, which flags any changed byte)."""
     pe, report = audit.parse(data), loader_report(data)
     return {
         "pefile headers": audit.header_problems(pe),
         "pefile sections": audit.section_problems(pe, len(data)),
-        "pefile imports": audit.import_problems(pe),
+        "pefile imports": audit.import_problems(pe, imports),
         "loader verdict": verdict_problems(report),
-        "import walk": import_walk_problems(report),
+        "import walk": import_walk_problems(report, imports),
         "address table": address_table_problems(report, pe, symbols),
         "address table writable": address_table_writable_problems(report),
         "virtual size": virtual_size_problems(report, symbols),
