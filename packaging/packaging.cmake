@@ -109,19 +109,17 @@ set(CLOCKWARD_CAB ${CMAKE_BINARY_DIR}/clockward.cab)
 set(CLOCKWARD_UNSIGNED_CAB ${CMAKE_BINARY_DIR}/clockward-unsigned.cab)
 set(CLOCKWARD_HAND_COPY_DIR ${CMAKE_BINARY_DIR}/phone-copy)
 set(CLOCKWARD_TRUST_CABS ${CMAKE_BINARY_DIR}/clockward-trust.cab ${CMAKE_BINARY_DIR}/clockward-untrust.cab)
-# Both programs are signed alike. What is made from a signed image goes first, whole: a failed signing
-# must not leave any of it looking current.
-function(add_signing unsigned signed)
-    get_filename_component(shown ${unsigned} NAME)
-    add_custom_command(OUTPUT ${signed}
-        COMMAND ${CMAKE_COMMAND} -E rm -rf ${CLOCKWARD_CAB} ${CLOCKWARD_HAND_COPY_DIR}
-        COMMAND ${PACKAGING} clockward_packaging.sign ${unsigned} ${signed} ${SIGN_WITH}
-        DEPENDS ${unsigned} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
-        COMMENT "Signing ${shown} (Authenticode, SHA-1)"
-        VERBATIM)
-endfunction()
-add_signing(${CLOCKWARD_DEVICE_IMAGE} ${CLOCKWARD_SIGNED_DEVICE_IMAGE})
-add_signing(${CHECK_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE})
+# Both programs are signed alike, in one step: both signed images and what is made from them go first,
+# whole, so that a failed signing leaves none of it looking current; one step, as two removing the same
+# folder side by side fail each other.
+add_custom_command(OUTPUT ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE} ${CLOCKWARD_CAB}
+            ${CLOCKWARD_HAND_COPY_DIR}
+    COMMAND ${PACKAGING} clockward_packaging.sign ${CLOCKWARD_DEVICE_IMAGE} ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${SIGN_WITH}
+    COMMAND ${PACKAGING} clockward_packaging.sign ${CHECK_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE} ${SIGN_WITH}
+    DEPENDS ${CLOCKWARD_DEVICE_IMAGE} ${CHECK_DEVICE_IMAGE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
+    COMMENT "Signing clockward.exe and clockward-check.exe (Authenticode, SHA-1)"
+    VERBATIM)
 add_custom_target(signed_device_image ALL DEPENDS ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE})
 
 # The images in the order the installer table lists the files.
