@@ -31,14 +31,14 @@ if(NOT OSSLSIGNCODE OR NOT OPENSSL)
     return()
 endif()
 
-# Debian's python3, which has python3-cryptography; PYTHONPATH makes packaging/clockward_packaging importable.
+# The build's Python (cmake/python.cmake); PYTHONPATH makes packaging/clockward_packaging importable.
 set(PACKAGING_ROOT ${CMAKE_CURRENT_LIST_DIR})
 set(PACKAGING ${CMAKE_COMMAND} -E env PYTHONPATH=${PACKAGING_ROOT} PYTHONDONTWRITEBYTECODE=1)
 if(CLOCKWARD_SIGN_PASSWORD_FILE)
     # A password file named when configuring is handed over; otherwise the build's own environment is read.
     list(APPEND PACKAGING CLOCKWARD_SIGN_PASSWORD_FILE=${CLOCKWARD_SIGN_PASSWORD_FILE})
 endif()
-list(APPEND PACKAGING /usr/bin/python3 -m)
+list(APPEND PACKAGING ${Python3_EXECUTABLE} -m)
 file(GLOB_RECURSE PACKAGING_SOURCES CONFIGURE_DEPENDS ${PACKAGING_ROOT}/clockward_packaging/*.py
      ${PACKAGING_ROOT}/clockward_packaging/*.sh)
 
@@ -148,6 +148,7 @@ if(NOT throwaway_signer)
         COMMENT "Writing clockward-trust.cab and clockward-untrust.cab"
         VERBATIM)
     add_custom_target(trust_cabs ALL DEPENDS ${CLOCKWARD_TRUST_CABS})
+    install(FILES ${CLOCKWARD_TRUST_CABS} DESTINATION ${CMAKE_INSTALL_DATADIR}/clockward OPTIONAL)
 else()
     file(REMOVE ${CLOCKWARD_TRUST_CABS})  # an earlier signer's, which would look current
 endif()
@@ -158,3 +159,7 @@ add_custom_command(OUTPUT ${CLOCKWARD_HAND_COPY_DIR}
     COMMENT "Writing phone-copy/, the signed programs and their shortcuts to copy by hand"
     VERBATIM)
 add_custom_target(hand_copy ALL DEPENDS ${CLOCKWARD_HAND_COPY_DIR})
+
+# cmake --install: what an owner may put on a phone, in <prefix>/share/clockward (the trust pair above).
+install(FILES ${CLOCKWARD_CAB} ${CLOCKWARD_UNSIGNED_CAB} DESTINATION ${CMAKE_INSTALL_DATADIR}/clockward)
+install(DIRECTORY ${CLOCKWARD_HAND_COPY_DIR} DESTINATION ${CMAKE_INSTALL_DATADIR}/clockward)
