@@ -22,6 +22,7 @@ ROWS = [
     ("sign absent.exe out --identity {ident}", "gone", "sign: cannot read absent.exe: nothing to sign"),
     ("sign {exe} out --identity {ident} --time noon", "gone", "sign: --time takes seconds since 1970, not noon"),
     ("sign {exe} out --pfx {pfx} --colour red", "kept", "sign: unknown option --colour"),
+    ("sign {exe} out --ident {ident}", "kept", "sign: unknown option --ident"),  # never abbreviated
     ("sign {exe} out --cert {cert} --key", "kept", "sign: --key needs a value"),
     ("sign {exe} out --cert {cert} --key {key} --key {key}", "kept", "sign: --key is given twice"),
     ("sign {exe} --cert {cert} --key {key}", "kept", "sign: usage: python3 -m clockward_packaging.sign IN OUT"),
