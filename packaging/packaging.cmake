@@ -31,14 +31,14 @@ if(NOT OSSLSIGNCODE OR NOT OPENSSL)
     return()
 endif()
 
-# Debian's python3, which has python3-cryptography; PYTHONPATH makes packaging/clockward_packaging importable.
+# The build's Python (cmake/python.cmake); PYTHONPATH makes packaging/clockward_packaging importable.
 set(PACKAGING_ROOT ${CMAKE_CURRENT_LIST_DIR})
 set(PACKAGING ${CMAKE_COMMAND} -E env PYTHONPATH=${PACKAGING_ROOT} PYTHONDONTWRITEBYTECODE=1)
 if(CLOCKWARD_SIGN_PASSWORD_FILE)
     # A password file named when configuring is handed over; otherwise the build's own environment is read.
     list(APPEND PACKAGING CLOCKWARD_SIGN_PASSWORD_FILE=${CLOCKWARD_SIGN_PASSWORD_FILE})
 endif()
-list(APPEND PACKAGING /usr/bin/python3 -m)
+list(APPEND PACKAGING ${Python3_EXECUTABLE} -m)
 file(GLOB_RECURSE PACKAGING_SOURCES CONFIGURE_DEPENDS ${PACKAGING_ROOT}/clockward_packaging/*.py
      ${PACKAGING_ROOT}/clockward_packaging/*.sh)
 
@@ -109,19 +109,17 @@ set(CLOCKWARD_CAB ${CMAKE_BINARY_DIR}/clockward.cab)
 set(CLOCKWARD_UNSIGNED_CAB ${CMAKE_BINARY_DIR}/clockward-unsigned.cab)
 set(CLOCKWARD_HAND_COPY_DIR ${CMAKE_BINARY_DIR}/phone-copy)
 set(CLOCKWARD_TRUST_CABS ${CMAKE_BINARY_DIR}/clockward-trust.cab ${CMAKE_BINARY_DIR}/clockward-untrust.cab)
-# Both programs are signed alike. What is made from a signed image goes first, whole: a failed signing
-# must not leave any of it looking current.
-function(add_signing unsigned signed)
-    get_filename_component(shown ${unsigned} NAME)
-    add_custom_command(OUTPUT ${signed}
-        COMMAND ${CMAKE_COMMAND} -E rm -rf ${CLOCKWARD_CAB} ${CLOCKWARD_HAND_COPY_DIR}
-        COMMAND ${PACKAGING} clockward_packaging.sign ${unsigned} ${signed} ${SIGN_WITH}
-        DEPENDS ${unsigned} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
-        COMMENT "Signing ${shown} (Authenticode, SHA-1)"
-        VERBATIM)
-endfunction()
-add_signing(${CLOCKWARD_DEVICE_IMAGE} ${CLOCKWARD_SIGNED_DEVICE_IMAGE})
-add_signing(${CHECK_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE})
+# Both programs are signed alike, in one step: both signed images and what is made from them go first,
+# whole, so that a failed signing leaves none of it looking current; one step, as two removing the same
+# folder side by side fail each other.
+add_custom_command(OUTPUT ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE} ${CLOCKWARD_CAB}
+            ${CLOCKWARD_HAND_COPY_DIR}
+    COMMAND ${PACKAGING} clockward_packaging.sign ${CLOCKWARD_DEVICE_IMAGE} ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${SIGN_WITH}
+    COMMAND ${PACKAGING} clockward_packaging.sign ${CHECK_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE} ${SIGN_WITH}
+    DEPENDS ${CLOCKWARD_DEVICE_IMAGE} ${CHECK_DEVICE_IMAGE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
+    COMMENT "Signing clockward.exe and clockward-check.exe (Authenticode, SHA-1)"
+    VERBATIM)
 add_custom_target(signed_exes ALL DEPENDS ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE})
 
 # The images in the order the installer table lists the files.
@@ -150,6 +148,7 @@ if(NOT throwaway_signer)
         COMMENT "Writing clockward-trust.cab and clockward-untrust.cab"
         VERBATIM)
     add_custom_target(trust_cabs ALL DEPENDS ${CLOCKWARD_TRUST_CABS})
+    install(FILES ${CLOCKWARD_TRUST_CABS} DESTINATION ${CMAKE_INSTALL_DATADIR}/clockward OPTIONAL)
 else()
     file(REMOVE ${CLOCKWARD_TRUST_CABS})  # an earlier signer's, which would look current
 endif()
@@ -160,3 +159,7 @@ add_custom_command(OUTPUT ${CLOCKWARD_HAND_COPY_DIR}
     COMMENT "Writing phone-copy/, the signed programs and their shortcuts to copy by hand"
     VERBATIM)
 add_custom_target(hand_copy ALL DEPENDS ${CLOCKWARD_HAND_COPY_DIR})
+
+# cmake --install: what an owner may put on a phone, in <prefix>/share/clockward (the trust pair above).
+install(FILES ${CLOCKWARD_CAB} ${CLOCKWARD_UNSIGNED_CAB} DESTINATION ${CMAKE_INSTALL_DATADIR}/clockward)
+install(DIRECTORY ${CLOCKWARD_HAND_COPY_DIR} DESTINATION ${CMAKE_INSTALL_DATADIR}/clockward)

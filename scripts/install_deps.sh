@@ -8,7 +8,7 @@ set -euo pipefail
 want=(cmake ninja-build g++ libgtest-dev)
 # clang with its libFuzzer runtime builds the asan preset's fuzz targets.
 fuzz=(clang-14 libclang-rt-14-dev)
-# device: osslsigncode signs the image, python3-cryptography our cabinet signer; cabextract, 7z and
+# device: osslsigncode signs the image, python3-cryptography and python3-asn1crypto our cabinet signer; cabextract, 7z and
 # gcab only read (and gcab writes for comparison) the cabinets in the tests; xmllint checks the documents they carry;
 # llvm-readobj reads the images as a second independent PE reader.
 device=(gcc-arm-none-eabi binutils-arm-none-eabi llvm-14 python3-pefile python3-cryptography python3-asn1crypto osslsigncode openssl gcab cabextract p7zip-full libxml2-utils)

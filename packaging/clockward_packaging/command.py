@@ -1,49 +1,43 @@
-"""What every packaging command shares: its options, its one-line failures and whole-or-nothing output."""
-import os
-import shutil
+"""The packaging commands' command line: the line read whole by argparse before a command touches any file,
+refused in the commands' own one-line terms, and a failure said in one line."""
+import argparse
+import re
 import sys
 
-
-class Failure(Exception):
-    """A failure said in one line, after the prefix of the step that failed (the command's own when None)."""
-    prefix = None
+from clockward_packaging.errors import Failure, one_line
 
 
-class SignError(Failure):
-    prefix = "sign"
+class _Once(argparse.Action):
+    """An option that takes one non-empty value, or a flag (nargs 0), given at most once."""
+    def __call__(self, parser, namespace, value, option):
+        if getattr(namespace, self.dest) is not None:
+            raise Failure(f"{option} is given twice")
+        if value == "":
+            raise Failure(f"{option} needs a value")
+        setattr(namespace, self.dest, True if self.nargs == 0 else value)
 
 
-class CabError(Failure):
-    prefix = "cab"
+class _Parser(argparse.ArgumentParser):
+    def error(self, message):
+        missing = re.fullmatch(r"argument (\S+): expected one argument", message)
+        raise Failure(f"{missing[1]} needs a value" if missing else message)
 
 
-def one_line(error):
-    return " ".join(str(error).split()) or type(error).__name__
-
-
-def parse(argv, positional, usage, known, flags=()):
-    """argv as (the positional arguments, {option: value}): the known options take one value each, the
-    flags none (True when given); options may stand anywhere. The whole line is read before a command
-    touches any file."""
-    arguments, options = [], {}
-    rest = list(argv)
-    while rest:
-        word = rest.pop(0)
-        if not word.startswith("--"):
-            arguments.append(word)
-        elif word not in known and word not in flags:
-            raise Failure(f"unknown option {word}")
-        elif word in options:
-            raise Failure(f"{word} is given twice")
-        elif word in flags:
-            options[word] = True
-        elif not rest or not rest[0] or rest[0].startswith("--"):
-            raise Failure(f"{word} needs a value")
-        else:
-            options[word] = rest.pop(0)
-    if len(arguments) != positional:
+def parse(argv, positional, usage, options=(), flags=()):
+    """argv as (the positional arguments, {option: value}): the options take one value each, the flags none
+    (True when given); options may stand anywhere, each at most once, never abbreviated."""
+    parser = _Parser(add_help=False, allow_abbrev=False)
+    parser.add_argument("arguments", nargs="*")
+    for option in options:
+        parser.add_argument(option, dest=option, action=_Once)
+    for flag in flags:
+        parser.add_argument(flag, dest=flag, action=_Once, nargs=0)
+    read, unknown = parser.parse_known_intermixed_args(argv)
+    if unknown:
+        raise Failure(f"unknown option {unknown[0]}")
+    if len(read.arguments) != positional:
         raise Failure(f"usage: {usage}")
-    return arguments, options
+    return read.arguments, {name: value for name, value in vars(read).items() if name != "arguments" and value is not None}
 
 
 def seconds(options, option, default=None):
@@ -56,73 +50,9 @@ def seconds(options, option, default=None):
     return int(value)
 
 
-def keep_inputs(outputs, inputs):
-    """Refuses, before anything is removed, outputs (or what is left of writing them) that would replace an
-    input or each other."""
-    taken = {os.path.realpath(path): "an input" for path in inputs if path}
-    for path in outputs:
-        for written in (path, path + ".partial"):
-            real = os.path.realpath(written)
-            if real in taken:
-                raise Failure(f"the output {path} is also {taken[real]}: nothing is written")
-            taken[real] = "another output"
-
-
-def remove(*paths):
-    """Removes outputs of this command, and what is left of writing them."""
-    for path in paths:
-        for stale in (path, path + ".partial"):
-            if os.path.isdir(stale) and not os.path.islink(stale):
-                raise Failure(f"{stale} is a folder, not a file this command writes: nothing is written")
-            if os.path.lexists(stale):
-                os.remove(stale)
-
-
-def write_whole(path, data):
-    """Writes path whole or not at all: through path.partial, renamed when complete."""
-    partial = path + ".partial"
-    try:
-        with open(partial, "wb") as f:
-            f.write(data)
-        os.chmod(partial, 0o644)
-        os.replace(partial, path)
-    except OSError as error:
-        remove(partial)
-        raise Failure(f"cannot write {path}: {error.strerror}") from None
-
-
-def remove_folder(folder, names):
-    """Removes a folder this command writes, with what is left of writing it; refused, untouched, when it
-    holds anything but the files of those names."""
-    for stale in (folder, folder + ".partial"):
-        if not os.path.lexists(stale):
-            continue
-        if not os.path.isdir(stale) or os.path.islink(stale):
-            raise Failure(f"{stale} is not a folder this command writes: nothing is written")
-        foreign = sorted(name for name in os.listdir(stale)
-                         if name not in names or not os.path.isfile(os.path.join(stale, name)))
-        if foreign:
-            raise Failure(f"{stale} holds {foreign[0]}, which this command does not write: give a new or empty folder")
-        shutil.rmtree(stale)
-
-
-def write_folder(folder, files):
-    """Writes folder whole or not at all, {name: bytes}: through folder.partial, renamed when complete."""
-    partial = folder + ".partial"
-    try:
-        os.makedirs(partial)
-        for name, data in files.items():
-            with open(os.path.join(partial, name), "wb") as f:
-                f.write(data)
-            os.chmod(os.path.join(partial, name), 0o644)
-        os.rename(partial, folder)
-    except OSError as error:
-        shutil.rmtree(partial, ignore_errors=True)
-        raise Failure(f"cannot write {folder}: {error.strerror}") from None
-
-
 def run(main, prefix):
-    """Runs main(argv) and ends the process with one line when it fails; main leaves no partial output."""
+    """Runs main(argv) and ends the process with one line when it fails; main leaves no partial output. A
+    command imports what needs python3-cryptography inside main, so that its absence is said here too."""
     try:
         main(sys.argv[1:])
     except Exception as error:  # noqa: BLE001 - whatever a library refuses is still said in one line

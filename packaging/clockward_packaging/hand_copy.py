@@ -8,7 +8,9 @@ OUT_DIR is written whole or not at all; a folder holding anything else is refuse
 import os
 
 from clockward_packaging.cab import installer_table as table
-from clockward_packaging.command import Failure, keep_inputs, parse, remove_folder, run, write_folder
+from clockward_packaging.command import parse, run
+from clockward_packaging.errors import Failure
+from clockward_packaging.output_files import keep_inputs, remove_folder, write_folder
 
 USAGE = "python3 -m clockward_packaging.hand_copy OUT_DIR CLOCKWARD_IMAGE CHECK_IMAGE"
 

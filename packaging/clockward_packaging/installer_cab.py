@@ -17,9 +17,9 @@ import os
 from clockward_packaging.cab import cabinet_writer, installer_table as table
 from clockward_packaging.cab.installer_header import installer_header
 from clockward_packaging.cab.setup_xml import setup_xml
-from clockward_packaging.command import CabError, keep_inputs, parse, remove, run, seconds, write_whole
-from clockward_packaging.sign import load_and_warn, sign
-from clockward_packaging.signing.credentials import CREDENTIAL_OPTIONS, OPTIONS, files_read, signing_time
+from clockward_packaging.command import parse, run, seconds
+from clockward_packaging.errors import CabError
+from clockward_packaging.output_files import keep_inputs, remove, write_whole
 
 USAGE = ("python3 -m clockward_packaging.installer_cab OUT CLOCKWARD_IMAGE CHECK_IMAGE --member-time UNIX_TIME "
          "(--unsigned | CREDENTIALS)")
@@ -48,13 +48,14 @@ def members(images):
 
 
 def main(argv):
-    (out, *images), options = parse(argv, 1 + len(table.FILES), USAGE, OPTIONS + ("--member-time",),
+    from clockward_packaging.signing import credentials, sign_file  # when run: see command.run
+    (out, *images), options = parse(argv, 1 + len(table.FILES), USAGE, credentials.OPTIONS + ("--member-time",),
                                     flags=("--unsigned",))
-    unsigned, signing = "--unsigned" in options, any(option in options for option in CREDENTIAL_OPTIONS)
+    unsigned, signing = "--unsigned" in options, any(option in options for option in credentials.CREDENTIAL_OPTIONS)
     if unsigned == signing:
         raise CabError("give --unsigned, or --pfx, --identity, or --cert with --key" if not unsigned else
                        "--unsigned and the credentials to sign with exclude each other")
-    keep_inputs([out], [*images, *files_read(options)])
+    keep_inputs([out], [*images, *credentials.files_read(options)])
     remove(out)
     try:
         try:
@@ -65,7 +66,7 @@ def main(argv):
         if unsigned:
             write_whole(out, cab)
         else:
-            sign(out, cab, out, load_and_warn(options), signing_time(options))
+            sign_file.sign(out, cab, out, sign_file.load_and_warn(options), seconds(options, "--time"))
     except Exception:
         remove(out)
         raise

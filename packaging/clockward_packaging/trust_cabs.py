@@ -11,21 +11,15 @@ import os
 import sys
 
 from clockward_packaging.cab import trust_table as table
-from clockward_packaging.cab.cabinet_writer import cabinet
-from clockward_packaging.cab.trust_xml import trust_xml, untrust_xml
-from clockward_packaging.command import keep_inputs, parse, remove, run, seconds, write_whole
-from clockward_packaging.signing import credentials as signing
+from clockward_packaging.cab.trust_pair import cabinets
+from clockward_packaging.command import parse, run, seconds
+from clockward_packaging.output_files import keep_inputs, remove, write_whole
 
 USAGE = "python3 -m clockward_packaging.trust_cabs OUT_DIR --member-time UNIX_TIME CREDENTIALS"
 
 
-def cabinets(der, member_time):
-    """{name: bytes} of the two cabinets for the root whose DER certificate is der."""
-    return {name: cabinet([(table.MEMBER, document)], member_time)
-            for name, document in ((table.TRUST_CAB, trust_xml(der)), (table.UNTRUST_CAB, untrust_xml(der)))}
-
-
 def main(argv):
+    from clockward_packaging.signing import credentials as signing  # when run: see command.run
     (out_dir,), options = parse(argv, 1, USAGE, signing.OPTIONS + ("--member-time",))
     trust, untrust = (os.path.join(out_dir, name) for name in (table.TRUST_CAB, table.UNTRUST_CAB))
     keep_inputs([trust, untrust], signing.files_read(options))

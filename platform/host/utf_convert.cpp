@@ -35,6 +35,28 @@ void AppendUtf16(std::u16string& out, char32_t cp)
     }
 }
 
+// How many bytes a sequence led by this byte takes, and where its second byte must lie, as the Unicode
+// standard's table of well-formed UTF-8 has it (no overlong form, no surrogate, nothing past U+10FFFF);
+// length 0 for a byte that leads no sequence.
+struct Lead {
+    size_t length;
+    unsigned char low, high;
+};
+
+Lead LeadOf(unsigned char b)
+{
+    if (b < 0x80) return {1, 0, 0};
+    if (b < 0xC2) return {0, 0, 0};
+    if (b < 0xE0) return {2, 0x80, 0xBF};
+    if (b == 0xE0) return {3, 0xA0, 0xBF};
+    if (b == 0xED) return {3, 0x80, 0x9F};
+    if (b < 0xF0) return {3, 0x80, 0xBF};
+    if (b == 0xF0) return {4, 0x90, 0xBF};
+    if (b < 0xF4) return {4, 0x80, 0xBF};
+    if (b == 0xF4) return {4, 0x80, 0x8F};
+    return {0, 0, 0};
+}
+
 bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
@@ -70,29 +92,22 @@ std::u16string Utf8ToUtf16(const std::string& text)
     size_t i = 0;
     while (i < text.size()) {
         const unsigned char b = static_cast<unsigned char>(text[i]);
-        int extra;
-        char32_t cp;
-        char32_t min;
-        if (b < 0x80) { extra = 0; cp = b; min = 0; }
-        else if ((b & 0xE0) == 0xC0) { extra = 1; cp = b & 0x1F; min = 0x80; }
-        else if ((b & 0xF0) == 0xE0) { extra = 2; cp = b & 0x0F; min = 0x800; }
-        else if ((b & 0xF8) == 0xF0) { extra = 3; cp = b & 0x07; min = 0x10000; }
-        else { AppendUtf16(out, kReplacement); ++i; continue; }
-
-        size_t j = 1;
-        for (; j <= static_cast<size_t>(extra); ++j) {
-            if (i + j >= text.size()) break;
-            const unsigned char c = static_cast<unsigned char>(text[i + j]);
-            if ((c & 0xC0) != 0x80) break;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (j != static_cast<size_t>(extra) + 1 || cp < min || cp > 0x10FFFF ||
-            (cp >= 0xD800 && cp <= 0xDFFF)) {
+        const Lead lead = LeadOf(b);
+        if (lead.length == 0) {
             AppendUtf16(out, kReplacement);
-            i += j;  // resynchronise at the first byte that did not continue the sequence
+            ++i;
             continue;
         }
-        AppendUtf16(out, cp);
+        char32_t cp = lead.length == 1 ? b : b & (0x7Fu >> lead.length);
+        size_t j = 1;
+        for (; j < lead.length && i + j < text.size(); ++j) {
+            const unsigned char c = static_cast<unsigned char>(text[i + j]);
+            if (c < (j == 1 ? lead.low : 0x80) || c > (j == 1 ? lead.high : 0xBF)) break;
+            cp = (cp << 6) | (c & 0x3Fu);
+        }
+        // A sequence cut short is one U+FFFD for its longest well-formed start (its maximal subpart),
+        // and the next sequence starts at the byte that broke it.
+        AppendUtf16(out, j == lead.length ? cp : kReplacement);
         i += j;
     }
     return out;

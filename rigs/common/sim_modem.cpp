@@ -56,14 +56,15 @@ bool ReadTimeZoneUpdate(const std::string& stateFile, int* value, std::string* w
     char buffer[64];
     const size_t got = fread(buffer, 1, sizeof buffer, f);
     fclose(f);
-    const std::string text(buffer, got);
-    const std::string expectOff = std::string(kStateKey) + "0\n";
-    const std::string expectOn = std::string(kStateKey) + "1\n";
-    if (text == expectOff || text == expectOn) {
-        *value = text == expectOn ? 1 : 0;
-        return true;
+    std::string text(buffer, got);
+    if (!text.empty() && text.back() == '\n') text.pop_back();  // written with one; typed by hand, maybe not
+    for (int setting = 0; setting <= 1; ++setting) {
+        if (text == kStateKey + std::to_string(setting)) {
+            *value = setting;
+            return true;
+        }
     }
-    *why = stateFile + " is not a modem state file (expected \"AETZ=0\" or \"AETZ=1\")";
+    *why = stateFile + " is not a modem state file (expected \"AETZ=0\" or \"AETZ=1\", each with or without a final newline)";
     return false;
 }
 

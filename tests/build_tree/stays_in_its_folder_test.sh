@@ -12,8 +12,10 @@ tar -C "$source" --exclude=./build --exclude=./.git -cf - . | tar -C "$work/src"
 # Every path with its content's digest: a file made, removed or rewritten shows.
 listing() { (cd "$work/src" && find . -type f -exec sha1sum {} + | sort -k2 && find . -type d | sort); }
 listing >"$work/before"
-cmake -S "$work/src" -B "$work/elsewhere" -G Ninja >"$work/log" 2>&1 &&
-    cmake --build "$work/elsewhere" --target "$target" >>"$work/log" 2>&1 || fail "the build failed: $(tail -n 20 "$work/log")"
+# Without the settings that keep Python from writing bytecode beside the sources: the build must do that itself.
+clean=(env -u PYTHONDONTWRITEBYTECODE -u PYTHONPYCACHEPREFIX)
+"${clean[@]}" cmake -S "$work/src" -B "$work/elsewhere" -G Ninja >"$work/log" 2>&1 &&
+    "${clean[@]}" cmake --build "$work/elsewhere" --target "$target" >>"$work/log" 2>&1 || fail "the build failed: $(tail -n 20 "$work/log")"
 written=$(listing | diff "$work/before" - | grep '^[<>]' | head -n 3)
 [ -z "$written" ] || fail "the build wrote into the sources: $written"
 [ -f "$work/elsewhere/device/clockward.exe" ] || fail "no device image in the build's own device/"

@@ -5,6 +5,7 @@ import hashlib
 import os
 import struct
 import subprocess
+import sys
 import tempfile
 import unittest
 
@@ -53,7 +54,7 @@ def environment(extra=None, path_dir=None):
 def packaging(command, *args, extra_env=None, path_dir=None, python=(), cwd=None):
     """python3 -m clockward_packaging.<command> as the build runs it."""
     extra = dict(extra_env or {}, PYTHONPATH=os.path.join(env("SOURCE_DIR"), "packaging"))
-    return run("/usr/bin/python3", *python, "-m", f"clockward_packaging.{command}", *args, check=False,
+    return run(sys.executable, *python, "-m", f"clockward_packaging.{command}", *args, check=False,
                env=environment(extra, path_dir), cwd=cwd)
 
 

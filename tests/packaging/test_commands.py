@@ -22,6 +22,7 @@ ROWS = [
     ("sign absent.exe out --identity {ident}", "gone", "sign: cannot read absent.exe: nothing to sign"),
     ("sign {exe} out --identity {ident} --time noon", "gone", "sign: --time takes seconds since 1970, not noon"),
     ("sign {exe} out --pfx {pfx} --colour red", "kept", "sign: unknown option --colour"),
+    ("sign {exe} out --ident {ident}", "kept", "sign: unknown option --ident"),  # never abbreviated
     ("sign {exe} out --cert {cert} --key", "kept", "sign: --key needs a value"),
     ("sign {exe} out --cert {cert} --key {key} --key {key}", "kept", "sign: --key is given twice"),
     ("sign {exe} --cert {cert} --key {key}", "kept", "sign: usage: python3 -m clockward_packaging.sign IN OUT"),
@@ -38,6 +39,8 @@ ROWS = [
      "cab: --unsigned and the credentials to sign with exclude each other"),
     ("installer_cab {check} {signed} {check} --member-time 0 --identity {ident}", "kept",
      "cab: the output {check} is also an input"),
+    ("installer_cab {key} {signed} {check} --member-time 0 --cert {cert} --key {key}", "kept",
+     "cab: the output {key} is also an input"),
     ("trust_cabs . --member-time 0 --identity {part}", "gone", "sign: the signing identity {part} has no ca.key"),
     ("trust_cabs . --identity {ident} --member-time 4354819200", "gone", "trust: a cabinet date lies in 1980..2107"),
     # Only the first cabinet's path passes the system's length limit: the second is refused, and the first goes too.
@@ -47,13 +50,20 @@ ROWS = [
     ("hand_copy phone-copy {signed} absent.exe", "gone", "hand copy: cannot read the program image absent.exe"),
     ("hand_copy phone-copy {signed} {check} --force yes", "kept", "hand copy: unknown option --force"),
     ("hand_copy . {signed} {check}", "kept", "hand copy: . holds bin, which this command does not write"),
+    ("hand_copy notes {signed} {check}", "kept", "hand copy: notes holds clockward.txt, which this command does not write"),
     ("hand_copy phone-copy phone-copy/clockward.exe {check}", "kept", "is also an input: nothing is written"),
     ("signing_identity {part} --build-tree phone-copy", "kept", "sign: the signing identity {part} has no ca.key"),
     ("signing_identity repo/identity --build-tree phone-copy", "kept",
      "sign: the signing identity {root}/repo/identity lies inside the git work tree {root}/repo: one `git add -A`"),
+    ("signing_identity repo", "kept", "sign: the signing identity {root}/repo lies inside the git work tree {root}/repo"),
+    ("signing_identity worktree/identity", "kept", "lies inside the git work tree {root}/worktree: one `git add -A`"),
+    ("signing_identity to-build/identity --build-tree build", "kept",
+     "sign: the signing identity {root}/to-build/identity lies inside the build tree build: cleaning the build"),
     ("signing_identity new --source-tree", "kept", "sign: --source-tree needs a value"),
     ("signing_identity new --kind owner", "kept", "sign: unknown option --kind"),
-    ("PATH={bin} signing_identity new", "kept", "sign: could not make a signing identity in {root}/new: openssl failed"),
+    # A folder whose name starts with the build tree's lies outside it.
+    ("PATH={bin} signing_identity new --build-tree ne", "kept",
+     "sign: could not make a signing identity in {root}/new: openssl failed"),
 ]
 
 
@@ -100,6 +110,12 @@ class Commands(Scratch):
         os.makedirs(cls.path("bin"))
         stub(cls.path("bin", "openssl"), "exit 1\n")
         run("git", "init", "-q", cls.path("repo"))
+        os.makedirs(cls.path("worktree"))
+        write(cls.path("worktree", ".git"), "gitdir: ../repo/.git/worktrees/worktree\n")  # as git worktree writes it
+        os.makedirs(cls.path("build"))
+        os.symlink("build", cls.path("to-build"))
+        os.makedirs(cls.path("notes"))
+        write(cls.path("notes", "clockward.txt"), "not one of the hand copy's files")
         # The scratch folder again, padded with "/." to 4,066 characters: with "/clockward-trust.cab.partial"
         # a path stays within Linux's 4,095, with "/clockward-untrust.cab.partial" it passes it.
         padding = 4066 - len(root)
@@ -112,13 +128,15 @@ class Commands(Scratch):
 
     def plant(self, outputs):
         """Each command's outputs of an earlier run: none but the given command's."""
-        for name in sum(OUTPUTS.values(), []):
+        for name in sum(([output, output + ".partial"] for output in sum(OUTPUTS.values(), [])), []):
             if os.path.isdir(self.path(name)):
                 shutil.rmtree(self.path(name))
             elif os.path.lexists(self.path(name)):
                 os.remove(self.path(name))
-        for name in outputs:
-            if name == "phone-copy":
+        # A finished run's outputs, and what a broken-off one left of the first (the long row's second
+        # cabinet cannot even be named).
+        for name in outputs + [output + ".partial" for output in outputs[:1]]:
+            if name.startswith("phone-copy"):
                 os.makedirs(self.path(name))
                 for member in ("clockward.exe", "Clockward.lnk"):
                     write(self.path(name, member), b"an earlier run's " + member.encode())
@@ -136,5 +154,5 @@ class Commands(Scratch):
                     check_said(self, result, said.format(**self.names))
                     if stale == "gone":
                         before = {path: digest for path, digest in before.items()
-                                  if path.split(os.sep)[0] not in OUTPUTS[command]}
+                                  if path.split(os.sep)[0].removesuffix(".partial") not in OUTPUTS[command]}
                     self.assertEqual(before, snapshot(self.tmp.name))

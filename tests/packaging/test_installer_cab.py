@@ -1,9 +1,11 @@
 """The installer cabinets, signed and unsigned: the .000 header against the layout of real SDK-built headers,
 their members through cabextract, _setup.xml, the shortcut texts, our cabinet writer against gcab,
 reproducibility and bad input."""
+import collections
 import functools
 import os
 import re
+import shlex
 import shutil
 import struct
 import tempfile
@@ -268,3 +270,13 @@ class Build(Scratch):
                 self.assertEqual(4 if name == "empty signed image" else 0,
                                  len(os.listdir(os.path.join(build, "phone-copy")))
                                  if os.path.exists(os.path.join(build, "phone-copy")) else 0)
+
+    def test_no_two_build_steps_remove_the_same_path(self):
+        # Steps that Ninja may run side by side fail each other when both remove one folder.
+        removed = collections.Counter()
+        for line in run("ninja", "-C", os.path.dirname(CAB()), "-t", "commands").stdout.splitlines():
+            for step in line.split(" && "):
+                argv = shlex.split(step)
+                if argv[1:4] == ["-E", "rm", "-rf"]:
+                    removed.update(set(argv[4:]))
+        self.assertEqual([], [path for path, steps in removed.items() if steps > 1])

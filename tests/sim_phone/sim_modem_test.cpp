@@ -75,13 +75,22 @@ TEST_F(SimModem, ErrorModeAnswersErrorAndChangesNothing)
     EXPECT_FALSE(fs::exists(state));
 }
 
-TEST_F(SimModem, MalformedStateFileIsAnErrorWithAReason)
+TEST_F(SimModem, StateFileReadsEachSettingWithOrWithoutItsNewlineAndRefusesAnythingElse)
 {
+    const struct { const char* text; int value; } cases[] = {  // value -1: refused
+        {"AETZ=0\n", 0}, {"AETZ=1\n", 1}, {"AETZ=0", 0}, {"AETZ=1", 1},
+        {"AETZ=7\n", -1}, {"AETZ=0\n\n", -1}, {"AETZ=0\r\n", -1}, {"AETZ=", -1}, {"", -1}, {"AETZ=01", -1},
+    };
     fs::create_directories(fs::path(state).parent_path());
-    std::ofstream(state) << "AETZ=7\n";
-    const ModemAnswer a = Run("AT*AETZ?");
-    EXPECT_FALSE(a.ok);
-    EXPECT_NE(std::string::npos, a.problem.find(state)) << a.problem;
+    for (const auto& c : cases) {
+        std::ofstream(state, std::ios::binary) << c.text;
+        int value = -2;
+        std::string why;
+        EXPECT_EQ(c.value >= 0, ReadTimeZoneUpdate(state, &value, &why)) << c.text;
+        EXPECT_EQ(c.value >= 0 ? c.value : -2, value) << c.text;
+        EXPECT_EQ(c.value >= 0 ? "" : state + " is not a modem state file (expected \"AETZ=0\" or \"AETZ=1\", each with or "
+                  "without a final newline)", why) << c.text;
+    }
 }
 
 TEST_F(SimModem, UnwritableStateFileIsAnError)

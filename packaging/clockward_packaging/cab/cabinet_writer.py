@@ -1,6 +1,7 @@
 """Writes an uncompressed Microsoft cabinet of one folder, optionally with the per-folder reserve that
-signed Windows Mobile cabinets carry (osslsigncode and gcab write none). Members keep their names and
-order, each dated with one time (seconds since 1970, UTC)."""
+signed Windows Mobile cabinets carry (osslsigncode writes no reserve; libgcab writes a header reserve
+when asked, never a folder reserve). Members keep their names and order, each dated with one time
+(seconds since 1970, UTC)."""
 import struct
 import time
 

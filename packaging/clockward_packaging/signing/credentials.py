@@ -3,8 +3,9 @@ password, the chain the phone will see and its root, and a lasting identity's fi
 import os
 import re
 import stat
-import sys
 from collections import namedtuple
+
+from clockward_packaging.errors import SignError, one_line
 
 try:
     from cryptography import x509
@@ -12,9 +13,7 @@ try:
     from cryptography.hazmat.primitives.asymmetric import rsa
     from cryptography.hazmat.primitives.serialization import pkcs12
 except ImportError as missing:
-    sys.exit(f"sign: python3-cryptography is not installed ({missing}; apt-get install python3-cryptography)")
-
-from clockward_packaging.command import SignError, one_line, seconds
+    raise SignError(f"python3-cryptography is not installed ({missing}; apt-get install python3-cryptography)") from None
 from clockward_packaging.signing import identity_files as identity_file
 
 # --pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE], and --time UNIX_TIME, the signing
@@ -173,7 +172,3 @@ def root_of(credentials):
             return None
     return current
 
-
-def signing_time(options):
-    """--time, the signing time (reproducible builds), or None for the time of signing."""
-    return seconds(options, "--time")

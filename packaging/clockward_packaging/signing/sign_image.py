@@ -4,7 +4,8 @@ import shutil
 import subprocess
 import tempfile
 
-from clockward_packaging.command import SignError, remove
+from clockward_packaging.errors import SignError
+from clockward_packaging.output_files import remove
 
 
 def sign_image(image, out, credentials, when, name):

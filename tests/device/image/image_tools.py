@@ -1,5 +1,6 @@
 """Where the device image tests find the built files and the binutils they use (from the environment CTest sets), and how they configure a scratch build."""
 import os
+import sys
 
 
 def env(name):
@@ -12,7 +13,8 @@ def env(name):
 def configure_command(build_dir, *options):
     """The command that configures a scratch device build of these sources in build_dir."""
     return ["cmake", "-S", env("SOURCE_DIR"), "-B", build_dir, "-G", "Ninja",
-            f"-DCMAKE_TOOLCHAIN_FILE={env('TOOLCHAIN_FILE')}", "-DCMAKE_BUILD_TYPE=MinSizeRel", *options]
+            f"-DCMAKE_TOOLCHAIN_FILE={env('TOOLCHAIN_FILE')}", "-DCMAKE_BUILD_TYPE=MinSizeRel",
+            f"-DPython3_EXECUTABLE={sys.executable}", *options]
 
 
 def read(path):
