@@ -7,7 +7,10 @@ set(DEVICE_BUILD_FILES
     "CLOCKWARD_DEVICE_ELF clockward_elf platform/device/clockward.elf"
     "CHECK_DEVICE_IMAGE check_exe clockward-check.exe"
     "CHECK_SIGNED_DEVICE_IMAGE signed_exes clockward-check-signed.exe"
-    "CHECK_DEVICE_ELF check_elf platform/device/clockward-check.elf")
+    "CHECK_DEVICE_ELF check_elf platform/device/clockward-check.elf"
+    "UNDO_DEVICE_IMAGE undo_exe clockward-undo.exe"
+    "UNDO_SIGNED_DEVICE_IMAGE signed_exes clockward-undo-signed.exe"
+    "UNDO_DEVICE_ELF undo_elf platform/device/clockward-undo.elf")
 
 # Sets each variable above to its file in the device build at dir; DEVICE_BUILD_VARIABLES and
 # DEVICE_BUILD_TARGETS list the variables and the targets.

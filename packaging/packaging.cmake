@@ -1,6 +1,6 @@
 # What the device build writes around the images, each by one packaging command (python3 -m clockward_packaging.*),
-# at the top of the build folder what an owner may put on a phone: clockward-signed.exe and
-# clockward-check-signed.exe, the signed installer cabinet clockward.cab and clockward-unsigned.cab (the
+# at the top of the build folder what an owner may put on a phone: clockward-signed.exe,
+# clockward-check-signed.exe and clockward-undo-signed.exe, the signed installer cabinet clockward.cab and clockward-unsigned.cab (the
 # same with nothing signed, for phones that ask), the cabinets that teach a phone to trust a lasting
 # signer and undo it (clockward-trust.cab, clockward-untrust.cab), and phone-copy/, the signed programs
 # and their shortcuts to copy onto the phone by hand. The packaging's own work lies in work/.
@@ -109,32 +109,36 @@ set(CLOCKWARD_CAB ${CMAKE_BINARY_DIR}/clockward.cab)
 set(CLOCKWARD_UNSIGNED_CAB ${CMAKE_BINARY_DIR}/clockward-unsigned.cab)
 set(CLOCKWARD_HAND_COPY_DIR ${CMAKE_BINARY_DIR}/phone-copy)
 set(CLOCKWARD_TRUST_CABS ${CMAKE_BINARY_DIR}/clockward-trust.cab ${CMAKE_BINARY_DIR}/clockward-untrust.cab)
-# Both programs are signed alike, in one step: both signed images and what is made from them go first,
+# The programs are signed alike, in one step: the signed images and what is made from them go first,
 # whole, so that a failed signing leaves none of it looking current; one step, as two removing the same
 # folder side by side fail each other.
-add_custom_command(OUTPUT ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE}
-    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE} ${CLOCKWARD_CAB}
-            ${CLOCKWARD_HAND_COPY_DIR}
-    COMMAND ${PACKAGING} clockward_packaging.sign ${CLOCKWARD_DEVICE_IMAGE} ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${SIGN_WITH}
-    COMMAND ${PACKAGING} clockward_packaging.sign ${CHECK_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE} ${SIGN_WITH}
-    DEPENDS ${CLOCKWARD_DEVICE_IMAGE} ${CHECK_DEVICE_IMAGE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
-    COMMENT "Signing clockward.exe and clockward-check.exe (Authenticode, SHA-1)"
+# The images in the order the installer table lists the files, which is the order the commands take them in.
+set(DEVICE_IMAGES ${CLOCKWARD_DEVICE_IMAGE} ${CHECK_DEVICE_IMAGE} ${UNDO_DEVICE_IMAGE})
+set(SIGNED_DEVICE_IMAGES ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE} ${UNDO_SIGNED_DEVICE_IMAGE})
+set(SIGN_IMAGES)
+foreach(image signed IN ZIP_LISTS DEVICE_IMAGES SIGNED_DEVICE_IMAGES)
+    list(APPEND SIGN_IMAGES COMMAND ${PACKAGING} clockward_packaging.sign ${image} ${signed} ${SIGN_WITH})
+endforeach()
+add_custom_command(OUTPUT ${SIGNED_DEVICE_IMAGES}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${SIGNED_DEVICE_IMAGES} ${CLOCKWARD_CAB} ${CLOCKWARD_HAND_COPY_DIR}
+    ${SIGN_IMAGES}
+    DEPENDS ${DEVICE_IMAGES} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
+    COMMENT "Signing clockward.exe, clockward-check.exe and clockward-undo.exe (Authenticode, SHA-1)"
     VERBATIM)
-add_custom_target(signed_exes ALL DEPENDS ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE})
+add_custom_target(signed_exes ALL DEPENDS ${SIGNED_DEVICE_IMAGES})
 
-# The images in the order the installer table lists the files.
 add_custom_command(OUTPUT ${CLOCKWARD_CAB}
-    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_CAB} ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE}
+    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_CAB} ${SIGNED_DEVICE_IMAGES}
             --member-time ${BUILD_TIME_STAMP} ${SIGN_WITH}
-    DEPENDS ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
+    DEPENDS ${SIGNED_DEVICE_IMAGES} ${SIGN_DEPENDS} ${PACKAGING_SOURCES}
     COMMENT "Packing and signing the installer cabinet clockward.cab"
     VERBATIM)
 add_custom_target(installer_cab ALL DEPENDS ${CLOCKWARD_CAB})
 
 add_custom_command(OUTPUT ${CLOCKWARD_UNSIGNED_CAB}
-    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_UNSIGNED_CAB} ${CLOCKWARD_DEVICE_IMAGE} ${CHECK_DEVICE_IMAGE}
+    COMMAND ${PACKAGING} clockward_packaging.installer_cab ${CLOCKWARD_UNSIGNED_CAB} ${DEVICE_IMAGES}
             --member-time ${BUILD_TIME_STAMP} --unsigned
-    DEPENDS ${CLOCKWARD_DEVICE_IMAGE} ${CHECK_DEVICE_IMAGE} ${PACKAGING_SOURCES}
+    DEPENDS ${DEVICE_IMAGES} ${PACKAGING_SOURCES}
     COMMENT "Packing the unsigned installer cabinet clockward-unsigned.cab"
     VERBATIM)
 add_custom_target(unsigned_cab ALL DEPENDS ${CLOCKWARD_UNSIGNED_CAB})
@@ -154,8 +158,8 @@ else()
 endif()
 
 add_custom_command(OUTPUT ${CLOCKWARD_HAND_COPY_DIR}
-    COMMAND ${PACKAGING} clockward_packaging.hand_copy ${CLOCKWARD_HAND_COPY_DIR} ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE}
-    DEPENDS ${CLOCKWARD_SIGNED_DEVICE_IMAGE} ${CHECK_SIGNED_DEVICE_IMAGE} ${PACKAGING_SOURCES}
+    COMMAND ${PACKAGING} clockward_packaging.hand_copy ${CLOCKWARD_HAND_COPY_DIR} ${SIGNED_DEVICE_IMAGES}
+    DEPENDS ${SIGNED_DEVICE_IMAGES} ${PACKAGING_SOURCES}
     COMMENT "Writing phone-copy/, the signed programs and their shortcuts to copy by hand"
     VERBATIM)
 add_custom_target(hand_copy ALL DEPENDS ${CLOCKWARD_HAND_COPY_DIR})

@@ -1,7 +1,7 @@
 """Writes the hand-copy folder: the signed programs and the shortcuts the installer would make, for a phone
 on which the installer cannot be used (it refuses the cabinet, or its policy blocks unsigned ones).
 
-Usage: python3 -m clockward_packaging.hand_copy OUT_DIR CLOCKWARD_IMAGE CHECK_IMAGE
+Usage: python3 -m clockward_packaging.hand_copy OUT_DIR CLOCKWARD_IMAGE CHECK_IMAGE UNDO_IMAGE
 The shortcuts name the programs where the installer would put them, so both ways leave the same files.
 OUT_DIR is written whole or not at all; a folder holding anything else is refused, untouched.
 """
@@ -12,7 +12,7 @@ from clockward_packaging.command import parse, run
 from clockward_packaging.errors import Failure
 from clockward_packaging.output_files import keep_inputs, remove_folder, write_folder
 
-USAGE = "python3 -m clockward_packaging.hand_copy OUT_DIR CLOCKWARD_IMAGE CHECK_IMAGE"
+USAGE = "python3 -m clockward_packaging.hand_copy OUT_DIR CLOCKWARD_IMAGE CHECK_IMAGE UNDO_IMAGE"
 
 
 def shortcut_text(target):

@@ -2,7 +2,7 @@
 unsigned for phones that ask about unsigned cabinets (clockward-unsigned.cab). Whole or not at all; a failure
 is one line ("cab: " or "sign: ").
 
-Usage: python3 -m clockward_packaging.installer_cab OUT CLOCKWARD_IMAGE CHECK_IMAGE --member-time UNIX_TIME
+Usage: python3 -m clockward_packaging.installer_cab OUT CLOCKWARD_IMAGE CHECK_IMAGE UNDO_IMAGE --member-time UNIX_TIME
            (--unsigned | --pfx FILE | --identity FOLDER | --cert FILE --key FILE [--ac FILE]) [--time UNIX_TIME]
 
 The phone's installer reads two descriptions of the same installation: the binary header NAME.000 and
@@ -21,7 +21,7 @@ from clockward_packaging.command import parse, run, seconds
 from clockward_packaging.errors import CabError
 from clockward_packaging.output_files import keep_inputs, remove, write_whole
 
-USAGE = ("python3 -m clockward_packaging.installer_cab OUT CLOCKWARD_IMAGE CHECK_IMAGE --member-time UNIX_TIME "
+USAGE = ("python3 -m clockward_packaging.installer_cab OUT CLOCKWARD_IMAGE CHECK_IMAGE UNDO_IMAGE --member-time UNIX_TIME "
          "(--unsigned | CREDENTIALS)")
 
 

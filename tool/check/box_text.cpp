@@ -8,9 +8,9 @@ static void Put(BOX_TEXT* text, char c)
     text->sz[text->cch] = 0;
 }
 
-const char* AppendAscii(BOX_TEXT* text, const char* pszText, char stop)
+const char* AppendAscii(BOX_TEXT* text, const char* pszText)
 {
-    for (; *pszText != 0 && *pszText != stop; ++pszText) Put(text, *pszText);
+    for (; *pszText != 0 && *pszText != kDetailMark && *pszText != kNameMark; ++pszText) Put(text, *pszText);
     return pszText;
 }
 

@@ -11,9 +11,13 @@ struct BOX_TEXT {
     DWORD cch;
 };
 
-// pszText: 7-bit ASCII, widened unit by unit, up to its end or the first stop character. Returns
-// where it stopped.
-const char* AppendAscii(BOX_TEXT* text, const char* pszText, char stop = 0);
+// The marks in a box's text that its writer fills in: the outcome's detail, the program's name.
+const char kDetailMark = '^';
+const char kNameMark = '~';
+
+// pszText: 7-bit ASCII, widened unit by unit, up to its end or the first mark. Returns where it
+// stopped.
+const char* AppendAscii(BOX_TEXT* text, const char* pszText);
 // "0x" and eight upper-case hex digits, as HRESULTs are usually written.
 void AppendHex(BOX_TEXT* text, DWORD value);
 // Printable ASCII as it is; a backslash and anything else as \xHH (CR LF as \x0D\x0A).

@@ -27,12 +27,14 @@ Shortcut = namedtuple("Shortcut", "name ce_folder target")
 
 PROGRAM = InstalledFile(1, "clockward.exe", no_date_check=True)
 CHECK = InstalledFile(2, "clockward-check.exe", no_date_check=True)
+UNDO = InstalledFile(3, "clockward-undo.exe", no_date_check=True)
 # The order the commands take the images in, and the header lists the files in.
-FILES = [PROGRAM, CHECK]
+FILES = [PROGRAM, CHECK, UNDO]
 # \Windows\StartUp (%CE4%): the shell starts what its shortcuts name at every boot. The Start menu's
-# programs (%CE11%): the owner starts the check by hand.
+# programs (%CE11%): the owner starts the check and the undo by hand.
 START_MENU_PROGRAMS = 11
-SHORTCUTS = [Shortcut("Clockward.lnk", 4, PROGRAM), Shortcut("Clockward Check.lnk", START_MENU_PROGRAMS, CHECK)]
+SHORTCUTS = [Shortcut("Clockward.lnk", 4, PROGRAM), Shortcut("Clockward Check.lnk", START_MENU_PROGRAMS, CHECK),
+             Shortcut("Clockward Undo.lnk", START_MENU_PROGRAMS, UNDO)]
 
 
 def on_phone_path(installed):
