@@ -18,8 +18,9 @@ enum class Library { Present, Absent, WithoutDevSpecific };
 enum class InitBehaviour { Ok, Fail, FailWithHandle, RadioNotReady };
 // The modem: carries out what it knows, or answers ERROR to everything, or +CME ERROR: 4
 // (operation not supported) to everything; or the radio is off (flight mode), and the layer
-// answers every request with RIL_E_RADIOOFF without asking the modem.
-enum class ModemReply { Ok, Error, CmeError, RadioOff };
+// answers every request with RIL_E_RADIOOFF without asking the modem; or it answers OK to a set
+// of the time-zone update but keeps its setting (firmware, or a driver, that holds it).
+enum class ModemReply { Ok, Error, CmeError, RadioOff, KeepsSetting };
 // When a command's result comes: after the modem's delay, from inside RIL_DevSpecific before it
 // returns (the caller has not stored the identifier yet), only once RIL_Deinitialize is called, or
 // never (the modem carried the command out but its answer is lost).

@@ -102,6 +102,7 @@ ModemAnswer RunModemCommand(const std::string& line, const std::string& stateFil
         return Final(true, "*AETZ: " + std::to_string(value));
     }
     if (cmd == "AT*AETZ=0" || cmd == "AT*AETZ=1") {
+        if (reply == ModemReply::KeepsSetting) return Final(true);
         if (!WriteTimeZoneUpdate(stateFile, cmd.back() - '0', &why)) return Final(false, std::string(), why);
         return Final(true);
     }

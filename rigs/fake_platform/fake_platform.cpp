@@ -162,6 +162,7 @@ extern "C" HRESULT Fake_RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD 
     g_fake.devSpecificHandle = hRil;
     g_fake.block.assign(lpbParams, lpbParams + dwSize);
     g_fake.blockSize = dwSize;
+    g_fake.blocks.push_back(g_fake.block);
     if (g_radio) return ThroughModel(hRil, [&] { return g_radio->model.DevSpecific(HandleOf(hRil), lpbParams, dwSize, g_radio->now); });
     if (g_fake.insideDevSpecific) g_fake.insideDevSpecific(g_fake.devSpecificResult);
     return g_fake.devSpecificResult;

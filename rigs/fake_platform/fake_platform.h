@@ -48,8 +48,9 @@ struct FakePlatform {
     RILNOTIFYCALLBACK initNotifyCb = nullptr;
     HRIL* initHandlePtr = nullptr;
     HRIL devSpecificHandle = nullptr;
-    std::vector<BYTE> block;
+    std::vector<BYTE> block;  // the last RIL_DevSpecific's
     DWORD blockSize = 0;
+    std::vector<std::vector<BYTE>> blocks;  // every RIL_DevSpecific's, in order
     HRIL deinitHandle = nullptr;
 
     size_t Count(const std::string& call) const;

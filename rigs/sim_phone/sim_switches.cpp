@@ -123,7 +123,7 @@ const std::vector<Switch>& AllSwitches()
          [](const PhoneDescription& phone) { return phone.refuse < 0 ? std::to_string(phone.refuse) : std::string(); }},
         ChoiceSwitch("MODEM", &PhoneDescription::modem,
                      {{"ok", int(ModemReply::Ok)}, {"error", int(ModemReply::Error)}, {"cme-error", int(ModemReply::CmeError)},
-                      {"radio-off", int(ModemReply::RadioOff)}}),
+                      {"radio-off", int(ModemReply::RadioOff)}, {"keeps-setting", int(ModemReply::KeepsSetting)}}),
         ChoiceSwitch("RESULT", &PhoneDescription::result,
                      {{"delayed", int(ResultTiming::Delayed)}, {"before-return", int(ResultTiming::BeforeReturn)},
                       {"at-deinit", int(ResultTiming::AtDeinit)}, {"never", int(ResultTiming::Never)}}),

@@ -21,7 +21,8 @@ const double kStartupDelaySeconds = 5.0;
 // Lays out the phone: the program, and beside it the radio layer it should find.
 void LayOut(const fs::path& dir, Library library, Program program = Program::Clockward)
 {
-    fs::copy_file(program == Program::Check ? CHECK_HOST_PROGRAM : CLOCKWARD_HOST_PROGRAM, dir / "clockward");
+    const char* const programs[] = {CLOCKWARD_HOST_PROGRAM, CHECK_HOST_PROGRAM, UNDO_HOST_PROGRAM};  // in Program's order
+    fs::copy_file(programs[static_cast<int>(program)], dir / "clockward");
     if (library == Library::Present) fs::copy_file(SIM_PHONE_RIL_PATH, dir / "ril.dll");
     if (library == Library::WithoutDevSpecific) fs::copy_file(SIM_PHONE_RIL_WITHOUT_DEVSPECIFIC_PATH, dir / "ril.dll");
 }
@@ -76,8 +77,8 @@ TEST_P(HostRun, BehavesAsTheScenarioSays)
     EXPECT_EQ(0, result.signal);
     EXPECT_EQ(std::string::npos, result.stderrText.find("ril.dll (simulated)")) << result.stderrText;
     // Timed inside the program, from its start to its load request: neither the process start-up
-    // nor the load itself may hide a wait that is a millisecond short. The check, started by
-    // hand, does not wait.
+    // nor the load itself may hide a wait that is a millisecond short. The check and the undo,
+    // started by hand, do not wait.
     const double started = HostStamp(result.stderrText, "started");
     const double loading = HostStamp(result.stderrText, "LoadLibraryW(ril.dll)");
     ASSERT_GE(started, result.startedAt) << result.stderrText;

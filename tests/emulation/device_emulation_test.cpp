@@ -36,8 +36,10 @@ const std::vector<uint8_t>& Image(bool signedImage, Program program = Program::C
         return std::vector<uint8_t>(bytes.begin(), bytes.end());
     };
     static const std::vector<uint8_t> unsignedImage = read(DEVICE_IMAGE), signedOne = read(DEVICE_SIGNED_IMAGE),
-                                      check = read(CHECK_DEVICE_IMAGE), signedCheck = read(CHECK_DEVICE_SIGNED_IMAGE);
+                                      check = read(CHECK_DEVICE_IMAGE), signedCheck = read(CHECK_DEVICE_SIGNED_IMAGE),
+                                      undo = read(UNDO_DEVICE_IMAGE), signedUndo = read(UNDO_DEVICE_SIGNED_IMAGE);
     if (program == Program::Check) return signedImage ? signedCheck : check;
+    if (program == Program::Undo) return signedImage ? signedUndo : undo;
     return signedImage ? signedOne : unsignedImage;
 }
 
@@ -92,6 +94,7 @@ PhoneRun RunAndExpect(const Scenario& s, PhoneSetup setup, const std::vector<uin
     EXPECT_TRUE(PrepareModem(s, setup.modemStateFile, &why)) << why;
     if (!image) image = &Image(false, s.program);
     if (s.program == Program::Check) setup.moduleName = u"\\Program Files\\Clockward\\clockward-check.exe";
+    if (s.program == Program::Undo) setup.moduleName = u"\\Program Files\\Clockward\\clockward-undo.exe";
     const PhoneRun run = RunOnEmulatedPhone(*image, setup);
     EXPECT_TRUE(run.ok) << run.failure;
     RunRecord record;
@@ -109,9 +112,9 @@ PhoneRun RunAndExpect(const Scenario& s, PhoneSetup setup, const std::vector<uin
     ExpectOutcome(s, record, lines);
     for (const EmulatedBox& b : run.boxes) EXPECT_EQ(0u, b.owner) << b.text;
 
-    // The start-up builds argv, and Clockward waits before anything else; the check does not.
+    // The start-up builds argv, and Clockward waits before anything else; the check and the undo do not.
     std::vector<std::string> first = run.coredllCalls, expected = {"GetModuleFileNameW", "Sleep(5000)", "LoadLibraryW(ril.dll)"};
-    if (s.program == Program::Check) expected.erase(expected.begin() + 1);
+    if (s.program != Program::Clockward) expected.erase(expected.begin() + 1);
     first.resize(expected.size());
     EXPECT_EQ(expected, first);
     if (!run.radioCalls.empty()) {
@@ -198,7 +201,8 @@ bool Comes(const SweepRow& row, const Boundary& at, bool movable)
 // The scenario's lines with the callback's own where it came.
 std::vector<std::string> LinesWithCallbackAt(const Scenario& s, const Boundary& at, const SweepRow& row)
 {
-    const std::string enter = s.program == Program::Check ? kCheckEnter : kEnter;
+    const bool reads = s.program != Program::Clockward;  // the check and the undo keep every result
+    const std::string enter = reads ? kCheckEnter : kEnter;
     const std::string counted = at.commandAnswered && s.phone.modem == ModemReply::Ok ? kOk : kError;
     std::vector<std::string> lines = s.debugLines, added;
     size_t atLine = at.linesBefore;
@@ -206,7 +210,7 @@ std::vector<std::string> LinesWithCallbackAt(const Scenario& s, const Boundary& 
     case SweptCallback::Notification: added = {kNotify}; break;
     case SweptCallback::StaleResult: added = {enter}; break;
     // The check keeps every result and reads only its own: identifier 0 is one more line.
-    case SweptCallback::ResultWithIdZero: added = s.program == Program::Check ? std::vector<std::string>{enter} : std::vector<std::string>{kEnter, counted}; break;
+    case SweptCallback::ResultWithIdZero: added = reads ? std::vector<std::string>{enter} : std::vector<std::string>{kEnter, counted}; break;
     case SweptCallback::MatchingResult:
         // The result comes here instead of at the close, which then has nothing to deliver; on the
         // send's own return it overtakes the identifier's store and is not counted.
@@ -250,9 +254,9 @@ TEST_P(CallbackAtEveryBoundary, KeepsTheScenarioOutcome)
     // Only a result that comes after the send has returned can be moved to another such moment.
     const bool movable = phone.result != ResultTiming::BeforeReturn;
 
-    // The check reads its own answer: every callback but that answer (moved by CheckAnswerAtEveryMoment)
-    // must change nothing of it.
-    const bool check = scenario.program == Program::Check;
+    // The check and the undo read their own answers: every callback but those (the check's moved by
+    // CheckAnswerAtEveryMoment) must change nothing of them.
+    const bool check = scenario.program != Program::Clockward;
     for (size_t k = 0; k < plain.boundaries.size(); ++k) {
         const Boundary& at = plain.boundaries[k];
         for (const SweepRow& row : kSweepRows) {

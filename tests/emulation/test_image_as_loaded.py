@@ -6,7 +6,7 @@ import unittest
 import loader_audit
 import pe_image_audit as audit
 from coredll_exports import CHECK_IMPORTS, IMAGE_IMPORTS
-from image_tools import CHECK_ELF, CHECK_UNSIGNED, ELF, NM, UNSIGNED, env, read
+from image_tools import CHECK_ELF, CHECK_UNSIGNED, ELF, NM, UNDO_ELF, UNDO_UNSIGNED, UNSIGNED, env, read
 
 
 def clean(problems):
@@ -14,8 +14,9 @@ def clean(problems):
 
 
 class ImagesAsLoaded(unittest.TestCase):
-    def test_both_programs(self):
-        for image, elf, imports in ((UNSIGNED, ELF, IMAGE_IMPORTS), (CHECK_UNSIGNED, CHECK_ELF, CHECK_IMPORTS)):
+    def test_every_program(self):
+        for image, elf, imports in ((UNSIGNED, ELF, IMAGE_IMPORTS), (CHECK_UNSIGNED, CHECK_ELF, CHECK_IMPORTS),
+                                      (UNDO_UNSIGNED, UNDO_ELF, CHECK_IMPORTS)):
             with self.subTest(image()):
                 problems = loader_audit.structural_problems(read(image()), audit.elf_symbols(elf(), NM()), imports)
                 self.assertEqual(clean(problems), problems)

@@ -12,7 +12,8 @@ import unittest
 from asn1crypto import algos, cms, core
 from cryptography.hazmat.primitives.serialization import Encoding, pkcs7
 
-from image_tools import CHECK_SIGNED, CHECK_UNSIGNED, SIGNED, UNSIGNED, configure_command, env, read  # noqa: F401
+from image_tools import (CHECK_SIGNED, CHECK_UNSIGNED, SIGNED, UNDO_SIGNED, UNDO_UNSIGNED, UNSIGNED,  # noqa: F401
+                         configure_command, env, read)
 
 CUSTOM_CERTIFICATE = os.environ.get("CLOCKWARD_SIGN_CUSTOM") == "1"
 CAB = lambda: env("CLOCKWARD_CAB")

@@ -7,8 +7,8 @@ import pathlib
 import shutil
 import unittest
 
-from fixtures import (CHECK_SIGNED, CUSTOM_CERTIFICATE, SIGNED, TEST_SIGNING, UNSIGNED, Scratch, check_said, make_pfx,
-                      packaging, part_identity, run, stub, write)
+from fixtures import (CHECK_SIGNED, CUSTOM_CERTIFICATE, SIGNED, TEST_SIGNING, UNDO_SIGNED, UNSIGNED, Scratch, check_said,
+                      make_pfx, packaging, part_identity, run, stub, write)
 
 # What each command writes in the scratch folder: an earlier run's copy is planted before every row.
 OUTPUTS = {"sign": ["out"], "installer_cab": ["out"],
@@ -28,18 +28,18 @@ ROWS = [
     ("sign {exe} --cert {cert} --key {key}", "kept", "sign: usage: python3 -m clockward_packaging.sign IN OUT"),
     ("sign {exe} {cert} --cert {cert} --key {key}", "kept", "sign: the output {cert} is also an input"),
     ("sign {exe} {ident}/signer.key --identity {ident}", "kept", "is also an input: nothing is written"),
-    ("installer_cab out {signed} {check} --member-time 0 --cert {cert} --key absent.key", "gone",
+    ("installer_cab out {signed} {check} {undo} --member-time 0 --cert {cert} --key absent.key", "gone",
      "sign: cannot read the key absent.key"),
-    ("installer_cab out absent.exe {check} --member-time 0 --unsigned", "gone",
+    ("installer_cab out absent.exe {check} {undo} --member-time 0 --unsigned", "gone",
      "cab: the program image absent.exe does not exist"),
-    ("installer_cab out {signed} {check} --identity {ident} --member-time today", "gone",
+    ("installer_cab out {signed} {check} {undo} --identity {ident} --member-time today", "gone",
      "cab: --member-time takes seconds since 1970, not today"),
-    ("installer_cab out {signed} {check} --member-time 0 --identity", "kept", "cab: --identity needs a value"),
-    ("installer_cab out {signed} {check} --identity {ident} --unsigned", "kept",
+    ("installer_cab out {signed} {check} {undo} --member-time 0 --identity", "kept", "cab: --identity needs a value"),
+    ("installer_cab out {signed} {check} {undo} --identity {ident} --unsigned", "kept",
      "cab: --unsigned and the credentials to sign with exclude each other"),
-    ("installer_cab {check} {signed} {check} --member-time 0 --identity {ident}", "kept",
+    ("installer_cab {check} {signed} {check} {undo} --member-time 0 --identity {ident}", "kept",
      "cab: the output {check} is also an input"),
-    ("installer_cab {key} {signed} {check} --member-time 0 --cert {cert} --key {key}", "kept",
+    ("installer_cab {key} {signed} {check} {undo} --member-time 0 --cert {cert} --key {key}", "kept",
      "cab: the output {key} is also an input"),
     ("trust_cabs . --member-time 0 --identity {part}", "gone", "sign: the signing identity {part} has no ca.key"),
     ("trust_cabs . --identity {ident} --member-time 4354819200", "gone", "trust: a cabinet date lies in 1980..2107"),
@@ -47,11 +47,14 @@ ROWS = [
     ("trust_cabs {long} --identity {ident} --member-time 0", "gone", "clockward-untrust.cab: File name too long"),
     ("trust_cabs . . --identity {ident}", "kept", "trust: usage: python3 -m clockward_packaging.trust_cabs OUT_DIR"),
     ("trust_cabs . --member-time 0 --pfx", "kept", "trust: --pfx needs a value"),
-    ("hand_copy phone-copy {signed} absent.exe", "gone", "hand copy: cannot read the program image absent.exe"),
-    ("hand_copy phone-copy {signed} {check} --force yes", "kept", "hand copy: unknown option --force"),
-    ("hand_copy . {signed} {check}", "kept", "hand copy: . holds bin, which this command does not write"),
-    ("hand_copy notes {signed} {check}", "kept", "hand copy: notes holds clockward.txt, which this command does not write"),
-    ("hand_copy phone-copy phone-copy/clockward.exe {check}", "kept", "is also an input: nothing is written"),
+    # One image per program: a line that leaves one out is refused.
+    ("installer_cab out {signed} {check} --member-time 0 --unsigned", "kept", "cab: usage: python3 -m clockward_packaging.installer_cab OUT CLOCKWARD_IMAGE CHECK_IMAGE UNDO_IMAGE"),
+    ("hand_copy phone-copy {signed} {check}", "kept", "hand copy: usage: python3 -m clockward_packaging.hand_copy OUT_DIR CLOCKWARD_IMAGE CHECK_IMAGE UNDO_IMAGE"),
+    ("hand_copy phone-copy {signed} absent.exe {undo}", "gone", "hand copy: cannot read the program image absent.exe"),
+    ("hand_copy phone-copy {signed} {check} {undo} --force yes", "kept", "hand copy: unknown option --force"),
+    ("hand_copy . {signed} {check} {undo}", "kept", "hand copy: . holds bin, which this command does not write"),
+    ("hand_copy notes {signed} {check} {undo}", "kept", "hand copy: notes holds clockward.txt, which this command does not write"),
+    ("hand_copy phone-copy phone-copy/clockward.exe {check} {undo}", "kept", "is also an input: nothing is written"),
     ("signing_identity {part} --build-tree phone-copy", "kept", "sign: the signing identity {part} has no ca.key"),
     ("signing_identity repo/identity --build-tree phone-copy", "kept",
      "sign: the signing identity {root}/repo/identity lies inside the git work tree {root}/repo: one `git add -A`"),
@@ -121,7 +124,7 @@ class Commands(Scratch):
         padding = 4066 - len(root)
         long = root + "/" * (padding % 2) + "/." * (padding // 2)
         cls.names = dict(root=root, exe=shutil.copy(UNSIGNED(), root), signed=shutil.copy(SIGNED(), root),
-                         check=shutil.copy(CHECK_SIGNED(), root),
+                         check=shutil.copy(CHECK_SIGNED(), root), undo=shutil.copy(UNDO_SIGNED(), root),
                          cert=cls.path("ident", "signer.pem"), key=cls.path("ident", "signer.key"),
                          ident=cls.path("ident"), part=cls.path("part"), pfx=cls.path("signer.pfx"),
                          bin=cls.path("bin"), long=long)

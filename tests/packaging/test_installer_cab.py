@@ -11,16 +11,17 @@ import struct
 import tempfile
 import unittest
 
-from fixtures import (CAB, CHECK_SIGNED, CHECK_UNSIGNED, CUSTOM_CERTIFICATE, KEY, SIGNED, SIGNER, TEST_SIGNING, UNSIGNED,
-                      UNSIGNED_CAB, Scratch, check_ran, check_said, check_signed, cmake_build, configure, env,
+from fixtures import (CAB, CHECK_SIGNED, CHECK_UNSIGNED, CUSTOM_CERTIFICATE, KEY, SIGNED, SIGNER, TEST_SIGNING, UNDO_SIGNED,
+                      UNDO_UNSIGNED, UNSIGNED, UNSIGNED_CAB, Scratch, check_ran, check_said, check_signed, cmake_build, configure, env,
                       flipped, members, packaging, read, run, write)
 from clockward_packaging.cab.cabinet_writer import cabinet, folder_reserve
 
 # The header first, the files by descending number, _setup.xml last, as in real SDK-built cabinets.
-MEMBERS = ["CLOCKWRD.000", "CLOCKWRD.002", "CLOCKWRD.001", "_setup.xml"]
+MEMBERS = ["CLOCKWRD.000", "CLOCKWRD.003", "CLOCKWRD.002", "CLOCKWRD.001", "_setup.xml"]
 # Where the programs land on an English Windows Mobile 6 phone, the shortcuts the hand copy holds for them.
 ON_PHONE = {"Clockward.lnk": "\\Program Files\\Clockward\\clockward.exe",
-            "Clockward Check.lnk": "\\Program Files\\Clockward\\clockward-check.exe"}
+            "Clockward Check.lnk": "\\Program Files\\Clockward\\clockward-check.exe",
+            "Clockward Undo.lnk": "\\Program Files\\Clockward\\clockward-undo.exe"}
 
 
 u16, u32 = functools.partial(struct.pack, "<H"), functools.partial(struct.pack, "<I")
@@ -30,12 +31,12 @@ u16, u32 = functools.partial(struct.pack, "<H"), functools.partial(struct.pack, 
 # Start menu shortcut, directory entries for %CE2%\Start Menu and %CE11% beside the program's folder,
 # each path element its own string; one FILES record per file, numbered as its member.
 EXPECTED_HEADER = b"".join([
-    b"MSCE", u32(0), u32(360), u32(0), u32(1),       # signature, -, file length, -, always 1
+    b"MSCE", u32(0), u32(430), u32(0), u32(1),       # signature, -, file length, -, always 1
     u32(0),                                          # architecture: any
     u32(5), u32(2), u32(6), u32(99),                 # CE version: minimum 5.2, maximum 6.99
     u32(0), u32(0xE0000000),                         # build range
-    u16(7), u16(3), u16(2), u16(0), u16(0), u16(2),  # counts: strings, dirs, files, hives, keys, links
-    u32(132), u32(244), u32(272), u32(332), u32(332), u32(332),  # offsets; empty ones where they would start
+    u16(8), u16(3), u16(3), u16(0), u16(0), u16(3),  # counts: strings, dirs, files, hives, keys, links
+    u32(132), u32(268), u32(296), u32(388), u32(388), u32(388),  # offsets; empty ones where they would start
     u16(100), u16(20), u16(120), u16(12), u16(132), u16(0),  # APPNAME, PROVIDER, UNSUPPORTED: offset, length
     u32(0),
     b"Network Time Off\0\0\0\0",                    # 100: APPNAME, padded to 4
@@ -47,13 +48,16 @@ EXPECTED_HEADER = b"".join([
     u16(5), u16(8), b"%CE11%\0\0",
     u16(6), u16(16), b"Clockward.lnk\0\0\0",
     u16(7), u16(20), b"Clockward Check.lnk\0",
-    u16(1), u16(6), u16(1), u16(2), u16(0),          # 244: dir 1 = %CE1%\Clockward
-    u16(2), u16(6), u16(3), u16(4), u16(0),          # 254: dir 2 = %CE2%\Start Menu
-    u16(3), u16(4), u16(5), u16(0),                  # 264: dir 3 = %CE11%
-    u16(1), u16(1), u16(1), u32(0x40000000), u16(16), b"clockward.exe\0\0\0",  # 272: file 1 in dir 1, NoDateCheck
-    u16(2), u16(1), u16(2), u32(0x40000000), u16(20), b"clockward-check.exe\0",  # 300: file 2
-    u16(1), u16(0), u16(4), u16(1), u16(1), u16(2), u16(6),   # 332: link 1 in %CE4% to file 1, named string 6
-    u16(2), u16(0), u16(11), u16(2), u16(1), u16(2), u16(7),  # 346: link 2 in %CE11% to file 2, named string 7
+    u16(8), u16(20), b"Clockward Undo.lnk\0\0",
+    u16(1), u16(6), u16(1), u16(2), u16(0),          # 268: dir 1 = %CE1%\Clockward
+    u16(2), u16(6), u16(3), u16(4), u16(0),          # 278: dir 2 = %CE2%\Start Menu
+    u16(3), u16(4), u16(5), u16(0),                  # 288: dir 3 = %CE11%
+    u16(1), u16(1), u16(1), u32(0x40000000), u16(16), b"clockward.exe\0\0\0",  # 296: file 1 in dir 1, NoDateCheck
+    u16(2), u16(1), u16(2), u32(0x40000000), u16(20), b"clockward-check.exe\0",  # 324: file 2
+    u16(3), u16(1), u16(3), u32(0x40000000), u16(20), b"clockward-undo.exe\0\0",  # 356: file 3
+    u16(1), u16(0), u16(4), u16(1), u16(1), u16(2), u16(6),   # 388: link 1 in %CE4% to file 1, named string 6
+    u16(2), u16(0), u16(11), u16(2), u16(1), u16(2), u16(7),  # 402: link 2 in %CE11% to file 2, named string 7
+    u16(3), u16(0), u16(11), u16(3), u16(1), u16(2), u16(8),  # 416: link 3 in %CE11% to file 3, named string 8
 ])
 
 # _setup.xml as the SDK's tool writes it, by hand.
@@ -68,10 +72,10 @@ EXPECTED_SETUP_XML = "\r\n".join([
     '    <parm name="AppName" value="Clockward Network Time Off" />',
     '    <parm name="InstallDir" value="%CE1%\\Clockward" translation="install" />',
     '    <parm name="NumDirs" value="3" />',
-    '    <parm name="NumFiles" value="2" />',
+    '    <parm name="NumFiles" value="3" />',
     '    <parm name="NumRegKeys" value="0" />',
     '    <parm name="NumRegVals" value="0" />',
-    '    <parm name="NumShortcuts" value="2" />',
+    '    <parm name="NumShortcuts" value="3" />',
     '  </characteristic>',
     '  <characteristic type="FileOperation">',
     '    <characteristic type="%InstallDir%" translation="install">',
@@ -85,6 +89,12 @@ EXPECTED_SETUP_XML = "\r\n".join([
     '      <characteristic type="clockward-check.exe" translation="install">',
     '        <characteristic type="Extract">',
     '          <parm name="Source" value="CLOCKWRD.002" />',
+    '          <parm name="NoDateCheck" />',
+    '        </characteristic>',
+    '      </characteristic>',
+    '      <characteristic type="clockward-undo.exe" translation="install">',
+    '        <characteristic type="Extract">',
+    '          <parm name="Source" value="CLOCKWRD.003" />',
     '          <parm name="NoDateCheck" />',
     '        </characteristic>',
     '      </characteristic>',
@@ -103,6 +113,11 @@ EXPECTED_SETUP_XML = "\r\n".join([
     '          <parm name="Source" value="%InstallDir%\\clockward-check.exe" translation="install" />',
     '        </characteristic>',
     '      </characteristic>',
+    '      <characteristic type="Clockward Undo.lnk" translation="install">',
+    '        <characteristic type="Shortcut">',
+    '          <parm name="Source" value="%InstallDir%\\clockward-undo.exe" translation="install" />',
+    '        </characteristic>',
+    '      </characteristic>',
     '    </characteristic>',
     '  </characteristic>',
     '  <characteristic type="Registry" />',
@@ -118,17 +133,17 @@ def member_list(cab):
 
 class Contents(unittest.TestCase):
     # Each cabinet with the images it carries: the signed one the signed programs, the other the programs unsigned.
-    CABINETS = {CAB: (SIGNED, CHECK_SIGNED), UNSIGNED_CAB: (UNSIGNED, CHECK_UNSIGNED)}
+    CABINETS = {CAB: (SIGNED, CHECK_SIGNED, UNDO_SIGNED), UNSIGNED_CAB: (UNSIGNED, CHECK_UNSIGNED, UNDO_UNSIGNED)}
 
     def test_both_cabinets_hold_the_descriptions_of_the_sdk_tools_layout_and_their_programs(self):
-        for cab, (program, check) in self.CABINETS.items():
+        for cab, images in self.CABINETS.items():
             with self.subTest(os.path.basename(cab())):
                 self.assertEqual(MEMBERS, [name for name, _ in member_list(cab())])
                 found = members(cab())
                 # Both descriptions by hand, byte for byte: they name the same folders, files and links.
                 self.assertEqual(EXPECTED_HEADER.hex(" ", 2), bytes(found["CLOCKWRD.000"]).hex(" ", 2))
                 self.assertEqual(EXPECTED_SETUP_XML.decode(), bytes(found["_setup.xml"]).decode())
-                self.assertEqual((read(program()), read(check())), (found["CLOCKWRD.001"], found["CLOCKWRD.002"]))
+                self.assertEqual([read(image()) for image in images], [found[name] for name in MEMBERS[3:0:-1]])
                 # A signature's header reserve where it is signed; the folder reserve after it names the
                 # installation as Remove Programs shows it.
                 header_reserve = struct.unpack_from("<H", read(cab()), 36)[0]
@@ -136,15 +151,15 @@ class Contents(unittest.TestCase):
                 self.assertEqual(b"Network Time Off\0\0\0\0Clockward\0\0\0", bytes(read(cab())[68 + header_reserve:][:32]))
         if not CUSTOM_CERTIFICATE:
             with tempfile.TemporaryDirectory() as tmp:
-                for name in ("CLOCKWRD.001", "CLOCKWRD.002"):
+                for name in MEMBERS[1:-1]:
                     check_signed(self, write(os.path.join(tmp, name), members(CAB())[name]))
 
     def test_the_hand_copy_is_the_signed_programs_and_the_shortcuts_naming_them(self):
         folder = env("CLOCKWARD_HAND_COPY_DIR")
-        self.assertEqual(["Clockward Check.lnk", "Clockward.lnk", "clockward-check.exe", "clockward.exe"],
-                         sorted(os.listdir(folder)))
-        self.assertEqual((read(SIGNED()), read(CHECK_SIGNED())),
-                         (read(os.path.join(folder, "clockward.exe")), read(os.path.join(folder, "clockward-check.exe"))))
+        programs = ["clockward.exe", "clockward-check.exe", "clockward-undo.exe"]
+        self.assertEqual(sorted(list(ON_PHONE) + programs), sorted(os.listdir(folder)))
+        self.assertEqual([read(image()) for image in (SIGNED, CHECK_SIGNED, UNDO_SIGNED)],
+                         [read(os.path.join(folder, name)) for name in programs])
         for shortcut, target in ON_PHONE.items():
             text = read(os.path.join(folder, shortcut)).decode("ascii")
             match = re.fullmatch(r"(\d+)#(.*)", text, re.S)
@@ -163,7 +178,7 @@ class OwnCabinetWriter(Scratch):
         cls.members = members(UNSIGNED_CAB())
         # A member past one 32 KB data block, ending off a 4-byte boundary for the checksum's tail.
         cls.members["BIG.009"] = bytes(range(256)) * 160 + b"abc"
-        cls.order = ["CLOCKWRD.000", "BIG.009", "CLOCKWRD.002", "CLOCKWRD.001", "_setup.xml"]
+        cls.order = MEMBERS[:1] + ["BIG.009"] + MEMBERS[1:]
         cls.files = [write(cls.path(name), cls.members[name]) for name in cls.order]
         for path in cls.files:
             os.utime(path, (cls.WHEN, cls.WHEN))  # gcab dates members by their files
@@ -218,7 +233,7 @@ class Build(Scratch):
         cabs = []
         for zone in ("UTC", "Pacific/Auckland"):
             out = self.path(zone.replace("/", "-") + ".cab")
-            check_ran(self, installer_cab(out, [UNSIGNED(), CHECK_UNSIGNED()], "--unsigned", member_time=member_time,
+            check_ran(self, installer_cab(out, [UNSIGNED(), CHECK_UNSIGNED(), UNDO_UNSIGNED()], "--unsigned", member_time=member_time,
                                           zone=zone))
             cabs.append(read(out))
         self.assertEqual(cabs[0], cabs[1])
@@ -239,7 +254,7 @@ class Build(Scratch):
         for name, (image, member_time, reason) in cases.items():
             with self.subTest(name):
                 write(out, b"cabinet of an earlier run")
-                check_said(self, installer_cab(out, [image, CHECK_SIGNED()], member_time=member_time), reason, [out])
+                check_said(self, installer_cab(out, [image, CHECK_SIGNED(), UNDO_SIGNED()], member_time=member_time), reason, [out])
 
     def test_a_failed_rebuild_removes_the_earlier_cabs(self):
         build, key = self.path("build"), self.path("signer.key")
@@ -267,7 +282,7 @@ class Build(Scratch):
                 self.assertRegex(result.stdout, re.compile(message, re.M))
                 self.assertFalse(os.path.exists(os.path.join(build, "clockward.cab")))
                 # The hand copy is the signed images' too: gone, whole, when an image could not be signed.
-                self.assertEqual(4 if name == "empty signed image" else 0,
+                self.assertEqual(6 if name == "empty signed image" else 0,
                                  len(os.listdir(os.path.join(build, "phone-copy")))
                                  if os.path.exists(os.path.join(build, "phone-copy")) else 0)
 

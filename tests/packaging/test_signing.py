@@ -13,7 +13,7 @@ from cryptography.x509.oid import ExtendedKeyUsageOID
 
 import pe_image_audit as audit
 from fixtures import (CA, CAB, CHECK_SIGNED, CHECK_UNSIGNED, CUSTOM_CERTIFICATE, KEY, SIGNED, SIGNER, TEST_SIGNING,
-                      UNSIGNED, UNSIGNED_CAB, Scratch, authenticode_digest, check_ran, check_said, check_signed,
+                      UNDO_SIGNED, UNDO_UNSIGNED, UNSIGNED, UNSIGNED_CAB, Scratch, authenticode_digest, check_ran, check_said, check_signed,
                       cmake_build, configure, der, flipped, make_pfx, openssl, openssl_verify, packaging, read,
                       self_signed, signature_certificates, signed_digest, signer_and_root, signer_info, stub, verify,
                       write)
@@ -37,7 +37,7 @@ def chain_algorithms(path):
 
 class SignedFiles(unittest.TestCase):
     """The signed images and the signed installer cabinet, alike."""
-    FILES = {"image": SIGNED, "check image": CHECK_SIGNED, "cabinet": CAB}
+    FILES = {"image": SIGNED, "check image": CHECK_SIGNED, "undo image": UNDO_SIGNED, "cabinet": CAB}
 
     def test_sha1_authenticode_by_one_signer_that_verifies_against_the_test_ca(self):
         signers = set()
@@ -68,7 +68,7 @@ class SignedFiles(unittest.TestCase):
         self.assertIn("signature failure", openssl_verify(flipped(cab, len(cab) - 64), trust_test_ca=False).stderr)
 
     def test_each_signed_image_is_still_its_unsigned_image(self):
-        for unsigned_path, signed_path in ((UNSIGNED, SIGNED), (CHECK_UNSIGNED, CHECK_SIGNED)):
+        for unsigned_path, signed_path in ((UNSIGNED, SIGNED), (CHECK_UNSIGNED, CHECK_SIGNED), (UNDO_UNSIGNED, UNDO_SIGNED)):
             with self.subTest(os.path.basename(signed_path())):
                 unsigned, signed = read(unsigned_path()), read(signed_path())
                 plain, pe = audit.parse(unsigned), audit.parse(signed)

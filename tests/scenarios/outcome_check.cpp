@@ -12,7 +12,7 @@ void ExpectOutcome(const Scenario& s, const RunRecord& run, const std::vector<st
     ASSERT_EQ(s.boxTexts.size(), run.boxes.size());
     for (size_t i = 0; i < run.boxes.size(); ++i) {
         EXPECT_EQ(s.boxTexts[i], run.boxes[i].text);
-        EXPECT_EQ(s.program == Program::Check ? kCheckCaption : kCaption, run.boxes[i].caption);
+        EXPECT_EQ(s.program == Program::Check ? kCheckCaption : s.program == Program::Undo ? kUndoCaption : kCaption, run.boxes[i].caption);
         EXPECT_EQ(s.boxStyle, run.boxes[i].style);
     }
     std::vector<std::string> names;
@@ -31,9 +31,10 @@ void ExpectOutcome(const Scenario& s, const RunRecord& run, const std::vector<st
     EXPECT_EQ(!s.sendsWithHandleZero, run.handleWritten.has_value());
     // The send and the close go to the handle RIL_Initialize wrote, or to 0.
     const uint64_t handle = s.sendsWithHandleZero ? 0 : run.handleWritten.value_or(0);
-    for (size_t i = 1; i < run.radioCalls.size(); ++i) {
+    for (size_t i = 1, sends = 0; i < run.radioCalls.size(); ++i) {
         const bool send = run.radioCalls[i].name == "RIL_DevSpecific";
-        EXPECT_EQ((send ? std::vector<uint64_t>{handle, s.block.size()} : std::vector<uint64_t>{handle}), run.radioCalls[i].args);
-        EXPECT_EQ(send ? s.block : std::vector<uint8_t>(), run.radioCalls[i].block);
+        const std::vector<uint8_t>& block = send && sends++ == 0 && !s.firstBlock.empty() ? s.firstBlock : s.block;
+        EXPECT_EQ((send ? std::vector<uint64_t>{handle, block.size()} : std::vector<uint64_t>{handle}), run.radioCalls[i].args);
+        EXPECT_EQ(send ? block : std::vector<uint8_t>(), run.radioCalls[i].block);
     }
 }

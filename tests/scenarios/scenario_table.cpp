@@ -50,12 +50,16 @@ const std::vector<Scenario>& Scenarios()
          .radioCalls = kAll, .block = kBlock, .debugLines = {SendErrorLine(static_cast<HRESULT>(RIL_E_RADIONOTPRESENT))}, .boxTexts = {kSendBox}, .wholeProcess = false},
         {.name = "RadioNotReadyAnsweredRadioOff", .phone = {.init = InitBehaviour::RadioNotReady, .modem = ModemReply::RadioOff, .result = AtDeinit},
          .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kError}, .wholeProcess = false},
+        // A modem that answers OK but keeps its setting: Clockward cannot tell, the check's "on" can.
+        {.name = "ModemKeepsSetting", .phone = {.modem = ModemReply::KeepsSetting, .result = AtDeinit}, .radioCalls = kAll, .block = kBlock,
+         .debugLines = {kEnter, kOk}, .wholeProcess = false},
         {.name = "ArgumentsIgnored", .phone = {.result = AtDeinit}, .arguments = {"AT*AETZ=1", "--help", "\"quoted arg\"", "\xc3\xbcnic\xc3\xb6" "de"},
          .radioCalls = kAll, .block = kBlock, .debugLines = {kEnter, kOk}, .settingAfter = 0},
     };
     static const std::vector<Scenario> all = [] {
         std::vector<Scenario> rows = table;
         for (const Scenario& s : CheckScenarios()) rows.push_back(s);
+        for (const Scenario& s : UndoScenarios()) rows.push_back(s);
         return rows;
     }();
     return all;

@@ -22,8 +22,9 @@
 //
 // Rows with a connection say when the result comes: at-deinit holds it until the program closes
 // the connection, which it does only after storing the identifier, on any machine.
-// Clockward switches the setting off; Clockward Check asks for it and shows the answer.
-enum class Program { Clockward, Check };
+// Clockward switches the setting off; Clockward Check asks for it and shows the answer; Clockward
+// Undo switches it on, then asks and shows the answer as the check does.
+enum class Program { Clockward, Check, Undo };
 
 struct Scenario {
     const char* name;
@@ -34,9 +35,10 @@ struct Scenario {
     std::vector<std::string> radioCalls = {};  // entry points called, in order
     bool sendsWithHandleZero = false;  // RIL_Initialize writes no handle: what follows goes to 0
     std::vector<uint8_t> block = {};           // what RIL_DevSpecific is handed, when it is called
+    std::vector<uint8_t> firstBlock = {};      // when given, what the first is handed (the undo's set), block the second
     std::vector<std::string> debugLines = {};  // UTF-8, each ending in "\r\n", in order
     // Every box has no owner; Clockward's have caption "ERROR" and style 0x30 (OK, exclamation
-    // icon), the check's caption "Clockward Check" and boxStyle.
+    // icon), the check's caption "Clockward Check", the undo's "Clockward Undo", both boxStyle.
     std::vector<std::string> boxTexts = {};
     uint32_t boxStyle = 0x30;
     // The simulated modem's time-zone update setting before and after the run.
@@ -57,8 +59,9 @@ const std::vector<std::string> kAllRadioCalls = {"RIL_Initialize", "RIL_DevSpeci
 bool PrepareModem(const Scenario& s, const std::string& stateFile, std::string* why);
 
 const std::vector<Scenario>& Scenarios();
-// Clockward Check's rows, which Scenarios() ends with.
+// Clockward Check's rows, then Clockward Undo's, which Scenarios() ends with.
 std::vector<Scenario> CheckScenarios();
+std::vector<Scenario> UndoScenarios();
 const Scenario& NamedScenario(const std::string& name);
 // The rows the whole-process rigs run: all on the emulated phone; on the host those its services
 // can lay out (they answer privileged).

@@ -15,7 +15,7 @@ namespace {
 
 RunRecord RunOnFake(const Scenario& s, const std::string& stateFile)
 {
-    ExpectFirstCheckRun(s.program == Program::Check);
+    ExpectFirstCheckRun(s.program != Program::Clockward);
     UsePhone(s.phone, stateFile);
     std::vector<std::u16string> args = {u"program"};
     for (const std::string& a : s.arguments) args.push_back(Utf8ToUtf16(a));
@@ -31,11 +31,15 @@ RunRecord RunOnFake(const Scenario& s, const std::string& stateFile)
         run.boxes.push_back({b.text, b.caption, b.type});
     }
     auto word = [](const void* p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); };
+    size_t sends = 0;
     for (const std::string& call : Fake().calls) {
         if (call == "RIL_Initialize")
             run.radioCalls.push_back({call, {Fake().initIndex, word(reinterpret_cast<void*>(Fake().initResultCb)),
                                              word(reinterpret_cast<void*>(Fake().initNotifyCb)), Fake().initClasses, Fake().initParam}, {}});
-        if (call == "RIL_DevSpecific") run.radioCalls.push_back({call, {word(Fake().devSpecificHandle), Fake().blockSize}, Fake().block});
+        if (call == "RIL_DevSpecific") {
+            const std::vector<BYTE>& block = Fake().blocks.at(sends++);
+            run.radioCalls.push_back({call, {word(Fake().devSpecificHandle), block.size()}, block});
+        }
         if (call == "RIL_Deinitialize") run.radioCalls.push_back({call, {word(Fake().deinitHandle)}, {}});
     }
     if (Fake().handleWritten) run.handleWritten = word(*Fake().handleWritten);

@@ -36,11 +36,15 @@ def setup_xml():
         parm(extract, "Source", table.member_name(f.id))
         if f.no_date_check:
             parm(extract, "NoDateCheck")
+    # One characteristic per folder, holding each of its shortcuts: a folder's characteristic twice over
+    # is a shape the real files do not show.
+    folders = {}
     for s in table.SHORTCUTS:
-        folder = characteristic(operations, ce_name(s.ce_folder), translate=True)
-        if (ce_name(s.ce_folder),) in table.directories():
-            characteristic(folder, "MakeDir")
-        shortcut = characteristic(characteristic(folder, s.name, translate=True), "Shortcut")
+        if s.ce_folder not in folders:
+            folders[s.ce_folder] = characteristic(operations, ce_name(s.ce_folder), translate=True)
+            if (ce_name(s.ce_folder),) in table.directories():
+                characteristic(folders[s.ce_folder], "MakeDir")
+        shortcut = characteristic(characteristic(folders[s.ce_folder], s.name, translate=True), "Shortcut")
         parm(shortcut, "Source", f"{INSTALL_DIR}\\{s.target.name}", translate=True)
     characteristic(doc, "Registry")
     return text_of(doc)

@@ -5,10 +5,11 @@ import unittest
 
 import pe_image_audit as audit
 from coredll_exports import CHECK_IMPORTS, IMAGE_IMPORTS, ORDINAL_OF
-from image_tools import CHECK_ELF, CHECK_UNSIGNED, ELF, NM, OBJCOPY, OBJDUMP, READELF, READOBJ, UNSIGNED, read
+from image_tools import (CHECK_ELF, CHECK_UNSIGNED, ELF, NM, OBJCOPY, OBJDUMP, READELF, READOBJ, UNDO_ELF, UNDO_UNSIGNED,
+                         UNSIGNED, read)
 
 # 512 bytes of headers, then 512-byte blocks of code, strings and import tables: five for
-# Clockward, seven for the check, whose boxes explain.
+# Clockward, seven each for the check and the undo, whose boxes explain.
 CLOCKWARD_BUDGET, CHECK_BUDGET = 3072, 4096
 
 
@@ -47,6 +48,11 @@ class ClockwardImage(UnsignedImage, unittest.TestCase):
 
 class CheckImage(UnsignedImage, unittest.TestCase):
     IMAGE, LINKED = staticmethod(CHECK_UNSIGNED), staticmethod(CHECK_ELF)
+    IMPORTS, BUDGET = CHECK_IMPORTS, CHECK_BUDGET
+
+
+class UndoImage(UnsignedImage, unittest.TestCase):
+    IMAGE, LINKED = staticmethod(UNDO_UNSIGNED), staticmethod(UNDO_ELF)
     IMPORTS, BUDGET = CHECK_IMPORTS, CHECK_BUDGET
 
 

@@ -9,6 +9,7 @@ import unittest
 from image_tools import UNSIGNED, configure_command, env, read
 
 OUTPUTS = ["clockward.exe", "clockward-signed.exe", "clockward-check.exe", "clockward-check-signed.exe",
+           "clockward-undo.exe", "clockward-undo-signed.exe",
            "clockward-unsigned.cab", "clockward.cab"]
 
 
