@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The main job: builds the host flavour and the simulated phone (only what it runs) and runs the one
 # against the other, showing the network time-zone update setting before and after, and the trace;
-# Clockward Check shows the setting as the owner sees it on the phone, before and after.
+# Clockward Check shows the setting as the owner sees it on the phone, before and after; Clockward
+# Undo then switches it back on.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/build_quietly.sh host host clockward clockward-check sim_phone_ril sim_phone
+bash scripts/build_quietly.sh host host clockward clockward-check clockward-undo sim_phone_ril sim_phone
 
 bin=build/host/bin
 phone=build/host/sim_phone
@@ -36,4 +37,7 @@ echo "== radio layer trace ($trace):"
 cat "$trace"
 echo "== Clockward Check, after (its box follows):"
 "$bin/clockward-check"
+echo "== Clockward Undo (its box follows):"
+"$bin/clockward-undo"
+"$bin/sim_phone" 'AT*AETZ?'
 exit "$status"

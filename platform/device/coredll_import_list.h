@@ -1,4 +1,4 @@
-// The coredll.dll functions both images import, by the ordinal coredll exports each one under, in
+// The coredll.dll functions every image imports, by the ordinal coredll exports each one under, in
 // the import table's order; a program's own imports follow them (PROGRAM_COREDLL_IMPORTS). Read
 // through the preprocessor by coredll_imports.S and by the emulator. Each line is
 // COREDLL_IMPORT(name, ordinal); the includer defines COREDLL_IMPORT.

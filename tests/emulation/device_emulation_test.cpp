@@ -203,7 +203,8 @@ std::vector<std::string> LinesWithCallbackAt(const Scenario& s, const Boundary& 
 {
     const bool reads = s.program != Program::Clockward;  // the check and the undo keep every result
     const std::string enter = reads ? kCheckEnter : kEnter;
-    const std::string counted = at.commandAnswered && s.phone.modem == ModemReply::Ok ? kOk : kError;
+    const bool modemSaysOk = s.phone.modem == ModemReply::Ok || s.phone.modem == ModemReply::KeepsSetting;
+    const std::string counted = at.commandAnswered && modemSaysOk ? kOk : kError;
     std::vector<std::string> lines = s.debugLines, added;
     size_t atLine = at.linesBefore;
     switch (row.callback) {
