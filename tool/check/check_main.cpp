@@ -13,7 +13,6 @@ int wmain(int argc, WCHAR* argv[])
     (void)argc;
     (void)argv;
     if (!OpenConnection()) return 0;
-    const QUERY_ANSWER* answer = AskModem(kQueryNitzCmd);
-    if (answer != 0) CloseAndShowReading(answer);
+    ShowSetting();
     return 0;
 }

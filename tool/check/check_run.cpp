@@ -14,7 +14,7 @@
 #include "radio/ril_connection.h"
 #include "tool/check/box_text.h"
 
-const char kQueryNitzCmd[] = "AT*AETZ?";
+static const char kQueryNitzCmd[] = "AT*AETZ?";
 // The main thread looks for the answer every 100 ms, for at most 10 seconds (kNoAnswer says so).
 static const DWORD kLookIntervalMs = 100;
 static const DWORD kAnswerWaitMs = 10000;
@@ -150,8 +150,10 @@ const QUERY_ANSWER* AskModem(const char* pszCmd)
     return answer;
 }
 
-void CloseAndShowReading(const QUERY_ANSWER* answer)
+void ShowSetting()
 {
+    const QUERY_ANSWER* answer = AskModem(kQueryNitzCmd);
+    if (answer == 0) return;
     g_pfnRIL_Deinitialize(g_hRil);
     NKDbgPrintfW(u"CheckAETZ answer(%d,%d)\r\n", static_cast<int>(answer->dwCode), static_cast<int>(answer->cbData));
     const AETZ_READING reading = ReadAETZAnswer(answer);

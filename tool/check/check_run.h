@@ -12,15 +12,12 @@ extern const char kProgramName[];  // how the texts name the program ("run the c
 extern const char kReadingOff[];   // "*AETZ: 0"
 extern const char kReadingOn[];    // "*AETZ: 1"
 
-// Asks for the setting.
-extern const char kQueryNitzCmd[];
-
 // Binds the radio layer and opens the connection; 0 when either failed or the radio is not up yet,
 // and then the box is shown and nothing is left open.
 BOOL OpenConnection();
 // Sends pszCmd and waits up to 10 seconds for its result; 0 when the request was refused or no
 // result came, and then the connection is closed and the box shown.
 const QUERY_ANSWER* AskModem(const char* pszCmd);
-// Closes the connection, logs the answer's code and size, then shows what it says: the setting, or
-// why there is none.
-void CloseAndShowReading(const QUERY_ANSWER* answer);
+// Asks for the setting with AT*AETZ?, closes the connection and shows the setting, or why there is
+// none.
+void ShowSetting();

@@ -19,7 +19,6 @@ int wmain(int argc, WCHAR* argv[])
     // The set's result is awaited, so that the query follows it, but not read: whatever the modem
     // made of it, the setting read back is what the owner needs to see.
     if (AskModem(kEnableNitzCmd) == 0) return 0;
-    const QUERY_ANSWER* answer = AskModem(kQueryNitzCmd);
-    if (answer != 0) CloseAndShowReading(answer);
+    ShowSetting();
     return 0;
 }
