@@ -47,9 +47,6 @@ ROWS = [
     ("trust_cabs {long} --identity {ident} --member-time 0", "gone", "clockward-untrust.cab: File name too long"),
     ("trust_cabs . . --identity {ident}", "kept", "trust: usage: python3 -m clockward_packaging.trust_cabs OUT_DIR"),
     ("trust_cabs . --member-time 0 --pfx", "kept", "trust: --pfx needs a value"),
-    # One image per program: a line that leaves one out is refused.
-    ("installer_cab out {signed} {check} --member-time 0 --unsigned", "kept", "cab: usage: python3 -m clockward_packaging.installer_cab OUT CLOCKWARD_IMAGE CHECK_IMAGE UNDO_IMAGE"),
-    ("hand_copy phone-copy {signed} {check}", "kept", "hand copy: usage: python3 -m clockward_packaging.hand_copy OUT_DIR CLOCKWARD_IMAGE CHECK_IMAGE UNDO_IMAGE"),
     ("hand_copy phone-copy {signed} absent.exe {undo}", "gone", "hand copy: cannot read the program image absent.exe"),
     ("hand_copy phone-copy {signed} {check} {undo} --force yes", "kept", "hand copy: unknown option --force"),
     ("hand_copy . {signed} {check} {undo}", "kept", "hand copy: . holds bin, which this command does not write"),
