@@ -1,4 +1,4 @@
-"""Both images as the phone's loader reads them, judged on the emulated phone's loader's report; and
+"""Every program's image as the phone's loader reads them, judged on the emulated phone's loader's report; and
 images broken on purpose, each caught by one loader check only, that pass pefile's checks."""
 import struct
 import unittest
