@@ -6,7 +6,7 @@ import unittest
 import loader_audit
 import pe_image_audit as audit
 from coredll_exports import CHECK_IMPORTS, IMAGE_IMPORTS
-from image_tools import CHECK_ELF, CHECK_UNSIGNED, ELF, NM, UNDO_ELF, UNDO_UNSIGNED, UNSIGNED, env, read
+from image_tools import CHECK_ELF, CHECK_UNSIGNED, ELF, NM, UNDO_ELF, UNDO_UNSIGNED, UNSIGNED, patched, read
 
 
 def clean(problems):
@@ -30,35 +30,36 @@ class LoaderFaults(unittest.TestCase):
         (imports,) = report["imports"]
         d = pe.get_offset_from_rva(report["import_rva"])
         opt = pe.OPTIONAL_HEADER.get_file_offset()
-        iat_directory = opt + 96 + 12 * 8
-        text, bss = report["sections"]
-        # A second table past the real one, where a SizeOfOptionalHeader of 304 points: it differs in
+        iat_directory = opt + 96 + 8 * audit.DIRECTORY_IAT
+        text, bss = report["sections"][0], report["sections"][-1]
+        table, table_size = text["entry_offset"], 40 * len(report["sections"])
+        # A second table past the real one, where a longer SizeOfOptionalHeader points: it differs in
         # .bss's VirtualSize only, so pefile's checks pass while the loader uses the real table.
-        decoy = bytearray(good[text["entry_offset"]: text["entry_offset"] + 80])
-        struct.pack_into("<I", decoy, 48, bss["virtual_size"] + 0x100)
+        decoy = bytearray(good[table: table + table_size])
+        struct.pack_into("<I", decoy, bss["entry_offset"] - table + 8, bss["virtual_size"] + 0x100)
+        # Each broken image, and what the one check that catches it says.
         cases = {
             # pefile falls back to FirstThunk, so it still sees every import; the loader binds none.
-            "import walk": [(d, "<I", 0), (d + 16, "<I", imports["lookup_rva"])],
+            "import walk": ([(d, "<I", 0), (d + 16, "<I", imports["lookup_rva"])], "the loader binds no imports"),
             # The loader's writes would land on the program's own variables.
-            "address table": [(d + 16, "<I", imports["address_table_rva"] + 4), (iat_directory, "<I", imports["address_table_rva"] + 4)],
+            "address table": ([(d + 16, "<I", imports["address_table_rva"] + 4), (iat_directory, "<I", imports["address_table_rva"] + 4)],
+                              "binding would overwrite"),
             # The classic layout with the address table in a copy of the lookup table, read-only.
-            "address table writable": [(d + 16, "<I", imports["lookup_rva"]), (iat_directory, "<I", imports["lookup_rva"])],
-            "virtual size": [(bss["entry_offset"] + 8, "<I", bss["virtual_size"] - 16)],
-            "section table": [(pe.FILE_HEADER.get_file_offset() + 16, "<H", 304)]
-                             + [(text["entry_offset"] + 80 + i, "B", b) for i, b in enumerate(decoy)],
+            "address table writable": ([(d + 16, "<I", imports["lookup_rva"]), (iat_directory, "<I", imports["lookup_rva"])],
+                                       "is not inside one writable section"),
+            "virtual size": ([(bss["entry_offset"] + 8, "<I", bss["virtual_size"] - 16)], "lies past .bss's VirtualSize"),
+            "section table": ([(pe.FILE_HEADER.get_file_offset() + 16, "<H", pe.FILE_HEADER.SizeOfOptionalHeader + table_size)]
+                              + [(table + table_size + i, "B", b) for i, b in enumerate(decoy)], "the loader's section table is"),
             # Newer than CE 5.02: the loader refuses it.
-            "loader verdict": [(opt + 50, "<H", 3)],
+            "loader verdict": ([(opt + 50, "<H", 3)], "subsystem version newer than CE 5.02"),
         }
-        for check, patches in cases.items():
+        for check, (patches, reason) in cases.items():
             with self.subTest(check):
-                data = bytearray(good)
-                for offset, fmt, value in patches:
-                    struct.pack_into(fmt, data, offset, value)
-                problems = loader_audit.structural_problems(data, symbols)
-                self.assertNotEqual([], problems.pop(check))
+                problems = loader_audit.structural_problems(patched(good, *patches), symbols)
+                caught = problems.pop(check)
+                self.assertTrue(any(reason in p for p in caught), caught)
                 self.assertEqual(clean(problems), problems)
 
 
 if __name__ == "__main__":
-    env("EMULATED_PHONE")
     unittest.main()

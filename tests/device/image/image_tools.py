@@ -1,5 +1,6 @@
 """Where the device image tests find the built files and the binutils they use (from the environment CTest sets), and how they configure a scratch build."""
 import os
+import struct
 import sys
 
 
@@ -15,6 +16,14 @@ def configure_command(build_dir, *options):
     return ["cmake", "-S", env("SOURCE_DIR"), "-B", build_dir, "-G", "Ninja",
             f"-DCMAKE_TOOLCHAIN_FILE={env('TOOLCHAIN_FILE')}", "-DCMAKE_BUILD_TYPE=MinSizeRel",
             f"-DPython3_EXECUTABLE={sys.executable}", *options]
+
+
+def patched(good, *patches):
+    """A copy of the image with each (offset, struct format, value) written into it."""
+    data = bytearray(good)
+    for offset, fmt, value in patches:
+        struct.pack_into(fmt, data, offset, value)
+    return data
 
 
 def read(path):

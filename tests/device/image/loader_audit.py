@@ -70,7 +70,7 @@ def address_table_problems(report, pe, symbols):
             rva = address - report["image_base"]
             if size and rva < iat + 4 * len(slots) and rva + size > iat:
                 problems.append(f"{d['dll']}: binding would overwrite {name} at {address:#x}")
-    directory = pe.OPTIONAL_HEADER.DATA_DIRECTORY[12]
+    directory = pe.OPTIONAL_HEADER.DATA_DIRECTORY[audit.DIRECTORY_IAT]
     if spans and (directory.VirtualAddress, directory.Size) != (spans[0][0], spans[-1][1] - spans[0][0]):
         problems.append(f"the IAT directory {(directory.VirtualAddress, directory.Size)} does not cover the address tables {spans}")
     return problems
@@ -96,7 +96,7 @@ def virtual_size_problems(report, symbols):
         rva = address - report["image_base"]
         for s in report["sections"]:
             start, vsize = s["rva"], s["virtual_size"]
-            if start <= rva < start + ((vsize + 0xFFF) & ~0xFFF) and rva + max(size, 1) > start + vsize:
+            if start <= rva < start + audit.align(vsize, audit.SECTION_ALIGNMENT) and rva + max(size, 1) > start + vsize:
                 problems.append(f"{name} at {address:#x} ({size} bytes) lies past {s['name']}'s VirtualSize {vsize:#x}")
     return problems
 

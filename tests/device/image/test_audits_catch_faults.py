@@ -3,20 +3,12 @@ import struct
 import unittest
 
 import pe_image_audit as audit
-from image_tools import ELF, NM, OBJCOPY, OBJDUMP, READELF, UNSIGNED, read
+from image_tools import ELF, NM, OBJCOPY, OBJDUMP, READELF, UNSIGNED, patched, read
 
 
 def pe_offsets(data):
     pe = audit.parse(data)
     return pe, pe.OPTIONAL_HEADER.get_file_offset(), pe.FILE_HEADER.get_file_offset()
-
-
-def patched(good, *patches):
-    """A copy of the image with each (offset, struct format, value) written into it."""
-    data = bytearray(good)
-    for offset, fmt, value in patches:
-        struct.pack_into(fmt, data, offset, value)
-    return data
 
 
 class BrokenImages(unittest.TestCase):
